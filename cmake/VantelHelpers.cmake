@@ -1,0 +1,27 @@
+# vantel_unit_test(NAME SOURCES... LIBS ...)
+# A GoogleTest program registered with CTest under the label "unit". Each TEST becomes its own
+# CTest case, so a failure names the test that failed.
+include(GoogleTest)
+
+function(vantel_unit_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  set(labels unit ${ARG_LABELS})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# vantel_fuzz_target(NAME SOURCE LIBS ...): a libFuzzer program, built only with VANTEL_FUZZ.
+function(vantel_fuzz_target name source)
+  if(NOT VANTEL_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE ${ARGN})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

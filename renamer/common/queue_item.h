@@ -1,0 +1,42 @@
+#pragma once
+// One queued file and everything the pipeline learns about it.
+//
+// The queue numbers its items from 1 (slot 0 exists and never holds an item), so item i is
+// row i of the queue list. Fields are filled stage by stage: detection writes the detected show,
+// season and episode; the show search the database's show; the listing lookup the episode; the
+// filter choice the new name and target folder; the file operation the final state.
+
+#include <cstdint>
+#include <string>
+
+// Processing states of an item, with the status texts the queue list shows.
+enum ItemState : int32_t {
+    kStateCancelled = -2,  // declined at confirmation, or undone
+    kStateFailed = -1,     // error_text says why
+    kStateInactive = 0,    // queued, not yet processed
+    kStateScanning = 1,
+    kStateSearching = 2,
+    kStateFetchingListings = 3,
+    kStateCheckingFilters = 4,
+    kStateFileOperation = 5,  // "Renaming", "Moving" or "Copying" after the filter's action
+    kStateDone = 6,
+};
+
+struct QueueItem {
+    int32_t state = kStateInactive;
+    std::string path;       // full path of the source file as it was queued
+    std::string file_name;  // last "/"-separated component of path
+    int32_t episode = 0;
+    int32_t season = 0;
+    std::string detected_show;  // from the name; replaced by an exception's new name
+    std::string show_title;     // the database's title
+    int32_t show_id = 0;
+    std::string show_url;  // verbatim from the reply, quotes included
+    std::string episode_title;
+    std::string new_name;       // new file name with extension
+    std::string target_folder;  // always ends in "/"
+    int32_t filter_index = 0;   // 1-based index of the action filter that matched
+    bool confirmed = false;
+    std::string error_text;  // may hold several lines separated by CR LF
+    std::string episode_url;
+};
