@@ -1,4 +1,4 @@
-#include "activity_log.h"
+#include "renamer/common/activity_log.h"
 
 #include <gtest/gtest.h>
 
