@@ -102,8 +102,8 @@ bool LikePattern::matches(std::string_view text) const {
             continue;
         }
         if (pi < m_tokens.size()) {
-            uint32_t cp;
-            size_t length = nextUtf8Char(text, ti, &cp);
+            uint32_t cp = static_cast<uint8_t>(text[ti]);
+            size_t length = cp < 0x80 ? 1 : nextUtf8Char(text, ti, &cp);
             if (tokenMatches(m_tokens[pi], cp)) {
                 ti += length;
                 ++pi;
@@ -112,7 +112,8 @@ bool LikePattern::matches(std::string_view text) const {
         }
         if (starToken == kNone) return false;
         if (starToken == m_tokens.size()) return true;  // a final "*" takes the rest
-        starText += nextUtf8Char(text, starText, nullptr);
+        starText +=
+            static_cast<uint8_t>(text[starText]) < 0x80 ? 1 : nextUtf8Char(text, starText, nullptr);
         ti = starText;
         pi = starToken;
     }
