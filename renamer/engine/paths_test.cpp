@@ -14,8 +14,7 @@ TEST(Paths, ExtensionRoutines) {
         {"trailing.", "", "trailing"},
         {".hidden", "hidden", ""},
         {"/tv/dir.d/file", "d/file", "/tv/dir"},  // the last "." wins even in a folder name
-        {"", "", ""},
-    };
+        {"", "", ""}};
     for (const Case& c : cases) {
         EXPECT_EQ(getextension(c.name), c.extension) << c.name;
         EXPECT_EQ(remextension(c.name), c.without) << c.name;
@@ -49,18 +48,16 @@ TEST(Paths, GetpathDropsComponents) {
         const char* path;
         int32_t n;
         const char* want;
-    } cases[] = {
-        {"/tv/Lost/x.avi", 0, "/tv/Lost/"},
-        {"/tv/Lost/x.avi", 1, "/tv/"},
-        {"/tv/Lost/x.avi", 2, "/"},
-        {"/tv/Lost/x.avi", 3, ""},
-        {"/tv/Lost/x.avi", 100, ""},
-        {"/tv/Lost/x.avi", -1, "/tv/Lost/x.avi/"},
-        {"/tv/Lost/x.avi", -7, "/tv/Lost/x.avi/"},
-        {"x.avi", 0, ""},
-        {"tv/x.avi", 0, "tv/"},
-        {"", 0, ""},
-    };
+    } cases[] = {{"/tv/Lost/x.avi", 0, "/tv/Lost/"},
+                 {"/tv/Lost/x.avi", 1, "/tv/"},
+                 {"/tv/Lost/x.avi", 2, "/"},
+                 {"/tv/Lost/x.avi", 3, ""},
+                 {"/tv/Lost/x.avi", 100, ""},
+                 {"/tv/Lost/x.avi", -1, "/tv/Lost/x.avi/"},
+                 {"/tv/Lost/x.avi", -7, "/tv/Lost/x.avi/"},
+                 {"x.avi", 0, ""},
+                 {"tv/x.avi", 0, "tv/"},
+                 {"", 0, ""}};
     for (const Case& c : cases)
         EXPECT_EQ(getpath(c.path, c.n), c.want) << c.path << " " << c.n;
 }

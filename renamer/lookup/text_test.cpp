@@ -14,26 +14,35 @@ TEST(Between, Table) {
     struct Case {
         const char *text, *start, *end, *want;
     } cases[] = {
-        {"a=1,b=2", "a=", ",", "1"},
-        {"a=1,b=2", "x=", ",", ""},
+        {"a=1,b=2", "a=", ",", "1"},  {"a=1,b=2", "x=", ",", ""},
         {"a=1,b=2", "b=", "", "2"},    // empty end: everything behind
         {"a=1,b=2", "b=", ",", ""},    // end absent behind start
         {"a=,b=2", "a=", ",", ""},     // end directly follows
         {"k=1;k=2;", "k=", ";", "1"},  // first start marker
         {";x=5;", "x=", ";", "5"},     // end searched only behind start
-        {"\"name\":\"Lost\",\"x\"", "\"name\":\"", "\",", "Lost"},
-        {"A=1", "a=", "", ""},  // case-sensitive
+        {"A=1", "a=", "", ""},         // case-sensitive
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Between(c.text, c.start, c.end), c.want) << c.text << " " << c.start;
     }
 }
 
+struct CleanCase {
+    std::string text, want;
+};
+
+void expectCleaned(std::span<const CleanCase> cases) {
+    for (const CleanCase& c : cases) {
+        std::string error;
+        std::optional<std::string> got = CleanText(c.text, &error);
+        ASSERT_TRUE(got.has_value()) << c.text << ": " << error;
+        EXPECT_EQ(*got, c.want) << c.text;
+    }
+}
+
 TEST(CleanText, EntitiesAndReplacementsInOrder) {
     const std::string run27(27, ' ');
-    struct Case {
-        std::string text, want;
-    } cases[] = {
+    const CleanCase cases[] = {
         {"Tom &amp; Jerry", "Tom & Jerry"},
         {"&amp;amp;", "&"},          // doubly escaped ampersand becomes plain
         {"&amp;amp;amp;", "&amp;"},  // replacements do not look again at what they put in
@@ -53,48 +62,32 @@ TEST(CleanText, EntitiesAndReplacementsInOrder) {
         {"Who? What: \"Why\" <a|b> [c] *d/e", "Who What Why ab c de"},
         {"  title \r\n\t", "title"},
         {std::string("a\0b", 3), "ab"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        std::optional<std::string> got = CleanText(c.text, &error);
-        ASSERT_TRUE(got.has_value()) << c.text << ": " << error;
-        EXPECT_EQ(*got, c.want) << c.text;
-    }
+        {"", ""}};
+    expectCleaned(cases);
 }
 
 TEST(CleanText, NumericReferencesBecomeUtf8Characters) {
-    struct Case {
-        const char *text, *want;
-    } cases[] = {
-        {"&#x41;", "A"},
-        {"&#65;", "A"},
-        {"&#x4a;&#x4A;", "JJ"},
-        {"&#65;-&#65;", "A-A"},
-        {"caf&#233;", "caf\xC3\xA9"},
-        {"&#x20AC;", "\xE2\x82\xAC"},
-        {"&#xFFFF;", "\xEF\xBF\xBF"},  // the largest 16-bit code
-        {"&#xD800;", "\xEF\xBF\xBD"},  // a lone surrogate has no UTF-8 form
-        {"a&#0;b", "ab"},              // NUL is trimmed away
-        {"a&#58;b&#x2F;c", "abc"},     // decoded ":" and "/" are still removed
-        {"&#38;#65;", "A"},            // a decoded "&" starts a new reference
-        {"&#x26;#x41;", "A"},
-        {"&#00000065;", "A"},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        std::optional<std::string> got = CleanText(c.text, &error);
-        ASSERT_TRUE(got.has_value()) << c.text << ": " << error;
-        EXPECT_EQ(*got, c.want) << c.text;
-    }
+    const CleanCase cases[] = {{"&#x41;", "A"},
+                               {"&#65;", "A"},
+                               {"&#x4a;&#x4A;", "JJ"},
+                               {"&#65;-&#65;", "A-A"},
+                               {"caf&#233;", "caf\xC3\xA9"},
+                               {"&#x20AC;", "\xE2\x82\xAC"},
+                               {"&#xFFFF;", "\xEF\xBF\xBF"},  // the largest 16-bit code
+                               {"&#xD800;", "\xEF\xBF\xBD"},  // a lone surrogate has no UTF-8 form
+                               {"a&#0;b", "ab"},              // NUL is trimmed away
+                               {"a&#58;b&#x2F;c", "abc"},  // decoded ":" and "/" are still removed
+                               {"&#38;#65;", "A"},         // a decoded "&" starts a new reference
+                               {"&#x26;#x41;", "A"},
+                               {"&#00000065;", "A"}};
+    expectCleaned(cases);
 }
 
 TEST(CleanText, BadNumericReferencesAreErrors) {
     const char* cases[] = {
         "&#;",      "&#x;",      "&#xZZ;", "&#12a;",   "&#70000;",
         "&#65536;", "&#x10000;", "a &#",   "a &#x",    "&#x41 b",
-        "&#-1;",    "&#X41;",    "&#65",   "x &#65 y", "&#xFFFFFFFFFFFFFFFFFFFF41;",
-    };
+        "&#-1;",    "&#X41;",    "&#65",   "x &#65 y", "&#xFFFFFFFFFFFFFFFFFFFF41;"};
     for (const char* text : cases) {
         std::string error;
         EXPECT_FALSE(CleanText(text, &error).has_value()) << text;
@@ -104,26 +97,15 @@ TEST(CleanText, BadNumericReferencesAreErrors) {
     EXPECT_FALSE(CleanText("&#;").has_value());
 }
 
-TEST(TrimJunk, Table) {
-    struct Case {
-        std::string text, want;
-    } cases[] = {
-        {" \r\n\t x \t\r\n ", "x"},
-        {std::string("\0 a\0b \0", 7), "ab"},
-        {"a  b", "a  b"},
-        {" \t ", ""},
-        {"", ""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(TrimJunk(c.text), c.want);
+TEST(TrimJunk, OnlyEndsAndNuls) {
+    EXPECT_EQ(TrimJunk(std::string("\0 \r\n\t a\0 b \t\r\n\0", 13)), "a b");
+    EXPECT_EQ(TrimJunk(" \t "), "");
 }
 
 TEST(Utf8CodePoint, Table) {
     EXPECT_EQ(Utf8CodePoint(bytesOf("A")), 65);
-    EXPECT_EQ(Utf8CodePoint(bytesOf("\xC3\xA9")), 0xE9);
     EXPECT_EQ(Utf8CodePoint(bytesOf("\xE2\x82\xAC")), 0x20AC);
     EXPECT_EQ(Utf8CodePoint(bytesOf("\xC3\x41")), 193);  // continuation bits taken unchecked
-    EXPECT_EQ(Utf8CodePoint(bytesOf("")), -1);
     EXPECT_EQ(Utf8CodePoint(bytesOf("\xF0\x9F\x98\x80")), -1);
 }
 
@@ -142,8 +124,7 @@ TEST(UTF8Decode, Table) {
         {"\xE9\x61\x62", "\xE9\xA1\xA2"},  // 0xE9 0x61 0x62 read as one sequence
         {"\xED\xA0\x80", "\xEF\xBF\xBD"},  // a surrogate becomes U+FFFD
         {"\xE0\x80\x80", std::string(1, '\0')},
-        {"", ""},
-    };
+        {"", ""}};
     for (const Case& c : cases) {
         ActivityLog log;
         EXPECT_EQ(UTF8Decode(c.text, log), c.want);
@@ -174,68 +155,18 @@ TEST(UTF8Decode, CleanedReferencesSurviveDecoding) {
     EXPECT_TRUE(log.lines().empty());
 }
 
-TEST(Utf8, AppendAndReadBoundaries) {
-    struct Case {
-        uint32_t cp;
-        std::string bytes;
-    } cases[] = {
-        {0x7F, "\x7F"},
-        {0x80, "\xC2\x80"},
-        {0x7FF, "\xDF\xBF"},
-        {0x800, "\xE0\xA0\x80"},
-        {0xFFFF, "\xEF\xBF\xBF"},
-        {0x10000, "\xF0\x90\x80\x80"},
-        {0x10FFFF, "\xF4\x8F\xBF\xBF"},
-    };
-    for (const Case& c : cases) {
-        std::string out;
-        appendUtf8(out, c.cp);
-        EXPECT_EQ(out, c.bytes) << std::hex << c.cp;
-        uint32_t cp = 0;
-        EXPECT_EQ(nextUtf8Char(out, 0, &cp), c.bytes.size());
-        EXPECT_EQ(cp, c.cp);
-    }
-    std::string out;
-    appendUtf8(out, 0xDC00);
-    appendUtf8(out, 0x110000);
-    EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(Utf8, MalformedBytesAreOneCharacterEach) {
-    const char* cases[] = {
-        "\x80",
-        "\xC0\xAF",
-        "\xC3",
-        "\xC3\x41",
-        "\xE0\x80\x80",
-        "\xED\xA0\x80",
-        "\xF0\x8F\xBF\xBF",
-        "\xF4\x90\x80\x80",
-        "\xF5\x80\x80\x80",
-        "\xFF",
-    };
-    for (std::string text : cases) {
-        uint32_t cp = 0;
-        EXPECT_EQ(nextUtf8Char(text, 0, &cp), 1u) << text;
-        EXPECT_EQ(cp, 0x110000u + static_cast<uint8_t>(text[0]));
-    }
-    EXPECT_EQ(nextUtf8Char("a", 1, nullptr), 0u);
-}
-
 TEST(LowerCase, Table) {
     struct Case {
         const char *text, *want;
     } cases[] = {
         {"Show.NAME.S01E02", "show.name.s01e02"},
-        {"\xC3\x80\xC3\x89\xC3\x96\xC3\x98\xC3\x9E", "\xC3\xA0\xC3\xA9\xC3\xB6\xC3\xB8\xC3\xBE"},
-        {"\xC3\x97\xC3\x9F", "\xC3\x97\xC3\x9F"},  // multiplication sign and sharp s stay
-        {"\xC4\x80\xC4\xB2\xC5\x81\xC5\x83\xC5\xB8\xC5\xBD",  // Ā Ĳ Ł Ń Ÿ Ž
-         "\xC4\x81\xC4\xB3\xC5\x82\xC5\x84\xC3\xBF\xC5\xBE"},
-        {"\xC4\xB0", "i"},                                         // İ
-        {"\xCE\x91\xCE\xA9\xCE\x86", "\xCE\xB1\xCF\x89\xCE\xAC"},  // Α Ω Ά
-        {"\xD0\x96\xD0\x81", "\xD0\xB6\xD1\x91"},                  // Ж Ё
-        {"\xC7\x85", "\xC7\x85"},                                  // outside the covered blocks
-        {"A\xFF\xC3Z", "a\xFF\xC3z"},                              // malformed bytes kept
+        {"ÀÉÖØÞ×ß", "àéöøþ×ß"},
+        {"ĀĲŁŃŸŽ", "āĳłńÿž"},
+        {"İ", "i"},
+        {"ΑΩΆ", "αωά"},
+        {"ЖЁ", "жё"},
+        {"ǅ", "ǅ"},                    // outside the covered blocks
+        {"A\xFF\xC3Z", "a\xFF\xC3z"},  // malformed bytes kept
     };
     for (const Case& c : cases)
         EXPECT_EQ(lowerCase(c.text), c.want) << c.text;
