@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
@@ -105,19 +107,39 @@ std::string generation(int round, int write) {
 }
 
 TEST_F(StoreFile, KilledWriterLeavesTheOldOrTheNewStore) {
-    constexpr int kKills = 200, kKept = 60;
+    constexpr int kKills = 200, kKept = 30;
+    std::vector<std::string> kept;
     for (int k = 0; k < kKept; ++k) {
-        ASSERT_EQ(setText(HKEY_CURRENT_USER, "kept" + std::to_string(k), generation(-1, k)), 0);
+        kept.push_back(generation(-1, k));
+        ASSERT_EQ(setText(HKEY_CURRENT_USER, "kept" + std::to_string(k), kept.back()), 0);
     }
+    // Kills should fall inside writes: aim within the first few writes the child makes.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(setText(HKEY_CURRENT_USER, "counter", "start"), 0);
+    ASSERT_EQ(RegDeleteValueA(HKEY_CURRENT_USER, "counter"), 0);
+    const auto window = std::max<int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::steady_clock::now() - start)
+                                              .count(),
+                                          100);
+
     std::mt19937 random(std::random_device{}());
     int lastRound = -1, lastWrite = -1, midWrite = 0;
     for (int round = 0; round < kKills; ++round) {
-        const pid_t child = spawn([round] {
-            for (int write = 0;; ++write)
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = spawn([&] {
+            close(ready[0]);
+            if (write(ready[1], "r", 1) != 1) return false;
+            for (int write = 0;; ++write) {
                 setText(HKEY_CURRENT_USER, "counter", generation(round, write));
-            return true;
+            }
         });
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 6000));
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % window));
         ASSERT_EQ(kill(child, SIGKILL), 0);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -129,7 +151,7 @@ TEST_F(StoreFile, KilledWriterLeavesTheOldOrTheNewStore) {
         const registry::Value* counter = registry::findValue(root, "counter");
         ASSERT_EQ(root.values.size(), size_t{kKept} + (counter ? 1 : 0));
         for (int k = 0; k < kKept; ++k) {
-            ASSERT_EQ(root.values[k].data, generation(-1, k)) << "kill " << round;
+            ASSERT_EQ(root.values[k].data, kept[k]) << "kill " << round;
         }
         if (!counter) {
             ASSERT_EQ(lastRound, -1) << "kill " << round;  // no write has finished yet

@@ -1,5 +1,6 @@
 #include "platform/registry/store_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace registry {
@@ -72,9 +73,35 @@ const char* namedEscape(unsigned char c) {
     }
 }
 
+// The length of the run of bytes from bytes[i] on that a quoted string holds as they are.
+size_t plainRun(std::string_view bytes, size_t i) {
+    const size_t start = i;
+    while (i < bytes.size() && isPrintableAscii(static_cast<unsigned char>(bytes[i])) &&
+           bytes[i] != '\\' && bytes[i] != '"') {
+        ++i;
+    }
+    return i - start;
+}
+
+// The byte that a backslash and letter stand for; false when the letter names none.
+bool namedByte(char letter, char& out) {
+    for (const char c : {'\\', '"', '\n', '\r', '\t', '\0'}) {
+        if (namedEscape(static_cast<unsigned char>(c))[1] == letter) {
+            out = c;
+            return true;
+        }
+    }
+    return false;
+}
+
 void appendQuoted(std::string& out, std::string_view bytes) {
     out += '"';
     for (size_t i = 0; i < bytes.size(); ++i) {
+        if (const size_t run = plainRun(bytes, i)) {
+            out.append(bytes.substr(i, run));
+            i += run - 1;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x80) {
             if (const size_t n = appendUtf8(out, bytes, i)) {
@@ -83,9 +110,6 @@ void appendQuoted(std::string& out, std::string_view bytes) {
             }
         } else if (const char* named = namedEscape(c)) {
             out += named;
-            continue;
-        } else if (isPrintableAscii(c)) {
-            out += static_cast<char>(c);
             continue;
         }
         out += "\\x";
@@ -205,43 +229,22 @@ class LineReader {
     bool quoted(std::string& out) {
         if (!take("\"")) return false;
         while (!atEnd()) {
-            const char c = m_line[m_at++];
-            if (c == '"') return true;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
+            // Everything up to the next quote or backslash is taken as it is.
+            const size_t stop = std::min(m_line.find_first_of("\"\\", m_at), m_line.size());
+            out.append(m_line.substr(m_at, stop - m_at));
+            m_at = stop;
+            if (atEnd()) break;
+            if (m_line[m_at++] == '"') return true;
             if (atEnd()) return false;
-            const char e = m_line[m_at++];
-            switch (e) {
-                case '\\':
-                    out += '\\';
-                    break;
-                case '"':
-                    out += '"';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                case '0':
-                    out += '\0';
-                    break;
-                case 'x': {
-                    char byte;
-                    if (!readHexByte(m_line, m_at, byte)) return false;
-                    out += byte;
-                    m_at += 2;
-                    break;
-                }
-                default:
-                    return false;
+            const char letter = m_line[m_at++];
+            char byte;
+            if (letter == 'x') {
+                if (!readHexByte(m_line, m_at, byte)) return false;
+                m_at += 2;
+            } else if (!namedByte(letter, byte)) {
+                return false;
             }
+            out += byte;
         }
         return false;
     }
