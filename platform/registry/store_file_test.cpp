@@ -68,34 +68,6 @@ TEST_F(StoreFile, ConcurrentWritersLoseNoValue) {
     }
 }
 
-// A read-modify-write inside the lock: every increment of every process must count.
-TEST_F(StoreFile, LockCoversTheWholeChange) {
-    constexpr int kWriters = 4, kIncrements = 25;
-    const std::string path = RegistryStorePath();
-    std::vector<pid_t> children;
-    for (int w = 0; w < kWriters; ++w) {
-        children.push_back(spawn([&path] {
-            for (int i = 0; i < kIncrements; ++i) {
-                const LSTATUS status = registry::changeStore(path, [](Key& root, bool& changed) {
-                    const registry::Value* count = registry::findValue(root, "count");
-                    const int next = (count ? std::stoi(count->data) : 0) + 1;
-                    changed = registry::setValue(root, "count", REG_SZ, std::to_string(next));
-                    return ERROR_SUCCESS;
-                });
-                if (status != ERROR_SUCCESS) return false;
-            }
-            return true;
-        }));
-    }
-    for (pid_t child : children)
-        EXPECT_TRUE(exitedCleanly(child));
-    Key root;
-    ASSERT_EQ(registry::readStore(path, root), ERROR_SUCCESS);
-    const registry::Value* count = registry::findValue(root, "count");
-    ASSERT_NE(count, nullptr);
-    EXPECT_EQ(count->data, std::to_string(kWriters * kIncrements));
-}
-
 // The text a writer stores in round r, write i: its own numbers, then a long tail derived from
 // them, so that a file holding a mix of two writes cannot pass for either.
 std::string generation(int round, int write) {
