@@ -46,8 +46,8 @@ bool isRoot(HKEY key) {
     return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE;
 }
 
-// Where a handle points; for a root, whether the key must exist (the roots always do, and
-// HKEY_CLASSES_ROOT reads as empty until something is written below it).
+// Where a handle points. The roots always exist: HKEY_CLASSES_ROOT reads as an empty key until
+// something is written below it.
 struct Location {
     bool machine = false;
     bool root = false;
@@ -137,11 +137,11 @@ LSTATUS changeKey(HKEY key, bool create, Change change) {
                 changed = changed || created;
             }
         }
-        if (found) return change(root, *found, changed);
+        if (found) return change(*found, changed);
         if (!at.root) return ERROR_KEY_DELETED;
         // A root missing in the store is an empty key; what is done to it is not kept.
         Key empty;
-        const LSTATUS status = change(root, empty, changed);
+        const LSTATUS status = change(empty, changed);
         changed = false;
         return status;
     });
@@ -242,7 +242,7 @@ LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* clas
     std::vector<std::string> names;
     registry::splitPath(subKey ? subKey : "", names);
     bool createdAny = false;
-    const LSTATUS status = changeKey(key, true, [&](Key&, Key& base, bool& changed) {
+    const LSTATUS status = changeKey(key, true, [&](Key& base, bool& changed) {
         Key* at = &base;
         for (const std::string& name : names) {
             bool created;
@@ -284,14 +284,14 @@ LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD ty
     if ((type == REG_SZ || type == REG_EXPAND_SZ) && !bytes.empty() && bytes.back() == '\0') {
         bytes.pop_back();
     }
-    return changeKey(key, true, [&](Key&, Key& found, bool& changed) {
+    return changeKey(key, true, [&](Key& found, bool& changed) {
         changed = registry::setValue(found, valueName ? valueName : "", type, bytes) || changed;
         return ERROR_SUCCESS;
     });
 }
 
 LSTATUS RegDeleteValueA(HKEY key, const char* valueName) {
-    return changeKey(key, false, [&](Key&, Key& found, bool& changed) {
+    return changeKey(key, false, [&](Key& found, bool& changed) {
         changed = registry::removeValue(found, valueName ? valueName : "");
         return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
@@ -325,7 +325,7 @@ LSTATUS RegDeleteKeyA(HKEY key, const char* subKey) {
 
 LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) {
     if (subKey) return deleteKey(key, subKey, false);
-    return changeKey(key, false, [&](Key&, Key& found, bool& changed) {
+    return changeKey(key, false, [&](Key& found, bool& changed) {
         changed = !found.values.empty() || !found.subkeys.empty();
         found.values.clear();
         found.subkeys.clear();
