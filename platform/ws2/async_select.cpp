@@ -219,8 +219,8 @@ void handleEvents(SOCKET s, SocketEntry& entry, uint32_t events) {
             break;
         case SocketState::Datagram:
             if (events & EPOLLERR) {
-                // An ICMP error stays pending and would wake every wait; the next receive
-                // reports such errors on Windows only as a failed send would, so it is dropped.
+                // A pending error (an ICMP report about an earlier datagram) would wake the
+                // watcher over and over; it is taken off the socket here.
                 int error = 0;
                 sys::takeSocketError(entry.fd, &error);
             }

@@ -45,6 +45,26 @@ TEST_F(AsyncSelect, AcceptIsAnnouncedOnceUntilAccepted) {
     api.closesocket(second);
 }
 
+int deferCaller(LPWSABUF, LPWSABUF, LPQOS, LPQOS, LPWSABUF, LPWSABUF, GROUP*, DWORD_PTR) {
+    return CF_DEFER;
+}
+
+TEST_F(AsyncSelect, DeferredCallerIsAnnouncedAgain) {
+    u_short port = 0;
+    SOCKET listener = listening(&port);
+    select(listener, FD_ACCEPT);
+    SOCKET client = connected(port);
+    ASSERT_TRUE(arrives(listener, FD_ACCEPT));
+    EXPECT_EQ(api.WSAAccept(listener, nullptr, nullptr, deferCaller, 0), INVALID_SOCKET);
+    EXPECT_EQ(api.WSAGetLastError(), 11002);
+    ASSERT_TRUE(arrives(listener, FD_ACCEPT, 2)) << "the deferred caller still waits";
+    SOCKET server = api.accept(listener, nullptr, nullptr);
+    ASSERT_NE(server, INVALID_SOCKET) << api.WSAGetLastError();
+    EXPECT_EQ(sendText(client, "x"), 1);
+    waitReadable(server);
+    EXPECT_EQ(receiveText(server), "x") << "accept took the deferred connection";
+}
+
 TEST_F(AsyncSelect, ConnectThenWriteAreAnnouncedOnce) {
     u_short port = 0;
     SOCKET listener = listening(&port);

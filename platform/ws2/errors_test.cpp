@@ -7,7 +7,6 @@
 #include <netdb.h>
 
 #include <cerrno>
-#include <thread>
 
 namespace {
 
@@ -91,19 +90,6 @@ TEST(ResolverErrors, EveryCodeHasItsWindowsNumber) {
     // An internal resolver failure is told by errno.
     EXPECT_EQ(ws2::wsaErrorFromResolver(NETDB_INTERNAL, ENOMEM), 10055);
     EXPECT_EQ(ws2::wsaErrorFromResolver(NETDB_INTERNAL, 0), 11003);
-}
-
-TEST(LastError, BelongsToTheThreadThatSetIt) {
-    ws2::setLastError(10061);
-    int seenElsewhere = -1;
-    std::thread([&] {
-        seenElsewhere = ws2::lastError();
-        ws2::setLastError(10035);
-    }).join();
-    EXPECT_EQ(seenElsewhere, 0);
-    EXPECT_EQ(ws2::lastError(), 10061);
-    EXPECT_EQ(ws2::fail(10054), -1);
-    EXPECT_EQ(ws2::lastError(), 10054);
 }
 
 }  // namespace

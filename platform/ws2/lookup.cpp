@@ -40,65 +40,72 @@ void fillHost(const hostent& h, HostRecord* out) {
     }
 }
 
-// Runs a gethostby*_r style call with a growing scratch buffer and translates its failure.
+// Calls call(scratch, size) with a scratch buffer that grows while the call answers ERANGE, and
+// returns its last answer. The call reads what it found out of the buffer before returning.
 template <typename Call>
-int hostLookup(Call call, HostRecord* out) {
+int withScratch(Call call) {
     std::vector<char> scratch(kFirstScratch);
     for (;;) {
+        int r = call(scratch.data(), scratch.size());
+        if (r != ERANGE || scratch.size() >= kLastScratch) return r;
+        scratch.resize(scratch.size() * 2);
+    }
+}
+
+// Runs a gethostby*_r style call and translates its failure.
+template <typename Call>
+int hostLookup(Call call, HostRecord* out) {
+    int hostError = 0;
+    bool found = false;
+    int r = withScratch([&](char* scratch, size_t size) {
         hostent entry{};
         hostent* result = nullptr;
-        int hostError = 0;
-        int r = call(&entry, scratch.data(), scratch.size(), &result, &hostError);
-        if (r == ERANGE && scratch.size() < kLastScratch) {
-            scratch.resize(scratch.size() * 2);
-            continue;
-        }
-        if (r == 0 && result) {
+        int answer = call(&entry, scratch, size, &result, &hostError);
+        if (answer == 0 && result) {
             fillHost(*result, out);
-            return out->addresses.empty() ? WSANO_DATA : 0;
+            found = true;
         }
-        if (hostError == 0) hostError = HOST_NOT_FOUND;
-        return wsaErrorFromResolver(hostError, r);
-    }
+        return answer;
+    });
+    if (found) return out->addresses.empty() ? WSANO_DATA : 0;
+    return wsaErrorFromResolver(hostError == 0 ? HOST_NOT_FOUND : hostError, r);
 }
 
 template <typename Call>
 int serviceLookup(Call call, ServiceRecord* out) {
-    std::vector<char> scratch(kFirstScratch);
-    for (;;) {
+    bool found = false;
+    withScratch([&](char* scratch, size_t size) {
         servent entry{};
         servent* result = nullptr;
-        int r = call(&entry, scratch.data(), scratch.size(), &result);
-        if (r == ERANGE && scratch.size() < kLastScratch) {
-            scratch.resize(scratch.size() * 2);
-            continue;
+        int answer = call(&entry, scratch, size, &result);
+        if (answer == 0 && result) {
+            out->name = result->s_name ? result->s_name : "";
+            out->aliases = listOf(result->s_aliases);
+            out->protocol = result->s_proto ? result->s_proto : "";
+            out->port = static_cast<uint16_t>(result->s_port);
+            found = true;
         }
-        if (r != 0 || !result) return WSANO_DATA;
-        out->name = result->s_name ? result->s_name : "";
-        out->aliases = listOf(result->s_aliases);
-        out->protocol = result->s_proto ? result->s_proto : "";
-        out->port = static_cast<uint16_t>(result->s_port);
-        return 0;
-    }
+        return answer;
+    });
+    return found ? 0 : WSANO_DATA;
 }
 
 template <typename Call>
 int protocolLookup(Call call, ProtocolRecord* out) {
-    std::vector<char> scratch(kFirstScratch);
-    for (;;) {
+    bool found = false;
+    withScratch([&](char* scratch, size_t size) {
         protoent entry{};
         protoent* result = nullptr;
-        int r = call(&entry, scratch.data(), scratch.size(), &result);
-        if (r == ERANGE && scratch.size() < kLastScratch) {
-            scratch.resize(scratch.size() * 2);
-            continue;
+        int answer = call(&entry, scratch, size, &result);
+        if (answer == 0 && result) {
+            out->name = result->p_name ? result->p_name : "";
+            out->aliases = listOf(result->p_aliases);
+            out->number = result->p_proto;
+            found = true;
         }
-        if (r != 0 || !result) return WSANO_DATA;
-        out->name = result->p_name ? result->p_name : "";
-        out->aliases = listOf(result->p_aliases);
-        out->number = result->p_proto;
-        return 0;
-    }
+        return answer;
+    });
+    return found ? 0 : WSANO_DATA;
 }
 
 const char* protocolOrNull(const std::string& protocol) {

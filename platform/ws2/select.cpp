@@ -35,6 +35,7 @@ struct Watched {
 };
 
 constexpr short kTrouble = POLLERR | POLLHUP;
+constexpr long kLongestWaitSeconds = 1000000000;  // about 31 years
 
 // The poll events that answer the wanted conditions of an entry in its present state; a negative
 // descriptor leaves it out of the poll. A socket that is neither connected, connecting nor
@@ -168,7 +169,8 @@ int wsSelect(int /*nfds: ignored, as on Windows*/, FD_SET* readfds, FD_SET* writ
     // Windows refuses a select with nothing to wait for.
     if (watched.empty()) return fail(WSAEINVAL);
 
-    bool forever = timeout == nullptr;
+    // A limit beyond any clock's reach (a caller's "very long") waits for ever too.
+    bool forever = timeout == nullptr || timeout->tv_sec > kLongestWaitSeconds;
     Clock::time_point deadline = Clock::now();
     if (!forever) {
         deadline +=

@@ -322,14 +322,19 @@ SOCKET wsWSAAccept(SOCKET s, sockaddr* addr, int* addrlen, LPCONDITIONPROC condi
 
 int wsClosesocket(SOCKET s) {
     if (!requireStarted()) return SOCKET_ERROR;
-    Lock lock(tableLock());
-    SocketRef entry = removeSocket(s);
-    if (!entry) return fail(WSAENOTSOCK);
-    watchStop(*entry);
-    entry->closed = true;
-    // A call still blocked on the socket is woken, as closesocket wakes it on Windows; the
-    // descriptor is closed when the last such call lets go of the entry.
-    if (entry.use_count() > 1) sys::shutdownSocket(entry->fd, SD_BOTH);
+    SocketRef entry;
+    {
+        Lock lock(tableLock());
+        entry = removeSocket(s);
+        if (!entry) return fail(WSAENOTSOCK);
+        watchStop(*entry);
+        entry->closed = true;
+        // A call still blocked on the socket is woken, as closesocket wakes it on Windows; the
+        // descriptor is closed when the last such call lets go of the entry.
+        if (entry.use_count() > 1) sys::shutdownSocket(entry->fd, SD_BOTH);
+    }
+    // Dropped outside the lock: closing a lingering socket may wait for its data to drain.
+    entry.reset();
     return 0;
 }
 

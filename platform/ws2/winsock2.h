@@ -326,46 +326,111 @@ struct WSANETWORKEVENTS {
 };
 using LPWSANETWORKEVENTS = WSANETWORKEVENTS*;
 
-// The functions, one pointer type per exported name (the name in capitals after LPFN_).
-using LPFN_ACCEPT = SOCKET (*)(SOCKET s, sockaddr* addr, int* addrlen);
+// The functions, one pointer type per exported name (the name in capitals after LPFN_). Each
+// comment names the failures particular to the call; all of them but WSAStartup, the byte-order
+// and address-text conversions and the last-error pair also fail with WSANOTINITIALISED before
+// start-up, and those taking a SOCKET with WSAENOTSOCK for a handle that is not one of the
+// library's sockets. Other errors are the kernel's, translated (ECONNREFUSED is WSAECONNREFUSED).
+
+// socket: AF_INET only (WSAEAFNOSUPPORT), stream, datagram or raw (WSAESOCKTNOSUPPORT).
+using LPFN_SOCKET = SOCKET (*)(int af, int type, int protocol);
+// bind, connect: WSAEFAULT for a missing or short address, WSAEAFNOSUPPORT for another family.
+// connect refuses 0.0.0.0 and port 0 (WSAEADDRNOTAVAIL), a listening socket (WSAEINVAL), a
+// connected one (WSAEISCONN) and one still connecting (WSAEALREADY). On a non-blocking socket it
+// fails with WSAEWOULDBLOCK and reports the outcome later: writable or in the exception set of
+// select, SO_ERROR, FD_CONNECT.
 using LPFN_BIND = int (*)(SOCKET s, const sockaddr* name, int namelen);
-using LPFN_CLOSESOCKET = int (*)(SOCKET s);
 using LPFN_CONNECT = int (*)(SOCKET s, const sockaddr* name, int namelen);
-using LPFN_IOCTLSOCKET = int (*)(SOCKET s, long cmd, u_long* argp);
-using LPFN_GETPEERNAME = int (*)(SOCKET s, sockaddr* name, int* namelen);
-using LPFN_GETSOCKNAME = int (*)(SOCKET s, sockaddr* name, int* namelen);
-using LPFN_GETSOCKOPT = int (*)(SOCKET s, int level, int optname, char* optval, int* optlen);
-using LPFN_HTONL = uint32_t (*)(uint32_t hostlong);
-using LPFN_HTONS = u_short (*)(u_short hostshort);
-using LPFN_INET_ADDR = uint32_t (*)(const char* cp);
-using LPFN_INET_NTOA = char* (*)(in_addr in);
+// listen: WSAEINVAL for an unbound socket, WSAEOPNOTSUPP for a datagram socket.
 using LPFN_LISTEN = int (*)(SOCKET s, int backlog);
-using LPFN_NTOHL = uint32_t (*)(uint32_t netlong);
-using LPFN_NTOHS = u_short (*)(u_short netshort);
-using LPFN_RECV = int (*)(SOCKET s, char* buf, int len, int flags);
-using LPFN_RECVFROM = int (*)(SOCKET s, char* buf, int len, int flags, sockaddr* from,
-                              int* fromlen);
-using LPFN_SELECT = int (*)(int nfds, FD_SET* readfds, FD_SET* writefds, FD_SET* exceptfds,
-                            const timeval* timeout);
+// accept: WSAEINVAL unless listening; WSAEFAULT when addr is given without 16 bytes of room;
+// WSAEWOULDBLOCK on a non-blocking socket with no caller waiting. The new socket takes the
+// listener's blocking mode and WSAAsyncSelect registration.
+using LPFN_ACCEPT = SOCKET (*)(SOCKET s, sockaddr* addr, int* addrlen);
+// WSAAccept: as accept, after asking the condition function (may be null). CF_REJECT resets the
+// caller's connection and fails with WSAECONNREFUSED; CF_DEFER keeps it waiting for the next
+// accept and fails with WSATRY_AGAIN.
+using LPFN_WSAACCEPT = SOCKET (*)(SOCKET s, sockaddr* addr, int* addrlen, LPCONDITIONPROC condition,
+                                  DWORD_PTR callbackData);
+// closesocket: a call blocked on the socket in another thread is woken and fails with WSAEINTR.
+using LPFN_CLOSESOCKET = int (*)(SOCKET s);
+// shutdown: WSAEINVAL for another how than SD_RECEIVE, SD_SEND or SD_BOTH; WSAENOTCONN for a
+// stream socket without a peer.
+using LPFN_SHUTDOWN = int (*)(SOCKET s, int how);
+// send, sendto: WSAENOTCONN without a peer (sendto's address counts only for datagrams);
+// WSAESHUTDOWN after shutdown(SD_SEND); WSAEWOULDBLOCK when a non-blocking socket is full (an
+// FD_WRITE follows when room frees up); WSAEOPNOTSUPP for flags other than MSG_OOB and
+// MSG_DONTROUTE. Never raises SIGPIPE.
 using LPFN_SEND = int (*)(SOCKET s, const char* buf, int len, int flags);
 using LPFN_SENDTO = int (*)(SOCKET s, const char* buf, int len, int flags, const sockaddr* to,
                             int tolen);
+// recv, recvfrom: 0 when the peer closed; WSAENOTCONN without a peer; WSAEMSGSIZE when a datagram
+// did not fit (the buffer holds its head); WSAEWOULDBLOCK when a non-blocking socket has nothing;
+// WSAEOPNOTSUPP for flags other than MSG_OOB, MSG_PEEK and MSG_WAITALL.
+using LPFN_RECV = int (*)(SOCKET s, char* buf, int len, int flags);
+using LPFN_RECVFROM = int (*)(SOCKET s, char* buf, int len, int flags, sockaddr* from,
+                              int* fromlen);
+// select: nfds is ignored; the sets come back holding their ready sockets and the result counts
+// them all (0 on time-out; a null timeout waits for ever). WSAEINVAL when all sets are null or
+// empty or one holds more than FD_SETSIZE entries.
+using LPFN_SELECT = int (*)(int nfds, FD_SET* readfds, FD_SET* writefds, FD_SET* exceptfds,
+                            const timeval* timeout);
+// getsockname, getpeername: WSAEFAULT without 16 bytes of room; getsockname gives WSAEINVAL for
+// an unbound socket, getpeername WSAENOTCONN without a peer.
+using LPFN_GETSOCKNAME = int (*)(SOCKET s, sockaddr* name, int* namelen);
+using LPFN_GETPEERNAME = int (*)(SOCKET s, sockaddr* name, int* namelen);
+// getsockopt, setsockopt: WSAEINVAL for an unknown level, WSAENOPROTOOPT for an unknown or
+// read-only option, WSAEFAULT for a missing or short value.
+using LPFN_GETSOCKOPT = int (*)(SOCKET s, int level, int optname, char* optval, int* optlen);
 using LPFN_SETSOCKOPT = int (*)(SOCKET s, int level, int optname, const char* optval, int optlen);
-using LPFN_SHUTDOWN = int (*)(SOCKET s, int how);
-using LPFN_SOCKET = SOCKET (*)(int af, int type, int protocol);
-using LPFN_GETHOSTBYADDR = hostent* (*)(const char* addr, int len, int type);
+// ioctlsocket: FIONBIO, FIONREAD and SIOCATMARK, else WSAEINVAL; FIONBIO off is WSAEINVAL while
+// WSAAsyncSelect is in force.
+using LPFN_IOCTLSOCKET = int (*)(SOCKET s, long cmd, u_long* argp);
+// WSAIoctl: FIONBIO, FIONREAD, SIOCATMARK and SIO_KEEPALIVE_VALS, else WSAEOPNOTSUPP (also for
+// overlapped calls); WSAEFAULT for missing or short buffers.
+using LPFN_WSAIOCTL = int (*)(SOCKET s, DWORD code, void* in, DWORD inSize, void* out,
+                              DWORD outSize, DWORD* bytesReturned, LPWSAOVERLAPPED overlapped,
+                              LPWSAOVERLAPPED_COMPLETION_ROUTINE completion);
+
+// Byte order and address text; they cannot fail. inet_addr gives INADDR_NONE for text that is not
+// an address (and for "255.255.255.255"); inet_ntoa's text lives in a buffer of the calling thread
+// until its next call.
+using LPFN_HTONL = uint32_t (*)(uint32_t hostlong);
+using LPFN_HTONS = u_short (*)(u_short hostshort);
+using LPFN_NTOHL = uint32_t (*)(uint32_t netlong);
+using LPFN_NTOHS = u_short (*)(u_short netshort);
+using LPFN_INET_ADDR = uint32_t (*)(const char* cp);
+using LPFN_INET_NTOA = char* (*)(in_addr in);
+
+// The database calls return nullptr on failure: WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY
+// or WSANO_DATA from the resolver, WSANO_DATA for an unknown service or protocol, WSAEFAULT for a
+// missing name or a short address, WSAEAFNOSUPPORT for an address family other than AF_INET.
+// gethostbyname(nullptr) and gethostbyname("") look up this machine.
 using LPFN_GETHOSTBYNAME = hostent* (*)(const char* name);
-using LPFN_GETHOSTNAME = int (*)(char* name, int namelen);
-using LPFN_GETSERVBYPORT = servent* (*)(int port, const char* proto);
+using LPFN_GETHOSTBYADDR = hostent* (*)(const char* addr, int len, int type);
 using LPFN_GETSERVBYNAME = servent* (*)(const char* name, const char* proto);
-using LPFN_GETPROTOBYNUMBER = protoent* (*)(int number);
+using LPFN_GETSERVBYPORT = servent* (*)(int port, const char* proto);
 using LPFN_GETPROTOBYNAME = protoent* (*)(const char* name);
-using LPFN_WSAACCEPT = SOCKET (*)(SOCKET s, sockaddr* addr, int* addrlen, LPCONDITIONPROC condition,
-                                  DWORD_PTR callbackData);
+using LPFN_GETPROTOBYNUMBER = protoent* (*)(int number);
+// gethostname: WSAEFAULT for a missing buffer or one too small for the whole name.
+using LPFN_GETHOSTNAME = int (*)(char* name, int namelen);
+
+// WSAStartup returns 0 or its error number (WSAVERNOTSUPPORTED below version 1.0, WSAEFAULT
+// without a record), not through WSAGetLastError. WSACleanup fails with WSANOTINITIALISED when
+// no start-up is left to balance; the last one closes every socket of the library.
 using LPFN_WSASTARTUP = int (*)(WORD versionRequested, LPWSADATA data);
 using LPFN_WSACLEANUP = int (*)();
 using LPFN_WSASETLASTERROR = void (*)(int error);
 using LPFN_WSAGETLASTERROR = int (*)();
+
+// The asynchronous database calls return a request handle, or nullptr: WSAEFAULT for a missing
+// buffer or name, WSAEAFNOSUPPORT for another family. The reply message comes later (see
+// WSAMAKEASYNCREPLY). WSACancelAsyncRequest: WSAEALREADY once the reply was posted, WSAEINVAL for
+// an unknown handle.
+using LPFN_WSAASYNCGETHOSTBYNAME = HANDLE (*)(HWND hwnd, u_int msg, const char* name, char* buf,
+                                              int buflen);
+using LPFN_WSAASYNCGETHOSTBYADDR = HANDLE (*)(HWND hwnd, u_int msg, const char* addr, int len,
+                                              int type, char* buf, int buflen);
 using LPFN_WSAASYNCGETSERVBYNAME = HANDLE (*)(HWND hwnd, u_int msg, const char* name,
                                               const char* proto, char* buf, int buflen);
 using LPFN_WSAASYNCGETSERVBYPORT = HANDLE (*)(HWND hwnd, u_int msg, int port, const char* proto,
@@ -374,15 +439,14 @@ using LPFN_WSAASYNCGETPROTOBYNAME = HANDLE (*)(HWND hwnd, u_int msg, const char*
                                                int buflen);
 using LPFN_WSAASYNCGETPROTOBYNUMBER = HANDLE (*)(HWND hwnd, u_int msg, int number, char* buf,
                                                  int buflen);
-using LPFN_WSAASYNCGETHOSTBYNAME = HANDLE (*)(HWND hwnd, u_int msg, const char* name, char* buf,
-                                              int buflen);
-using LPFN_WSAASYNCGETHOSTBYADDR = HANDLE (*)(HWND hwnd, u_int msg, const char* addr, int len,
-                                              int type, char* buf, int buflen);
 using LPFN_WSACANCELASYNCREQUEST = int (*)(HANDLE request);
+
+// WSAAsyncSelect posts msg to hwnd for the network events (FD_*) of s and makes s non-blocking;
+// events 0 stops the messages (s stays non-blocking). WSAEINVAL for an unknown event bit or, with
+// events, a window that does not exist; WSAENOBUFS when the watcher thread cannot start.
 using LPFN_WSAASYNCSELECT = int (*)(SOCKET s, HWND hwnd, u_int msg, long events);
+
+// Not exported (see WSAEVENT above); the types serve a binding table that keeps their slots.
 using LPFN_WSAEVENTSELECT = int (*)(SOCKET s, WSAEVENT event, long events);
 using LPFN_WSAENUMNETWORKEVENTS = int (*)(SOCKET s, WSAEVENT event,
                                           LPWSANETWORKEVENTS networkEvents);
-using LPFN_WSAIOCTL = int (*)(SOCKET s, DWORD code, void* in, DWORD inSize, void* out,
-                              DWORD outSize, DWORD* bytesReturned, LPWSAOVERLAPPED overlapped,
-                              LPWSAOVERLAPPED_COMPLETION_ROUTINE completion);
