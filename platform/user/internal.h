@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 // A file descriptor closed on destruction.
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : m_fd(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
@@ -37,7 +37,7 @@ public:
     int release();
     void reset(int fd = -1);
 
-private:
+  private:
     int m_fd = -1;
 };
 

@@ -36,7 +36,9 @@ State& state() {
     return *s;
 }
 
-std::unique_lock<std::mutex> lockState() { return std::unique_lock<std::mutex>(state().mutex); }
+std::unique_lock<std::mutex> lockState() {
+    return std::unique_lock<std::mutex>(state().mutex);
+}
 
 DWORD currentThreadId() {
     thread_local DWORD id = static_cast<DWORD>(::gettid());
@@ -83,7 +85,8 @@ void retireQueue(const std::shared_ptr<Queue>& q) {
             if (w.second->parent == gone->handle) w.second->parent = nullptr;
         }
     }
-    for (auto& call : q->sent) completeSentLocked(*call, 0);
+    for (auto& call : q->sent)
+        completeSentLocked(*call, 0);
     q->sent.clear();
     q->posted.clear();
     q->timers.clear();
@@ -169,10 +172,15 @@ int GetQueueReadyFd() {
     return q ? q->readyFd.get() : -1;
 }
 
-DWORD GetCurrentThreadId() { return currentThreadId(); }
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+DWORD GetCurrentThreadId() {
+    return currentThreadId();
+}
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(::getpid());
+}
 
 DWORD GetTickCount() {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
     return static_cast<DWORD>(ms.count());
 }

@@ -20,7 +20,7 @@ std::string userRuntimeDir() {
     ::mkdir(dir.c_str(), 0700);
     // In a shared folder such as /tmp someone else may have made the name first: use it only
     // when it is a real folder of ours that nobody else can enter.
-    struct stat st{};
+    struct stat st {};
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
         (st.st_mode & 077) != 0)
         return {};

@@ -33,16 +33,16 @@ timespec toTimespec(Clock::time_point at) {
 
 }  // namespace
 
-bool takeTimerLocked(Queue& q, const Filter& filter, Clock::time_point now,
-                     Clock::time_point dueBy, bool remove, MSG* msg) {
+bool takeTimerLocked(Queue& q, const Filter& filter, Clock::time_point now, Clock::time_point dueBy,
+                     bool remove, MSG* msg) {
     Timer* best = nullptr;
     for (auto& t : q.timers) {
         if (t.due > now || t.due > dueBy || !filter.matches(t.hwnd, WM_TIMER)) continue;
         if (!best || t.due < best->due) best = &t;
     }
     if (!best) return false;
-    *msg = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc),
-               GetTickCount()};
+    *msg =
+        MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc), GetTickCount()};
     if (remove) {
         // Keep the period, but after a stall start afresh rather than firing a burst.
         best->due += best->interval;
@@ -71,7 +71,8 @@ bool anyTimerDueLocked(const Queue& q, Clock::time_point now) {
 void armTimerFdLocked(Queue& q) {
     if (q.dead) return;
     auto earliest = Clock::time_point::max();
-    for (const auto& t : q.timers) earliest = std::min(earliest, t.due);
+    for (const auto& t : q.timers)
+        earliest = std::min(earliest, t.due);
     bool want = earliest != Clock::time_point::max();
     // Unchanged means the descriptor already shows the right state: pending for a future time,
     // readable for a time that has passed and whose timer nobody has taken yet.

@@ -39,7 +39,9 @@ std::string lowerAscii(const char* text) {
 namespace {
 
 // A class name given as an atom (MAKEINTATOM) is a small integer in the pointer.
-bool isAtom(const char* name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
+bool isAtom(const char* name) {
+    return reinterpret_cast<uintptr_t>(name) < 0x10000;
+}
 
 WindowClass* findClassLocked(const char* name) {
     auto& classes = state().classes;
@@ -96,8 +98,8 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
     return atom;
 }
 
-HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
-                     int, int, int, int, HWND parent, HMENU, HINSTANCE, void* param) {
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int,
+                     int, int, int, HWND parent, HMENU, HINSTANCE, void* param) {
     const auto& q = currentQueue();
     if (!q || !className) return nullptr;
     HWND hwnd;
@@ -147,7 +149,8 @@ BOOL DestroyWindow(HWND hwnd) {
             if (w->parent == hwnd && w->owner == q) children.push_back(w->handle);
         }
     }
-    for (HWND child : children) DestroyWindow(child);
+    for (HWND child : children)
+        DestroyWindow(child);
     callWindowProcedure(hwnd, WM_NCDESTROY, 0, 0);
     removeWindow(hwnd);
     return TRUE;
@@ -178,7 +181,8 @@ int GetWindowTextA(HWND hwnd, char* buffer, int size) {
     size_t n = std::min(w->text.size(), static_cast<size_t>(size - 1));
     // Never cut a UTF-8 sequence in half: back up to the start of the character.
     if (n < w->text.size()) {
-        while (n > 0 && (static_cast<unsigned char>(w->text[n]) & 0xC0) == 0x80) --n;
+        while (n > 0 && (static_cast<unsigned char>(w->text[n]) & 0xC0) == 0x80)
+            --n;
     }
     std::memcpy(buffer, w->text.data(), n);
     buffer[n] = '\0';
