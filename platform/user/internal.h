@@ -181,6 +181,23 @@ bool anyTimerDueLocked(const Queue& queue, Clock::time_point now);
 void armTimerFdLocked(Queue& queue);
 TIMERPROC timerProcLocked(const Queue& queue, HWND hwnd, UINT_PTR id);
 
+// The newest top-level window of this process with that class and caption (either may be
+// nullptr), compared without regard to case.
+HWND findLocalWindow(const char* className, const char* windowName);
+
+// Windows of other processes of the same user (remote.cpp). This process publishes itself the
+// first time it has a top-level window with a caption; the others reach it through a socket in
+// the user's runtime folder.
+void publishProcessWindows();
+HWND findRemoteWindow(const char* className, const char* windowName);
+bool remoteWindowAlive(HWND hwnd);
+bool remoteWindowText(HWND hwnd, std::string& text);
+DWORD remoteThreadProcessId(HWND hwnd, DWORD* processId);
+// Only WM_COPYDATA crosses; its bytes are copied to the other process. 0 for anything else.
+LRESULT sendRemoteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Waits like SendMessage for a reply on `fd`, answering messages sent to this thread meanwhile.
+bool waitReadableAnswering(int fd);
+
 // Case-insensitive comparison of ASCII letters; other bytes compare exactly.
 bool equalsNoCase(const std::string& a, const char* b);
 std::string lowerAscii(const char* text);

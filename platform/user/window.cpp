@@ -81,6 +81,24 @@ void removeWindow(HWND hwnd) {
 
 }  // namespace
 
+HWND findLocalWindow(const char* className, const char* windowName) {
+    auto lock = lockState();
+    if (className) {
+        WindowClass* cls = findClassLocked(className);
+        if (!cls) return nullptr;
+        className = cls->name.c_str();
+    }
+    // The newest window wins, as the one on top would on a desktop.
+    Window* best = nullptr;
+    for (auto& [key, w] : state().windows) {
+        if (w->parent || w->destroying) continue;
+        if (className && !equalsNoCase(w->className, className)) continue;
+        if (windowName && !equalsNoCase(w->text, windowName)) continue;
+        if (!best || w->serial > best->serial) best = w.get();
+    }
+    return best ? best->handle : nullptr;
+}
+
 }  // namespace vantel::user
 
 using namespace vantel::user;
@@ -119,6 +137,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         w->owner = q;
         state().windows.emplace(reinterpret_cast<uintptr_t>(hwnd), std::move(w));
     }
+    // Other processes of the user find top-level windows by caption.
+    if (!parent && windowName && *windowName) publishProcessWindows();
     CREATESTRUCTA cs{param, parent, style, windowName, className, exStyle};
     if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         callWindowProcedure(hwnd, WM_NCDESTROY, 0, 0);
@@ -158,33 +178,40 @@ BOOL DestroyWindow(HWND hwnd) {
 
 BOOL IsWindow(HWND hwnd) {
     if (!hwnd) return FALSE;
+    if (isRemoteHandle(hwnd)) return remoteWindowAlive(hwnd) ? TRUE : FALSE;
     auto lock = lockState();
     return findWindowLocked(hwnd) ? TRUE : FALSE;
 }
 
 BOOL SetWindowTextA(HWND hwnd, const char* text) {
-    auto lock = lockState();
-    Window* w = findWindowLocked(hwnd);
-    if (!w) return FALSE;
-    w->text = text ? text : "";
+    bool publish;
+    {
+        auto lock = lockState();
+        Window* w = findWindowLocked(hwnd);
+        if (!w) return FALSE;
+        w->text = text ? text : "";
+        publish = !w->parent && !w->text.empty();
+    }
+    if (publish) publishProcessWindows();
     return TRUE;
 }
 
 int GetWindowTextA(HWND hwnd, char* buffer, int size) {
     if (!buffer || size <= 0) return 0;
-    auto lock = lockState();
-    Window* w = findWindowLocked(hwnd);
-    if (!w) {
-        buffer[0] = '\0';
-        return 0;
+    std::string text;
+    if (isRemoteHandle(hwnd)) {
+        remoteWindowText(hwnd, text);
+    } else {
+        auto lock = lockState();
+        if (Window* w = findWindowLocked(hwnd)) text = w->text;
     }
-    size_t n = std::min(w->text.size(), static_cast<size_t>(size - 1));
+    size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
     // Never cut a UTF-8 sequence in half: back up to the start of the character.
-    if (n < w->text.size()) {
-        while (n > 0 && (static_cast<unsigned char>(w->text[n]) & 0xC0) == 0x80)
+    if (n < text.size()) {
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
             --n;
     }
-    std::memcpy(buffer, w->text.data(), n);
+    std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     return static_cast<int>(n);
 }
@@ -232,6 +259,7 @@ HWND GetParent(HWND hwnd) {
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
+    if (isRemoteHandle(hwnd)) return remoteThreadProcessId(hwnd, processId);
     auto lock = lockState();
     Window* w = findWindowLocked(hwnd);
     if (!w) return 0;
@@ -256,19 +284,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND FindWindowA(const char* className, const char* windowName) {
-    auto lock = lockState();
-    if (className) {
-        WindowClass* cls = findClassLocked(className);
-        if (!cls) return nullptr;
-        className = cls->name.c_str();
-    }
-    // The newest window wins, as the one on top would on a desktop.
-    Window* best = nullptr;
-    for (auto& [key, w] : state().windows) {
-        if (w->parent || w->destroying) continue;
-        if (className && !equalsNoCase(w->className, className)) continue;
-        if (windowName && !equalsNoCase(w->text, windowName)) continue;
-        if (!best || w->serial > best->serial) best = w.get();
-    }
-    return best ? best->handle : nullptr;
+    if (HWND local = findLocalWindow(className, windowName)) return local;
+    // An atom names a class of this process only.
+    if (className && isAtom(className)) return nullptr;
+    return findRemoteWindow(className, windowName);
 }
