@@ -95,9 +95,14 @@ void retireQueue(const std::shared_ptr<Queue>& q) {
     windows.clear();
 }
 
+// Set once the thread's queue is retired: code of other libraries that runs later in the
+// thread's teardown gets no queue rather than touching a destroyed holder.
+thread_local bool t_retired = false;
+
 struct QueueHolder {
     std::shared_ptr<Queue> queue;
     ~QueueHolder() {
+        t_retired = true;
         if (queue) retireQueue(queue);
     }
 };
@@ -107,6 +112,8 @@ thread_local QueueHolder t_holder;
 }  // namespace
 
 const std::shared_ptr<Queue>& currentQueue() {
+    static const auto* none = new std::shared_ptr<Queue>();  // leaked: usable during exit
+    if (t_retired) return *none;
     if (!t_holder.queue) {
         auto q = makeQueue();
         if (q) {
