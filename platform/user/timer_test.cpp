@@ -95,19 +95,3 @@ TEST(Timer, ThreadTimerProcRunsThroughDispatch) {
     KillTimer(nullptr, id);
     KillTimer(nullptr, second);
 }
-
-TEST(Timer, RefusesWindowsOfOtherThreads) {
-    Recorder r;
-    HWND w = makeWindow(&r);
-    UINT_PTR fromOther = 1;
-    BOOL killed = TRUE;
-    SetTimer(w, 3, 100000, nullptr);
-    std::thread([&] {
-        fromOther = SetTimer(w, 3, 10, nullptr);
-        killed = KillTimer(w, 3);
-    }).join();
-    EXPECT_EQ(fromOther, 0u);
-    EXPECT_FALSE(killed);
-    EXPECT_TRUE(KillTimer(w, 3));
-    DestroyWindow(w);
-}
