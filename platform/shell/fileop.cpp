@@ -44,8 +44,9 @@ int deleteItem(Operation& op, const std::string& source) {
 
 // FO_RENAME: a new name in the same folder. A bare name is taken in the source's folder.
 int renameItem(Operation& op, const std::string& source, const std::string& target) {
+    std::string clean = withoutTrailingSlashes(target);
     std::string destination =
-        target.find('/') == std::string::npos ? joinPath(parentOf(source), target) : target;
+        clean.find('/') == std::string::npos ? joinPath(parentOf(source), clean) : clean;
     struct stat item, sourceFolder, targetFolder;
     if (lstat(source.c_str(), &item) != 0) return resultFromErrno(errno);
     if (stat(parentOf(source).c_str(), &sourceFolder) != 0) return resultFromErrno(errno);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/shell/filecopy.h"
 #include "platform/shell/trash.h"
@@ -26,15 +27,16 @@ std::string lowerAscii(std::string text) {
 }
 
 // The real path a (perhaps not yet existing) path would have: the real path of its nearest
-// existing folder followed by the rest.
+// existing folder followed by the rest, whose "." and ".." are resolved by the letter (nothing in
+// it exists, so no link can lead elsewhere).
 std::string resolvedPath(const std::string& path) {
     std::string rest;
     std::string current = path;
     for (;;) {
         if (char* real = realpath(current.c_str(), nullptr)) {
-            std::string out = real;
+            std::string out = std::filesystem::path(real + rest).lexically_normal().string();
             free(real);
-            return out == "/" && !rest.empty() ? rest : out + rest;
+            return withoutTrailingSlashes(out);
         }
         if (current == "/" || current == ".") return path;
         rest = "/" + baseName(current) + rest;
@@ -91,11 +93,12 @@ int mergeFolder(Operation& op, const std::string& source, const std::string& des
 // Copies (or, across file systems, moves) a folder to a destination that does not exist yet.
 int copyFolder(Operation& op, const std::string& source, const struct stat& st,
                const std::string& destination, bool move) {
+    std::vector<std::string> names;
+    if (!listFolder(source, names)) return resultFromErrno(errno);
     if (mkdir(destination.c_str(), 0700) != 0) {
         return errno == EEXIST ? kDestinationAppeared : resultFromErrno(errno, true);
     }
-    std::vector<std::string> names;
-    int rc = listFolder(source, names) ? 0 : resultFromErrno(errno);
+    int rc = 0;
     for (size_t i = 0; rc == 0 && i < names.size(); ++i) {
         rc = transferItem(op, joinPath(source, names[i]), joinPath(destination, names[i]), move);
         if (rc == ERROR_CANCELLED && !op.cancelled()) rc = 0;
