@@ -50,20 +50,10 @@
 #include <string>
 #include <vector>
 
-using BOOL = int;
-using UINT = uint32_t;
+#include "platform/user/user.h"  // HWND, HINSTANCE, BOOL, UINT, TRUE
+
 using WORD = uint16_t;
 using FILEOP_FLAGS = WORD;
-
-#ifndef TRUE
-#define TRUE 1
-#define FALSE 0
-#endif
-
-struct HWND__;
-using HWND = HWND__*;
-struct HINSTANCE__;
-using HINSTANCE = HINSTANCE__*;
 
 // Operation codes.
 constexpr UINT FO_MOVE = 1;
