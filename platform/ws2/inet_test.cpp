@@ -79,19 +79,4 @@ TEST(InetNtoa, UsesOneBufferPerThread) {
     EXPECT_STREQ(mine, "255.255.255.254");
 }
 
-TEST(ByteOrder, NetworkOrderIsBigEndian) {
-    const Ws2Api& api = ws2();
-    uint32_t n = api.htonl(0x01020304);
-    unsigned char bytes[4];
-    std::memcpy(bytes, &n, 4);
-    EXPECT_EQ(bytes[0], 1);
-    EXPECT_EQ(bytes[3], 4);
-    u_short s = api.htons(0x0102);
-    std::memcpy(bytes, &s, 2);
-    EXPECT_EQ(bytes[0], 1);
-    EXPECT_EQ(bytes[1], 2);
-    EXPECT_EQ(api.ntohl(n), 0x01020304u);
-    EXPECT_EQ(api.ntohs(s), 0x0102);
-}
-
 }  // namespace
