@@ -125,7 +125,7 @@ class ConnectionPoint final : public IConnectionPoint {
     // in their natural order (passed by value: sinks must not keep or free them). For points of
     // dispatch interfaces only. A sink that disconnects meanwhile is skipped; one connected
     // meanwhile waits for the next event. Results are ignored.
-    void fireInvoke(DISPID id, std::span<VARIANT> args = {});
+    void fireInvoke(DISPID id, std::span<Variant> args = {});
     // For an IPropertyNotifySink point: asks every sink for leave to change a property; S_FALSE
     // as soon as one refuses, S_OK when all allow (or none is connected).
     HRESULT fireRequestEdit(DISPID id);

@@ -196,6 +196,16 @@ struct ArgOf<VARIANT*> {
         static Type get(VARIANT* v) { return v->Field; }    \
         static Type* slot(VARIANT* v) { return &v->Field; } \
     };
+VANTEL_DISP_ARG(LONG, VT_I4, lVal)
+VANTEL_DISP_ARG(VARIANT_BOOL, VT_BOOL, boolVal)
+VANTEL_DISP_ARG(BSTR, VT_BSTR, bstrVal)
+VANTEL_DISP_ARG(DOUBLE, VT_R8, dblVal)
+VANTEL_DISP_ARG(FLOAT, VT_R4, fltVal)
+VANTEL_DISP_ARG(BYTE, VT_UI1, bVal)
+VANTEL_DISP_ARG(ULONG, VT_UI4, ulVal)
+VANTEL_DISP_ARG(LONGLONG, VT_I8, llVal)
+VANTEL_DISP_ARG(IDispatch*, VT_DISPATCH, pdispVal)
+VANTEL_DISP_ARG(IUnknown*, VT_UNKNOWN, punkVal)
 #undef VANTEL_DISP_ARG
 
 template <class T>
@@ -321,12 +331,12 @@ HRESULT dispGetId(IDispatch* object, std::string_view name, DISPID* id);
 // passes its value as the last element of args, named DISPID_PROPERTYPUT. result may be null.
 // When Invoke reports DISP_E_EXCEPTION the exception's own code is returned instead and its
 // description (UTF-8) lands in *errorText when given; other failures are returned as they are.
-HRESULT dispInvoke(IDispatch* object, DISPID id, WORD flags, std::span<VARIANT> args,
+HRESULT dispInvoke(IDispatch* object, DISPID id, WORD flags, std::span<Variant> args,
                    VARIANT* result, std::string* errorText = nullptr);
 
 // By-name forms: a method call (DISPATCH_METHOD | DISPATCH_PROPERTYGET, as script hosts call),
 // a property get and a property put.
-HRESULT dispCall(IDispatch* object, std::string_view name, std::span<VARIANT> args, VARIANT* result,
+HRESULT dispCall(IDispatch* object, std::string_view name, std::span<Variant> args, VARIANT* result,
                  std::string* errorText = nullptr);
 HRESULT dispGetProperty(IDispatch* object, std::string_view name, VARIANT* result,
                         std::string* errorText = nullptr);
