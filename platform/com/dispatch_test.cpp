@@ -154,6 +154,8 @@ HRESULT invoke(IDispatch* d, DISPID id, WORD flags, std::vector<Variant> args, V
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.data(), namedPut ? &put : nullptr,
                       static_cast<UINT>(reversed.size()), namedPut ? 1u : 0u};
+    // The result is an [out] parameter: the caller frees what it held before.
+    if (result) VariantClear(result);
     return d->Invoke(id, IID_NULL, 0, flags, &params, result, excep, argErr);
 }
 
