@@ -158,8 +158,8 @@ const RegistryEntry kRegistration[] = {
     {"CLSID\\" TEST_CALC_CLSID "\\InprocServer32", "ThreadingModel", "Apartment"},
 };
 
-const char* const kRegisteredKeys[] = {"CLSID\\" TEST_CALC_CLSID, "Vantel.TestCalc",
-                                       "Vantel.TestCalc.1"};
+constexpr const char* kClassKey = "CLSID\\" TEST_CALC_CLSID;
+const char* const kRegisteredKeys[] = {kClassKey, "Vantel.TestCalc", "Vantel.TestCalc.1"};
 
 // The tests make registration fail on purpose with this variable.
 bool failOnPurpose() {
