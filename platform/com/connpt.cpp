@@ -230,26 +230,30 @@ HRESULT enumConnectionPoints(std::initializer_list<ConnectionPoint*> points,
     return S_OK;
 }
 
-HRESULT adviseSink(IUnknown* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
-    if (!source || !sink || !cookie) return E_POINTER;
+namespace {
+
+// The source's connection point for iid.
+HRESULT pointOf(IUnknown* source, REFIID iid, ComPtr<IConnectionPoint>* point) {
     ComPtr<IConnectionPointContainer> container;
     if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.putVoid())))
         return E_NOINTERFACE;
+    return container->FindConnectionPoint(iid, point->put());
+}
+
+}  // namespace
+
+HRESULT adviseSink(IUnknown* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+    if (!source || !sink || !cookie) return E_POINTER;
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = container->FindConnectionPoint(iid, point.put());
-    if (FAILED(hr)) return hr;
-    return point->Advise(sink, cookie);
+    HRESULT hr = pointOf(source, iid, &point);
+    return FAILED(hr) ? hr : point->Advise(sink, cookie);
 }
 
 HRESULT unadviseSink(IUnknown* source, REFIID iid, DWORD cookie) {
     if (!source) return E_POINTER;
-    ComPtr<IConnectionPointContainer> container;
-    if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.putVoid())))
-        return E_NOINTERFACE;
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = container->FindConnectionPoint(iid, point.put());
-    if (FAILED(hr)) return hr;
-    return point->Unadvise(cookie);
+    HRESULT hr = pointOf(source, iid, &point);
+    return FAILED(hr) ? hr : point->Unadvise(cookie);
 }
 
 HRESULT createEventSink(REFIID eventIid, EventHandler handler, IDispatch** out) {

@@ -270,36 +270,38 @@ HRESULT dispInvoke(IDispatch* object, DISPID id, WORD flags, std::span<Variant> 
     return hr;
 }
 
+namespace {
+
+// dispGetId, with the failure's text for a caller that wants one.
+HRESULT findId(IDispatch* object, std::string_view name, DISPID* id, std::string* errorText) {
+    HRESULT hr = dispGetId(object, name, id);
+    if (FAILED(hr) && errorText) *errorText = hresultText(hr);
+    return hr;
+}
+
+}  // namespace
+
 HRESULT dispCall(IDispatch* object, std::string_view name, std::span<Variant> args, VARIANT* result,
                  std::string* errorText) {
     DISPID id;
-    HRESULT hr = dispGetId(object, name, &id);
-    if (FAILED(hr)) {
-        if (errorText) *errorText = hresultText(hr);
-        return hr;
-    }
+    HRESULT hr = findId(object, name, &id, errorText);
+    if (FAILED(hr)) return hr;
     return dispInvoke(object, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, result, errorText);
 }
 
 HRESULT dispGetProperty(IDispatch* object, std::string_view name, VARIANT* result,
                         std::string* errorText) {
     DISPID id;
-    HRESULT hr = dispGetId(object, name, &id);
-    if (FAILED(hr)) {
-        if (errorText) *errorText = hresultText(hr);
-        return hr;
-    }
+    HRESULT hr = findId(object, name, &id, errorText);
+    if (FAILED(hr)) return hr;
     return dispInvoke(object, id, DISPATCH_PROPERTYGET, {}, result, errorText);
 }
 
 HRESULT dispPutProperty(IDispatch* object, std::string_view name, const VARIANT& value,
                         std::string* errorText) {
     DISPID id;
-    HRESULT hr = dispGetId(object, name, &id);
-    if (FAILED(hr)) {
-        if (errorText) *errorText = hresultText(hr);
-        return hr;
-    }
+    HRESULT hr = findId(object, name, &id, errorText);
+    if (FAILED(hr)) return hr;
     // A shallow copy: Invoke does not take ownership, and the Variant must not free it either.
     Variant arg;
     static_cast<VARIANT&>(arg) = value;

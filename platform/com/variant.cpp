@@ -9,35 +9,6 @@
 
 namespace {
 
-// Size of the value a by-reference VARIANT of base type vt points at, 0 when it is not a plain
-// scalar (BSTR, interfaces, VARIANT and arrays are handled by kind).
-size_t scalarSize(VARTYPE vt) {
-    switch (vt) {
-        case VT_I1:
-        case VT_UI1:
-            return 1;
-        case VT_I2:
-        case VT_UI2:
-        case VT_BOOL:
-            return 2;
-        case VT_I4:
-        case VT_UI4:
-        case VT_INT:
-        case VT_UINT:
-        case VT_R4:
-        case VT_ERROR:
-            return 4;
-        case VT_I8:
-        case VT_UI8:
-        case VT_R8:
-        case VT_CY:
-        case VT_DATE:
-            return 8;
-        default:
-            return 0;
-    }
-}
-
 // True for the types a VARIANT may carry here (with VT_BYREF / VT_ARRAY already stripped for
 // the base type check).
 bool knownType(VARTYPE vt) {
@@ -45,7 +16,8 @@ bool knownType(VARTYPE vt) {
     if (vt & ~(VT_TYPEMASK | VT_BYREF | VT_ARRAY)) return false;
     if (base == VT_VARIANT) return (vt & (VT_BYREF | VT_ARRAY)) != 0;
     if (base == VT_EMPTY || base == VT_NULL) return (vt & (VT_BYREF | VT_ARRAY)) == 0;
-    return scalarSize(base) != 0 || base == VT_BSTR || base == VT_UNKNOWN || base == VT_DISPATCH;
+    return variantScalarSize(base) != 0 || base == VT_BSTR || base == VT_UNKNOWN ||
+           base == VT_DISPATCH;
 }
 
 void zeroValue(VARIANT* v) {
@@ -81,6 +53,33 @@ HRESULT copyValue(VARIANT* dest, const VARIANT* src) {
 }
 
 }  // namespace
+
+UINT variantScalarSize(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+            return 8;
+        default:
+            return 0;
+    }
+}
 
 void VariantInit(VARIANT* v) {
     if (!v) return;
@@ -145,7 +144,7 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
         if (value.punkVal) value.punkVal->AddRef();
     } else {
         value.vt = base;
-        std::memcpy(&value.llVal, src->byref, scalarSize(base));
+        std::memcpy(&value.llVal, src->byref, variantScalarSize(base));
     }
     if (FAILED(hr)) {
         VariantClear(&value);

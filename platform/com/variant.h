@@ -162,6 +162,11 @@ HRESULT VariantChangeTypeEx(VARIANT* dest, const VARIANT* src, LCID lcid, USHORT
 const VARIANT* variantDeref(const VARIANT* v);
 VARIANT* variantDeref(VARIANT* v);
 
+// variantScalarSize is the size in bytes of a value of a fixed-size scalar type (1 for VT_I1 and
+// VT_UI1; 2 for VT_I2, VT_UI2, VT_BOOL; 4 for VT_I4, VT_UI4, VT_INT, VT_UINT, VT_R4, VT_ERROR; 8
+// for VT_I8, VT_UI8, VT_R8, VT_CY, VT_DATE), 0 for every other type.
+UINT variantScalarSize(VARTYPE vt);
+
 // isMissingArg tells whether an optional argument counts as absent: VT_EMPTY or VT_ERROR (the
 // way hosts pass an omitted argument), after following VT_BYREF|VT_VARIANT once. nullptr is
 // absent too.
