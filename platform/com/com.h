@@ -12,7 +12,21 @@
 //   HRESULT hr = unknown->QueryInterface(IID_IClassFactory, factory.putVoid());
 //   if (FAILED(hr)) return hr;
 //
-// Text crossing COM is UTF-16 (OLECHAR is char16_t); see oleauto.h for BSTR.
+// Text crossing COM is UTF-16 (OLECHAR is char16_t); see bstr.h for BSTR.
+//
+// The layer, header by header:
+//   com.h        this: types, HRESULT codes, GUIDs, IUnknown, IClassFactory
+//   comptr.h     ComPtr, the owning interface pointer
+//   comobject.h  ComClass (QueryInterface/AddRef/Release, aggregation), ClassFactory, ModuleLock
+//   bstr.h       BSTR, Bstr, UTF-8 and ISO-8859-1 conversions
+//   safearray.h  SAFEARRAY
+//   variant.h    VARIANT, Variant, VariantChangeType, missing arguments, counts into out arguments
+//   dispatch.h   IDispatch, the member table (dispTableInvoke), calls by name (dispCall)
+//   errorinfo.h  per-thread error information, ISupportErrorInfo
+//   connpt.h     connection points, IPropertyNotifySink, event sinks for hosts
+//   persist.h    IStream/IStorage/IPropertyBag with memory implementations, IPersist*
+//   olectl.h     OLE control interfaces, ambient properties, AmbientSite for hosts
+//   activation.h CoInitialize, CoCreateInstance through the registry, ProgIDs, self-registration
 
 #include <cstddef>
 #include <cstdint>

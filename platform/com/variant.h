@@ -195,6 +195,10 @@ class Variant : public VARIANT {
     }
     // A VT_BSTR copy of UTF-16 text.
     explicit Variant(std::u16string_view text);
+    explicit Variant(const char16_t* text) : Variant(std::u16string_view(text ? text : u"")) {}
+    // Narrow text has no single meaning here (UTF-8? bytes?): say which with fromUtf8 or
+    // fromLatin1. Without this a literal would quietly become VT_BOOL TRUE.
+    explicit Variant(const char*) = delete;
     // Borrows nothing: the VARIANT is deep-copied (VariantCopy). A failed copy leaves VT_EMPTY.
     explicit Variant(const VARIANT& other) : Variant() { VariantCopy(this, &other); }
     Variant(const Variant& other) : Variant() { VariantCopy(this, &other); }

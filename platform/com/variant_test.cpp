@@ -175,6 +175,8 @@ TEST(Variant, WrapperMovesAndDetaches) {
     Variant owner = Variant::adopt(&out);
     EXPECT_EQ(out.vt, VT_EMPTY);
     EXPECT_EQ(owner.utf8(), "moved");
+    EXPECT_EQ(Variant(u"wide").vt, VT_BSTR);  // a literal must not turn into a BOOL
+    EXPECT_EQ(Variant(u"wide").utf8(), "wide");
     EXPECT_EQ(sizeof(Variant), 24u);
     EXPECT_EQ(sizeof(VARIANT), 24u);
 }
