@@ -7,7 +7,7 @@
 
 #include "platform/com/connpt.h"
 #include "platform/com/errorinfo.h"
-#include "platform/com/olectl.h"
+#include "platform/com/olesite.h"
 #include "platform/registry/test_folder.h"
 
 namespace {

@@ -25,7 +25,8 @@
 //   errorinfo.h  per-thread error information, ISupportErrorInfo
 //   connpt.h     connection points, IPropertyNotifySink, event sinks for hosts
 //   persist.h    IStream/IStorage/IPropertyBag with memory implementations, IPersist*
-//   olectl.h     OLE control interfaces, ambient properties, AmbientSite for hosts
+//   olectl.h     OLE control interfaces (site, control, frame interfaces)
+//   olesite.h    ambient properties, HIMETRIC, AmbientSite for hosts
 //   activation.h CoInitialize, CoCreateInstance through the registry, ProgIDs, self-registration
 
 #include <cstddef>

@@ -9,7 +9,7 @@
 #include "platform/com/comobject.h"
 #include "platform/com/connpt.h"
 #include "platform/com/errorinfo.h"
-#include "platform/com/olectl.h"
+#include "platform/com/olesite.h"
 
 #define TEST_CALC_CLSID "{A1B2C3D4-0001-4E5F-8A9B-0C1D2E3F4A5B}"
 

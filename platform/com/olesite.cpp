@@ -1,6 +1,6 @@
 // Ambient properties, HIMETRIC conversion and the host's client site.
 
-#include "platform/com/olectl.h"
+#include "platform/com/olesite.h"
 
 #include <cmath>
 

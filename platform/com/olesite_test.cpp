@@ -1,4 +1,4 @@
-#include "platform/com/olectl.h"
+#include "platform/com/olesite.h"
 
 #include <gtest/gtest.h>
 
