@@ -159,5 +159,7 @@ TEST(WirranLifecycle, DesignModeNeitherStartsTheLibraryNorTheTimer) {
     site->setUserMode(true);
     EXPECT_EQ(property(control.get(), "Interval"), "I4:0");
     EXPECT_EQ(property(control.get(), "HostName"), "BSTR:example.org");
+    ASSERT_EQ(control->Reset(), S_OK);
+    EXPECT_EQ(property(control.get(), "HostName"), "BSTR:");
     control->SetClientSite(nullptr);
 }

@@ -10,12 +10,6 @@
 #include "winsock/ocx/error_table.h"
 #include "winsock/ocx/wirran.h"
 
-namespace {
-
-constexpr uint32_t kNoSuchSocket = wirranErrorHresult(wrErrorInvalidHandle);
-
-}  // namespace
-
 HRESULT CWirran::get_AtMark(VARIANT_BOOL* pVal) {
     if (hasSocket()) return socketLayerGet();  // Socket layer: the at-mark query.
     return getValue(pVal, VARIANT_BOOL{VARIANT_FALSE});
@@ -131,34 +125,21 @@ HRESULT CWirran::put_Urgent(VARIANT_BOOL value) {
 }
 
 HRESULT CWirran::Accept(VARIANT, VARIANT, VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (HRESULT hr = ensureInitialized(); FAILED(hr))
-        return initFailure(hr, Error, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);  // Socket layer: accept.
+    return libraryMethod(Error, ResultKind::ErrorCode);  // Socket layer: accept.
 }
 
 HRESULT CWirran::Bind(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (HRESULT hr = ensureInitialized(); FAILED(hr))
-        return initFailure(hr, Error, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);  // Socket layer: bind.
+    return libraryMethod(Error, ResultKind::ErrorCode);  // Socket layer: bind.
 }
 
 HRESULT CWirran::Listen(VARIANT, VARIANT, VARIANT, VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (HRESULT hr = ensureInitialized(); FAILED(hr))
-        return initFailure(hr, Error, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);  // Socket layer: listen.
+    return libraryMethod(Error, ResultKind::ErrorCode);  // Socket layer: listen.
 }
 
 HRESULT CWirran::Reject(VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (!hasSocket()) return failMethod(Error, kNoSuchSocket, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);  // Socket layer: reject.
+    return socketMethod(Error, ResultKind::ErrorCode);  // Socket layer: reject.
 }
 
 HRESULT CWirran::Shutdown(VARIANT, VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (!hasSocket()) return failMethod(Error, kNoSuchSocket, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);  // Socket layer: shutdown.
+    return socketMethod(Error, ResultKind::ErrorCode);  // Socket layer: shutdown.
 }

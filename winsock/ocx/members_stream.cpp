@@ -3,18 +3,11 @@
 // The socket layer behind them is not part of this control yet, so it never has a socket: each
 // member answers what a control without a socket answers (FALSE, 0, an empty state, or the
 // failure of a stream operation on no socket, which reports 10057 for TCP), and the branch that
-// needs a socket ends in socketLayerMethod/socketLayerProperty, where the socket layer's calls go.
+// needs a socket ends in socketMethod/socketLayerProperty, where the socket layer's calls go.
 
 #include "winsock/ocx/arguments.h"
 #include "winsock/ocx/error_table.h"
 #include "winsock/ocx/wirran.h"
-
-namespace {
-
-// The socket layer's answer for a handle that is not in its table (wrErrorInvalidHandle).
-constexpr uint32_t kNoSuchSocket = wirranErrorHresult(wrErrorInvalidHandle);
-
-}  // namespace
 
 HRESULT CWirran::get_Blocking(VARIANT_BOOL* pVal) {
     return getValue(pVal, m_state.blocking);
@@ -72,11 +65,8 @@ HRESULT CWirran::get_State(LONG* pVal) {
 
 HRESULT CWirran::Connect(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT,
                          VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (HRESULT hr = ensureInitialized(); FAILED(hr))
-        return initFailure(hr, Error, ResultKind::ErrorCode);
     // Socket layer: convert the arguments, disconnect, connect, store the values used.
-    return socketLayerMethod(Error, ResultKind::ErrorCode);
+    return libraryMethod(Error, ResultKind::ErrorCode);
 }
 
 HRESULT CWirran::Disconnect(VARIANT* Error) {
@@ -88,9 +78,7 @@ HRESULT CWirran::Disconnect(VARIANT* Error) {
 }
 
 HRESULT CWirran::Read(VARIANT*, VARIANT, VARIANT, VARIANT*, VARIANT*, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Count);
-    return socketLayerMethod(Result, ResultKind::Count);
+    return socketMethod(Result, ResultKind::Count);  // Socket layer: receive.
 }
 
 HRESULT CWirran::ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
@@ -99,15 +87,11 @@ HRESULT CWirran::ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIAN
 }
 
 HRESULT CWirran::Peek(VARIANT*, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Count);
-    return socketLayerMethod(Result, ResultKind::Count);
+    return socketMethod(Result, ResultKind::Count);  // Socket layer: peek.
 }
 
 HRESULT CWirran::Write(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Count);
-    return socketLayerMethod(Result, ResultKind::Count);
+    return socketMethod(Result, ResultKind::Count);  // Socket layer: send.
 }
 
 HRESULT CWirran::WriteEx(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
@@ -116,9 +100,7 @@ HRESULT CWirran::WriteEx(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIAN
 }
 
 HRESULT CWirran::Flush(VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (!hasSocket()) return failMethod(Error, kNoSuchSocket, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);
+    return socketMethod(Error, ResultKind::ErrorCode);  // Socket layer: discard pending input.
 }
 
 HRESULT CWirran::Cancel(VARIANT* Error) {
@@ -137,7 +119,5 @@ HRESULT CWirran::Cancel(VARIANT* Error) {
 }
 
 HRESULT CWirran::Abort(VARIANT* Error) {
-    if (!Error) return E_POINTER;
-    if (!hasSocket()) return failMethod(Error, kNoSuchSocket, ResultKind::ErrorCode);
-    return socketLayerMethod(Error, ResultKind::ErrorCode);
+    return socketMethod(Error, ResultKind::ErrorCode);  // Socket layer: abort.
 }

@@ -3,16 +3,9 @@
 //
 // Each needs the socket layer's stream buffer on an open socket. Without a socket they fail as
 // a stream operation on no socket does (10057 for TCP); the branch with a socket ends in
-// socketLayerMethod, where the socket layer's transfer goes.
+// socketMethod, where the socket layer's transfer goes.
 
-#include "winsock/ocx/error_table.h"
 #include "winsock/ocx/wirran.h"
-
-namespace {
-
-constexpr uint32_t kNoSuchSocket = wirranErrorHresult(wrErrorInvalidHandle);
-
-}  // namespace
 
 HRESULT CWirran::get_ByteOrder(LONG* pVal) {
     return getValue(pVal, m_state.byteOrder);
@@ -24,43 +17,29 @@ HRESULT CWirran::put_ByteOrder(LONG value) {
 }
 
 HRESULT CWirran::ReadByte(VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Count);
-    return socketLayerMethod(Result, ResultKind::Count);
+    return socketMethod(Result, ResultKind::Count);  // Socket layer: one byte.
 }
 
 HRESULT CWirran::WriteByte(VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: one byte.
 }
 
 HRESULT CWirran::ReadLine(VARIANT*, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: a line.
 }
 
 HRESULT CWirran::WriteLine(VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: a line.
 }
 
 HRESULT CWirran::ReadStream(VARIANT*, VARIANT*, VARIANT, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: a stream.
 }
 
 HRESULT CWirran::StoreStream(VARIANT, VARIANT*, VARIANT, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: a stream into a file.
 }
 
 HRESULT CWirran::WriteStream(VARIANT, VARIANT*, VARIANT, VARIANT* Result) {
-    if (!Result) return E_POINTER;
-    if (!hasSocket()) return failMethod(Result, kNoSuchSocket, ResultKind::Flag);
-    return socketLayerMethod(Result, ResultKind::Flag);
+    return socketMethod(Result, ResultKind::Flag);  // Socket layer: a stream.
 }

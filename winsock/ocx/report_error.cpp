@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr uint32_t kInvalidHandle = 0x80042736;  // wrErrorInvalidHandle, 10038
-constexpr uint32_t kNotConnected = 0x80042749;   // wrErrorNotConnected, 10057
+constexpr uint32_t kInvalidHandle = wirranErrorHresult(wrErrorInvalidHandle);
+constexpr uint32_t kNotConnected = wirranErrorHresult(wrErrorNotConnected);
 
 }  // namespace
 
@@ -100,6 +100,18 @@ HRESULT CWirran::socketLayerMethod(VARIANT* result, ResultKind kind, bool fire) 
                              m_state.throwError != VARIANT_FALSE, false, &reported);
     writeFailure(result, ResultKind::ErrorCode, reported);
     return hr;
+}
+
+HRESULT CWirran::socketMethod(VARIANT* result, ResultKind kind) {
+    if (!result) return E_POINTER;
+    if (!hasSocket()) return failMethod(result, wirranErrorHresult(wrErrorInvalidHandle), kind);
+    return socketLayerMethod(result, kind);
+}
+
+HRESULT CWirran::libraryMethod(VARIANT* result, ResultKind kind) {
+    if (!result) return E_POINTER;
+    if (HRESULT hr = ensureInitialized(); FAILED(hr)) return initFailure(hr, result, kind);
+    return socketLayerMethod(result, kind);
 }
 
 HRESULT CWirran::socketLayerProperty() {

@@ -306,6 +306,13 @@ class CWirran final : public WirranFrame {
     // that this control does not have yet: reported as wrErrorNotImplemented (12003) the way the
     // member reports its failures. Each call marks where that layer's code goes.
     HRESULT socketLayerMethod(VARIANT* result, ResultKind kind, bool fire = true);
+    // socketMethod is the body of a method that acts on the control's socket: E_POINTER for a
+    // null result; without a socket the failure of a socket operation on no socket (10057 on
+    // TCP); with one, socketLayerMethod.
+    HRESULT socketMethod(VARIANT* result, ResultKind kind);
+    // libraryMethod is the body of a method that starts the network library first: E_POINTER,
+    // the start's failure (initFailure), then socketLayerMethod.
+    HRESULT libraryMethod(VARIANT* result, ResultKind kind);
     HRESULT socketLayerProperty();
     // socketLayerGet is socketLayerProperty for a get: the design-mode failure comes first.
     HRESULT socketLayerGet();
