@@ -1,0 +1,140 @@
+#include "renamer/engine/detection.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "renamer/engine/like.h"
+#include "renamer/engine/paths.h"
+#include "renamer/lookup/text.h"
+
+namespace {
+
+using enum MarkerScan;
+
+// Order matters: the specific dotted and spaced forms come first, the bare digit runs last.
+// Rows without the folder flag would read a year or a bare number in a folder name as numbers.
+constexpr std::array<FilenameFilter, 19> kFilters{{
+    {1, "*.s##e##.*", ".s##e##.", kForward, 2, 2, 5, 2, true},
+    {2, "*.###.*", ".###.", kForward, 1, 1, 2, 2, true},
+    {3, "* - ##x## - *", " - ##x## - ", kForward, 3, 2, 6, 2, true},
+    {4, "* - #x## - *", " - #x## - ", kForward, 3, 1, 5, 2, true},
+    {6, "*.#x0##.*", ".#x0##.", kForward, 1, 1, 4, 2, true},
+    {5, "*.##x##.*", ".##x##.", kForward, 1, 2, 4, 2, true},
+    {6, "*.#x##.*", ".#x##.", kForward, 1, 1, 3, 2, true},
+    {7, "*.s##.e##.*", ".s##.e##.", kForward, 2, 2, 6, 2, true},
+    {8, "*.s#e##.*", ".s#e##.", kForward, 2, 1, 4, 2, true},
+    {9, "*.s##e#.*", ".s##e#.", kForward, 2, 2, 5, 1, true},
+    {10, "*.s#e#.*", ".s#e#.", kForward, 2, 1, 4, 1, true},
+    {11, "* #x## *", " #x## ", kForward, 1, 1, 3, 2, true},
+    {12, "* ##x## *", " ##x## ", kForward, 1, 2, 4, 2, true},
+    {13, "*s##e##*", "s##e##", kForward, 1, 2, 4, 2, false},
+    {14, "*##x##*", "##x##", kForward, 0, 2, 3, 2, true},
+    {15, "*#x##*", "#x##", kForward, 0, 1, 2, 2, true},
+    {16, "*##.##*", "##.##", kForward, 0, 2, 3, 2, false},
+    {17, "*####*", "####", kBackwardSkipP, 0, 2, 2, 2, false},
+    {18, "*###*", "###", kBackwardSkipP, 0, 1, 1, 2, false},
+}};
+
+const std::vector<LikePattern>& compiledPatterns() {
+    static const std::vector<LikePattern> patterns = [] {
+        std::vector<LikePattern> compiled;
+        for (const FilenameFilter& filter : kFilters)
+            compiled.emplace_back(filter.pattern);
+        return compiled;
+    }();
+    return patterns;
+}
+
+// Markers hold only "#" and plain ASCII characters, so comparing bytes is comparing characters:
+// a byte of a multi-byte character never equals one of them.
+bool markerAt(std::string_view name, size_t pos, std::string_view marker) {
+    if (pos + marker.size() > name.size()) return false;
+    for (size_t i = 0; i < marker.size(); ++i) {
+        char c = name[pos + i];
+        if (marker[i] == '#' ? (c < '0' || c > '9') : c != marker[i]) return false;
+    }
+    return true;
+}
+
+std::optional<size_t> findMarker(std::string_view name, const FilenameFilter& filter) {
+    std::string_view marker = filter.marker;
+    std::optional<size_t> found;
+    if (filter.scan == kForward) {
+        for (size_t pos = 0; pos < name.size(); ++pos) {
+            if (markerAt(name, pos, marker)) found = pos;
+        }
+        return found;
+    }
+    for (size_t pos = name.size(); pos-- > 0;) {
+        size_t next = pos + marker.size();
+        if (markerAt(name, pos, marker) && (next == name.size() || name[next] != 'p')) return pos;
+    }
+    return found;
+}
+
+int32_t number(std::string_view digits) {
+    int32_t value = 0;
+    for (char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+bool fail(ActivityLog& log, const std::string& description) {
+    log.debug_log("Error getting filename filter: " + description, 1);
+    return false;
+}
+
+}  // namespace
+
+std::span<const FilenameFilter> filenameFilters() {
+    return kFilters;
+}
+
+bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
+    try {
+        std::string name;
+        if (p) {
+            std::optional<std::string> folder = folderName(item.path);
+            if (!folder) return fail(log, "No folder in path \"" + item.path + "\"");
+            name = lowerCase(*folder);
+        } else {
+            name = lowerCase(item.file_name);
+        }
+        log.debug_log("Looking up filename filter for: " + name + (p ? " (p=1)" : " (p=0)"), 2);
+
+        const std::vector<LikePattern>& patterns = compiledPatterns();
+        for (size_t row = 0; row < kFilters.size(); ++row) {
+            const FilenameFilter& filter = kFilters[row];
+            if (p && !filter.folder) continue;
+            if (!patterns[row].matches(name)) continue;
+
+            // Only a backward row can miss (all its windows are followed by "p"); the name is
+            // then taken as having no numbers, and later rows are not tried.
+            std::optional<size_t> pos = findMarker(name, filter);
+            if (!pos) return false;
+
+            std::string_view view = name;
+            item.detected_show = name.substr(0, *pos);
+            std::replace(item.detected_show.begin(), item.detected_show.end(), '.', ' ');
+            item.season = number(view.substr(*pos + filter.season_offset, filter.season_length));
+            item.episode = number(view.substr(*pos + filter.episode_offset, filter.episode_length));
+
+            std::string error;
+            std::optional<std::string> show = CleanText(item.detected_show, &error);
+            if (!show) return fail(log, error);
+            item.detected_show = std::move(*show);
+
+            log.debug_log("Found filename filter with id: " + std::to_string(filter.id), 2);
+            if (filter_id) *filter_id = filter.id;
+            return true;
+        }
+        log.debug_log("No filter found", 2);
+        return false;
+    } catch (const std::exception& e) {
+        return fail(log, e.what());
+    }
+}

@@ -1,0 +1,267 @@
+#include "renamer/lookup/text.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "renamer/common/activity_log.h"
+
+namespace {
+
+// Replaces every occurrence of from, left to right, without looking again at what was put in:
+// "&amp;amp;" with "&amp;" -> "&" gives "&amp;", which is why the entity list decodes "&amp;"
+// a second time.
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    size_t at = text.find(from);
+    if (at == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    size_t done = 0;
+    while (at != std::string::npos) {
+        out.append(text, done, at - done);
+        out.append(to);
+        done = at + from.size();
+        at = text.find(from, done);
+    }
+    out.append(text, done);
+    text = std::move(out);
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+// The number of a character reference: base 16 or 10, at most 0xFFFF (a 16-bit code).
+std::optional<uint32_t> parseCode(std::string_view digits, int base, std::string* error,
+                                  std::string_view reference) {
+    auto fail = [&](const char* what) -> std::optional<uint32_t> {
+        if (error) {
+            // The digits may be everything up to a far ";": keep the logged text short.
+            std::string shown(reference.substr(0, 24));
+            if (reference.size() > 24) shown += "...";
+            *error = std::string(what) + " in character reference \"" + shown + "\"";
+        }
+        return std::nullopt;
+    };
+    if (digits.empty()) return fail("Missing number");
+    uint32_t value = 0;
+    for (char c : digits) {
+        int d = digitValue(c);
+        if (d >= base) return fail("Invalid number");
+        value = value * base + d;
+        if (value > 0xFFFF) return fail("Number out of range");
+    }
+    return value;
+}
+
+// Decodes every "&#x...;" (base 16) or "&#...;" (base 10) until none is left. Each pass replaces
+// at least the first reference by one to three bytes, and a reference is four bytes at least, so
+// the text shrinks on every pass and the loop ends. A prefix without a ";" after it has no
+// number, which is an error like any other bad reference.
+bool decodeReferences(std::string& text, std::string_view prefix, int base, std::string* error) {
+    size_t at;
+    while ((at = text.find(prefix)) != std::string::npos) {
+        std::string_view rest = std::string_view(text).substr(at + prefix.size());
+        size_t semicolon = rest.find(';');
+        std::string_view digits =
+            semicolon == std::string_view::npos ? "" : rest.substr(0, semicolon);
+        std::string reference = std::string(prefix) + std::string(digits);
+        if (semicolon != std::string_view::npos) reference += ';';
+        std::optional<uint32_t> code = parseCode(digits, base, error, reference);
+        if (!code) return false;
+        // The character is written as UTF-8. Episode titles pass through UTF8Decode after this,
+        // and UTF8Decode gives every UTF-8 sequence of a 16-bit code back unchanged, so the
+        // character survives that step (a Latin-1 byte would not: 0xE9 would start a sequence).
+        std::string character;
+        appendUtf8(character, *code);
+        replaceAll(text, reference, character);
+    }
+    return true;
+}
+
+bool isJunk(char c) {
+    return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\0';
+}
+
+bool isContinuation(uint8_t b) {
+    return (b & 0xC0) == 0x80;
+}
+
+uint32_t lowerCodePoint(uint32_t cp) {
+    if (cp >= 'A' && cp <= 'Z') return cp + 32;
+    if (cp < 0xC0) return cp;
+    if (cp <= 0xDE) return cp == 0xD7 ? cp : cp + 32;  // U+00D7 is the multiplication sign
+    if (cp == 0x130) return 'i';                       // capital I with dot above
+    // Latin Extended-A pairs capitals and small letters, capital first; the pairs start on an
+    // even code up to U+0137, on an odd one from U+0139 to U+0148 and from U+0179 to U+017E.
+    if (cp >= 0x100 && cp <= 0x137) return cp | 1;
+    if (cp >= 0x139 && cp <= 0x148) return (cp & 1) ? cp + 1 : cp;
+    if (cp >= 0x14A && cp <= 0x177) return cp | 1;
+    if (cp == 0x178) return 0xFF;
+    if (cp >= 0x179 && cp <= 0x17E) return (cp & 1) ? cp + 1 : cp;
+    if (cp == 0x386) return 0x3AC;
+    if (cp >= 0x388 && cp <= 0x38A) return cp + 37;
+    if (cp == 0x38C) return 0x3CC;
+    if (cp == 0x38E || cp == 0x38F) return cp + 63;
+    if (cp >= 0x391 && cp <= 0x3AB && cp != 0x3A2) return cp + 32;
+    if (cp >= 0x400 && cp <= 0x40F) return cp + 80;
+    if (cp >= 0x410 && cp <= 0x42F) return cp + 32;
+    return cp;
+}
+
+}  // namespace
+
+std::string Between(std::string_view text, std::string_view start, std::string_view end) {
+    size_t at = text.find(start);
+    if (at == std::string_view::npos) return {};
+    std::string_view behind = text.substr(at + start.size());
+    if (end.empty()) return std::string(behind);
+    size_t stop = behind.find(end);
+    if (stop == std::string_view::npos) return {};
+    return std::string(behind.substr(0, stop));
+}
+
+std::optional<std::string> CleanText(std::string_view text, std::string* error) {
+    static const std::string kSpaceRun(27, ' ');
+    // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
+    // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
+    const std::pair<std::string_view, std::string_view> kReplacements[] = {
+        {"&amp;", "&"}, {"&quot;", ""}, {"&amp;", "&"},  {"&pound;", "\xC2\xA3"},
+        {"&nbsp;", ""}, {"<BR>", " "},  {"<br>", " "},   {"\\", " "},
+        {"\t", ""},     {"\n", ""},     {kSpaceRun, ""},
+    };
+    std::string s(text);
+    for (const auto& [from, to] : kReplacements)
+        replaceAll(s, from, to);
+
+    if (!decodeReferences(s, "&#x", 16, error)) return std::nullopt;
+    if (!decodeReferences(s, "&#", 10, error)) return std::nullopt;
+
+    static constexpr std::string_view kUnsafe = "\\/*?\"><|[]:";
+    std::erase_if(s, [](char c) { return kUnsafe.find(c) != std::string_view::npos; });
+    return TrimJunk(s);
+}
+
+std::string TrimJunk(std::string_view text) {
+    std::string s(text);
+    std::erase(s, '\0');
+    size_t first = 0;
+    while (first < s.size() && isJunk(s[first]))
+        ++first;
+    size_t last = s.size();
+    while (last > first && isJunk(s[last - 1]))
+        --last;
+    return s.substr(first, last - first);
+}
+
+std::string UTF8Decode(const std::string& text, ActivityLog& log) {
+    // The string holds the received bytes one per char, so "text to bytes" is a plain view.
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    std::string error;
+    if (std::optional<std::string> decoded = Utf8ToText(bytes, &error)) return *decoded;
+    log.debug_log("Error converting string from UTF-8: " + error, 1);
+    return text;
+}
+
+std::optional<std::string> Utf8ToText(std::span<const uint8_t> bytes, std::string* error) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    size_t i = 0;
+    while (i < bytes.size()) {
+        uint8_t lead = bytes[i];
+        size_t length = 1;
+        if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+        if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        if (i + length > bytes.size()) {
+            if (error) *error = "Incomplete UTF-8 sequence at the end of the text";
+            return std::nullopt;
+        }
+        appendUtf8(out, static_cast<uint32_t>(Utf8CodePoint(bytes.subspan(i, length))));
+        i += length;
+    }
+    return out;
+}
+
+int32_t Utf8CodePoint(std::span<const uint8_t> bytes) {
+    switch (bytes.size()) {
+        case 1:
+            return bytes[0];
+        case 2:
+            return (bytes[0] & 31) * 64 + (bytes[1] & 63);
+        case 3:
+            return (bytes[0] & 15) * 4096 + (bytes[1] & 63) * 64 + (bytes[2] & 63);
+        default:
+            return -1;
+    }
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
+    if (pos >= text.size()) return 0;
+    auto at = [&](size_t k) { return static_cast<uint8_t>(text[pos + k]); };
+    uint8_t b0 = at(0);
+    size_t left = text.size() - pos;
+    uint32_t value = 0x110000 + b0;
+    size_t length = 1;
+    if (b0 < 0x80) {
+        value = b0;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF && left >= 2 && isContinuation(at(1))) {
+        value = (b0 & 0x1F) << 6 | (at(1) & 0x3F);
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF && left >= 3 && isContinuation(at(1)) &&
+               isContinuation(at(2))) {
+        uint32_t v = (b0 & 0x0F) << 12 | (at(1) & 0x3F) << 6 | (at(2) & 0x3F);
+        // Overlong forms and surrogates are not well formed.
+        if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) value = v, length = 3;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4 && left >= 4 && isContinuation(at(1)) &&
+               isContinuation(at(2)) && isContinuation(at(3))) {
+        uint32_t v =
+            (b0 & 0x07) << 18 | (at(1) & 0x3F) << 12 | (at(2) & 0x3F) << 6 | (at(3) & 0x3F);
+        if (v >= 0x10000 && v <= 0x10FFFF) value = v, length = 4;
+    }
+    if (cp) *cp = value;
+    return length;
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        uint8_t b = static_cast<uint8_t>(text[pos]);
+        if (b < 0x80) {
+            out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            ++pos;
+            continue;
+        }
+        uint32_t cp;
+        size_t length = nextUtf8Char(text, pos, &cp);
+        if (cp < 0x110000) {
+            appendUtf8(out, lowerCodePoint(cp));
+        } else {
+            out += text[pos];
+        }
+        pos += length;
+    }
+    return out;
+}
