@@ -7,15 +7,18 @@
 // hands them to DispatchMessage. SendMessage calls the procedure directly on the owner thread
 // and waits for its result, also across threads. Timers post WM_TIMER when they fall due.
 //
-//   HWND w = CreateWindowEx(0, "Static", "Vantel 4.0", 0, 0, 0, 0, 0, nullptr, nullptr,
-//                           nullptr, nullptr);
+//   HWND w = CreateWindowExA(0, "Static", "Vantel 4.0", 0, 0, 0, 0, 0, nullptr, nullptr,
+//                            nullptr, nullptr);
 //   SetTimer(w, 1, 1500, nullptr);
 //   MSG m;
-//   while (GetMessage(&m, nullptr, 0, 0) > 0) { TranslateMessage(&m); DispatchMessage(&m); }
+//   while (GetMessageA(&m, nullptr, 0, 0) > 0) { TranslateMessage(&m); DispatchMessageA(&m); }
 //
 // A host toolkit (the Qt window) waits on GetQueueReadyFd() instead of blocking in GetMessage,
 // and registers a pump hook that code waiting deep inside a call (a socket wait) calls to keep
 // the user interface alive.
+//
+// When a thread ends, its queue goes and its windows with it (without further messages to them);
+// a SendMessage still waiting on that thread returns 0.
 //
 // Text is UTF-8 throughout (the "A" forms of the Windows calls).
 
@@ -132,7 +135,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
                      HINSTANCE instance, void* param);
 
 // Destroys a window of the calling thread: sends WM_DESTROY then WM_NCDESTROY, drops its timers
-// and its waiting messages. False for a handle that is not a window or belongs to another thread.
+// and its waiting messages. Child windows of the same thread go with it (each hears WM_DESTROY
+// after its parent and WM_NCDESTROY before it). False for a handle that is not a window, belongs
+// to another thread or is already being destroyed. A handle is never given to a new window.
 BOOL DestroyWindow(HWND hwnd);
 
 // True while hwnd names a live window (of any thread; of another process for a handle that
@@ -140,12 +145,14 @@ BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 
 // Caption. SetWindowTextA fails on a window of another process. GetWindowTextA copies at most
-// size-1 bytes and a NUL; returns the byte count copied.
+// size-1 bytes and a NUL, never cutting a UTF-8 character in half; returns the byte count copied
+// (0 and an empty buffer for a dead window).
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 int GetWindowTextA(HWND hwnd, char* buffer, int size);
 
 // The window procedure (GWLP_WNDPROC, replacing it subclasses the window) and one pointer-sized
 // value for the owner's use (GWLP_USERDATA). Set returns the previous value, Get 0 on failure.
+// Any thread of the process may read or set them; a null procedure is refused (Set returns 0).
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
 
@@ -153,16 +160,20 @@ HWND GetParent(HWND hwnd);
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// The default procedure: WM_CLOSE destroys the window; everything else answers 0.
+// The default procedure: WM_NCCREATE answers TRUE (so creation goes on), WM_CLOSE destroys the
+// window; everything else answers 0.
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Finds a top-level window by caption (className may be nullptr). Windows of this process are
-// searched first, then those of other processes of the same user that published themselves
-// (every top-level window with a caption does). Returns nullptr when there is none.
+// Finds a top-level window by caption (className may be nullptr); both compare without regard to
+// case, and among windows of this process the newest wins. Windows of this process are searched
+// first, then those of other processes of the same user that published themselves (a process
+// does from its first top-level window with a caption on, through a socket in a folder only the
+// user can enter). Returns nullptr when there is none.
 HWND FindWindowA(const char* className, const char* windowName);
 
 // Queues a message for the window's owner thread and returns at once. nullptr posts to the
-// calling thread's queue (as PostThreadMessage to itself). False for a dead window.
+// calling thread's queue (as PostThreadMessage to itself). False for a dead window, a window of
+// another process, a thread without a queue, or a queue already holding 10000 messages.
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -170,35 +181,48 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 // from another thread the message is handed to the owner, which runs it at its next
 // GetMessage/PeekMessage/SendMessage, and the sender waits, still answering messages sent to its
 // own thread meanwhile, so two threads sending to each other do not deadlock. WM_COPYDATA to a
-// window of another process carries the COPYDATASTRUCT's bytes there and waits for the answer.
-// Returns 0 for a dead window.
+// window of another process carries the COPYDATASTRUCT's bytes (at most 16 MiB) there and waits
+// for the answer; the receiver sees wParam as a handle of the sender's window (or nullptr); no
+// other message crosses processes. Returns 0 for a dead window, and when the owner thread ends
+// before answering.
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Takes the next message for the calling thread (hwnd filter: nullptr = any; min/max filter:
-// 0,0 = any). Messages sent from other threads are delivered inside these calls first. Order:
-// posted messages, then WM_QUIT once PostQuitMessage was called and nothing else is posted,
-// then WM_TIMER for due timers. GetMessage waits; it returns 0 for WM_QUIT, -1 on a bad argument,
-// else nonzero. PeekMessage never waits; it returns FALSE when nothing matches.
+// Takes the next message for the calling thread (hwnd filter: nullptr = any, (HWND)-1 = only
+// messages without a window, else a window of the calling thread; min/max filter: 0,0 = any).
+// Messages sent from other threads are delivered inside these calls first. Order: posted
+// messages, then WM_QUIT once PostQuitMessage was called and nothing else is posted (WM_QUIT
+// ignores both filters), then WM_TIMER for due timers. GetMessage waits; it returns 0 for
+// WM_QUIT, -1 on a bad argument (no msg, a filter window that is not one of the thread's, also
+// when it is destroyed during the wait), else nonzero. PeekMessage never waits; it returns FALSE
+// when nothing matches or on a bad argument.
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 BOOL TranslateMessage(const MSG* msg);  // no keyboard here: returns FALSE
 // Calls the target window's procedure (or the TIMERPROC of a WM_TIMER whose lParam holds one)
-// and returns its result; a message without a window is not dispatched (returns 0).
+// and returns its result; a message without a window, or for a window of another thread, is not
+// dispatched (returns 0). The TIMERPROC is called only when it is the one the calling thread
+// set for that timer, so a forged WM_TIMER cannot make it call an arbitrary address.
 LRESULT DispatchMessageA(const MSG* msg);
-// Waits until a message (or due timer) is available for the calling thread.
+// Waits until a message (or due timer) is available for the calling thread, or until it has
+// answered a message sent from another thread.
 BOOL WaitMessage();
 
 void PostQuitMessage(int exitCode);
 
 // Timers of a window of the calling thread (or of the thread itself when hwnd is nullptr, in
-// which case the id is chosen). A timer posts WM_TIMER (wParam id, lParam the TIMERPROC) each
-// time its interval elapses and no WM_TIMER for it is already waiting. SetTimer on an existing
-// id restarts it. Returns the id, 0 on failure.
+// which case the id is chosen unless it names a thread timer that exists). A timer posts
+// WM_TIMER (wParam id, lParam the TIMERPROC) each time its interval elapses and no WM_TIMER for
+// it is already waiting; intervals below 10 ms count as 10 ms. SetTimer on an existing id
+// restarts it. Returns the id, 0 on failure (a window that is dead or of another thread).
+// KillTimer returns FALSE for a timer the calling thread does not have.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 // Returns a message number in 0xC000..0xFFFF that is the same for the same name (case-
-// insensitive) in every process of the user; 0 for an empty name.
+// insensitive) in every process of the user; 0 for an empty name. The numbers are kept in a
+// table file in the user's runtime folder ($XDG_RUNTIME_DIR/vantel, else /tmp/vantel-<uid>,
+// mode 0700), extended under a file lock; without a usable folder they are consistent within
+// the process only.
 UINT RegisterWindowMessageA(const char* name);
 
 DWORD GetCurrentThreadId();
@@ -214,11 +238,15 @@ int GetQueueReadyFd();
 
 // The pump hook: a host (the Qt window) registers a function that processes its own pending
 // events. Code that waits for a long time on the GUI thread calls PumpHostEvents() between its
-// slices. One hook per thread; nullptr removes it.
+// slices. One hook per thread; nullptr removes it. A PumpHostEvents() made from inside the hook
+// does nothing, so a host that ends up waiting inside its own event processing cannot recurse.
 using PumpHook = void (*)(void* context);
 void SetPumpHook(PumpHook hook, void* context);
 void PumpHostEvents();
 
-// Lets the calling thread's windows run: dispatches every waiting message (a WM_QUIT is posted
-// again and ends the loop), then calls the pump hook. The equivalent of a "DoEvents" call.
+// Lets the calling thread's windows run: dispatches every message waiting when it is called
+// (messages posted meanwhile wait for the next call; a WM_QUIT is posted again and ends the
+// loop; a message without a window other than a WM_TIMER is posted back to the thread and ends
+// the loop, so the thread's own loop still gets it), then calls the pump hook. The equivalent
+// of a "DoEvents" call.
 void DoEvents();
