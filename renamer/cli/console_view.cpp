@@ -11,8 +11,8 @@ bool ConsoleView::showMessage(const MessageRequest& request) {
     return false;
 }
 
-ConfirmAnswer ConsoleView::confirmFileOperation(const ConfirmRequest& request) {
-    ConfirmAnswer answer;
+ConfirmDialogAnswer ConsoleView::confirmFileOperation(const ConfirmDialogRequest& request) {
+    ConfirmDialogAnswer answer;
     if (!m_answers) {
         if (!m_told_cannot_ask) {
             m_log << "vantel-cli: file operations are to be confirmed and there is no terminal "

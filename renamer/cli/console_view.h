@@ -18,7 +18,7 @@ class ConsoleView final : public CoreView {
 
     void logLineAdded(const std::string& line, int level) override;
     bool showMessage(const MessageRequest& request) override;
-    ConfirmAnswer confirmFileOperation(const ConfirmRequest& request) override;
+    ConfirmDialogAnswer confirmFileOperation(const ConfirmDialogRequest& request) override;
 
   private:
     std::ostream& m_log;

@@ -6,8 +6,8 @@
 
 namespace {
 
-ConfirmRequest renameRequest() {
-    ConfirmRequest r;
+ConfirmDialogRequest renameRequest() {
+    ConfirmDialogRequest r;
     r.index = 1;
     r.action = 1;
     r.caption = "Confirm File Rename";
@@ -27,7 +27,7 @@ TEST(ConsoleView, AsksOnTheTerminalAndTakesOnlyAYes) {
     };
     for (Expected e : {Expected{true, false}, Expected{false, false}, Expected{false, false},
                        Expected{true, true}, Expected{false, false} /* input ended */}) {
-        ConfirmAnswer a = view.confirmFileOperation(renameRequest());
+        ConfirmDialogAnswer a = view.confirmFileOperation(renameRequest());
         EXPECT_EQ(a.ok, e.ok);
         EXPECT_EQ(a.dont_show_again, e.dont_show_again);
     }

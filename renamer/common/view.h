@@ -47,7 +47,7 @@ struct MessageRequest {
 };
 
 // The confirmation before a file operation.
-struct ConfirmRequest {
+struct ConfirmDialogRequest {
     int32_t index = 0;     // the queue item
     int32_t action = 0;    // 1 rename, 2 move, 3 copy (the matched filter's action)
     std::string caption;   // "Confirm File Rename", "Confirm File Move", "Confirm File Copy"
@@ -56,7 +56,7 @@ struct ConfirmRequest {
     std::string to;        // its new full path
 };
 
-struct ConfirmAnswer {
+struct ConfirmDialogAnswer {
     bool ok = false;               // "OK" (go on) or "Cancel"
     bool dont_show_again = false;  // the box was ticked when the dialog closed
 };
@@ -86,7 +86,9 @@ class CoreView {
 
     // The modal confirmation before a file operation. A view that cannot ask declines: nothing
     // is renamed, moved or copied unasked.
-    virtual ConfirmAnswer confirmFileOperation(const ConfirmRequest& request) { return {}; }
+    virtual ConfirmDialogAnswer confirmFileOperation(const ConfirmDialogRequest& request) {
+        return {};
+    }
 
     // The core has unloaded the main window: the program is to end (the driver honoured a
     // close request, or "Close when done" after a pass).

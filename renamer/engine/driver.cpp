@@ -277,7 +277,7 @@ std::string Core::statusText(int32_t index) const {
 bool Core::confirm_item(int32_t index) {
     if (!validIndex(index)) return false;
     if (!m_settings.confirm) return true;
-    ConfirmRequest request;
+    ConfirmDialogRequest request;
     request.index = index;
     request.action = m_stages->filterAction(*this, item(index).filter_index);
     switch (request.action) {
@@ -296,7 +296,7 @@ bool Core::confirm_item(int32_t index) {
     }
     request.from = item(index).path;
     request.to = item(index).target_folder + item(index).new_name;
-    ConfirmAnswer answer = m_view->confirmFileOperation(request);
+    ConfirmDialogAnswer answer = m_view->confirmFileOperation(request);
     if (answer.dont_show_again) {
         // No later operation asks; this one still follows the button pressed.
         m_settings.confirm = false;

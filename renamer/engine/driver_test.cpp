@@ -183,10 +183,10 @@ TEST_F(Driver, EachFailingStageFailsOnlyItsItemWithItsText) {
 TEST_F(Driver, ConfirmationCanCancelAndCanStopAsking) {
     core.settings().confirm = true;
     stages.action = 3;
-    std::vector<ConfirmRequest> asked;
-    view.on_confirm = [&](const ConfirmRequest& r) {
+    std::vector<ConfirmDialogRequest> asked;
+    view.on_confirm = [&](const ConfirmDialogRequest& r) {
         asked.push_back(r);
-        return ConfirmAnswer{false, asked.size() == 2};
+        return ConfirmDialogAnswer{false, asked.size() == 2};
     };
     queue(3);
     core.process_queue();

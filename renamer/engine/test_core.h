@@ -22,7 +22,7 @@ class RecordingView : public CoreView {
     int closes = 0;
     int pumps = 0;
     std::function<void()> on_pump;  // runs inside every pump, e.g. to ask for a close
-    std::function<ConfirmAnswer(const ConfirmRequest&)> on_confirm;
+    std::function<ConfirmDialogAnswer(const ConfirmDialogRequest&)> on_confirm;
     std::vector<MessageRequest> messages;
     bool tick_dont_show = false;
 
@@ -41,8 +41,8 @@ class RecordingView : public CoreView {
         CoreView::pumpEvents();
         if (on_pump) on_pump();
     }
-    ConfirmAnswer confirmFileOperation(const ConfirmRequest& request) override {
-        return on_confirm ? on_confirm(request) : ConfirmAnswer{};
+    ConfirmDialogAnswer confirmFileOperation(const ConfirmDialogRequest& request) override {
+        return on_confirm ? on_confirm(request) : ConfirmDialogAnswer{};
     }
     bool showMessage(const MessageRequest& request) override {
         messages.push_back(request);
