@@ -6,8 +6,8 @@
 #include "renamer/cli/console_view.h"
 #include "renamer/cli/setting_commands.h"
 #include "renamer/common/version.h"
-#include "renamer/common/workdir.h"
 #include "renamer/engine/core.h"
+#include "renamer/engine/startup.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -53,16 +53,10 @@ int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
     Core core(&view, nullptr, "");
     watchInterrupts(signals, core.hwnd());
 
-    core.debug_log(std::string(kAppTitle) + " " + versionText() + " (build " +
-                       std::to_string(kVersionBuild) + ") started",
-                   1);
-    core.loadSettings();
-    for (const std::string& path : paths) {
-        if (core.unloaded()) break;
-        core.add_to_queue(path, false);
-    }
-    // As at the window's start: one pass runs shortly, also when nothing was queued.
-    core.enableTimer1();
+    core.debug_log(startedLine(), 1);
+    startCore(core);
+    queueCommandLine(core, paths);
+    core.flags().loaded = true;
     MSG msg;
     while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {
         if (GetMessageA(&msg, nullptr, 0, 0) <= 0) break;

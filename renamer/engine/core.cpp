@@ -1,7 +1,6 @@
 #include "renamer/engine/core.h"
 
 #include "renamer/common/reg.h"
-#include "renamer/common/workdir.h"
 
 namespace {
 
@@ -74,11 +73,6 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-void Core::loadSettings() {
-    m_settings.workdir = setworkdir(m_log);
-    readSettings(m_settings);
 }
 
 void Core::debug_log(const std::string& text, int level) {

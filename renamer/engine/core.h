@@ -8,7 +8,7 @@
 // headless front end, a test) is its CoreView; the per-item work is done by PipelineStages.
 //
 //   Core core(&view);
-//   core.loadSettings();                 // work directory and stored options
+//   startCore(core);                     // work directory, stored options (startup.h)
 //   core.add_to_queue("/videos", true);  // arms Timer1; 1.5 s later a pass runs
 //   MSG m;
 //   while (!core.unloaded() && (core.flags().busy || core.timer1Enabled()) &&
@@ -62,10 +62,6 @@ class Core {
     const Settings& settings() const { return m_settings; }
     RunFlags& flags() { return m_flags; }
     const RunFlags& flags() const { return m_flags; }
-
-    // loadSettings: the work directory (setworkdir) and every stored option (readSettings), as
-    // start-up does before anything is queued.
-    void loadSettings();
 
     // The activity log; the threshold is always settings().logging. Never fails.
     void debug_log(const std::string& text, int level);
