@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -93,13 +94,24 @@ void BM_FindTypeF(benchmark::State& state) {
 }
 
 // The same number of runs for both sizes, so that each is measured as often cold (first run)
-// and warm (memory the previous run gave back) as the other.
+// and warm (memory the previous run gave back) as the other. The machine may be shared, so the
+// fastest of the repetitions is the figure least disturbed by other work.
+double fastest(const std::vector<double>& v) {
+    return *std::min_element(v.begin(), v.end());
+}
+
 BENCHMARK(BM_AddFolderToQueue)
     ->Arg(10000)
     ->Arg(100000)
     ->Iterations(5)
+    ->ComputeStatistics("min", fastest)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FindTypeF)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FindTypeF)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->ComputeStatistics("min", fastest)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

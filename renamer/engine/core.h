@@ -25,12 +25,12 @@
 #include "renamer/common/queue_item.h"
 #include "renamer/common/settings.h"
 #include "renamer/common/view.h"
+#include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class Core {
@@ -165,7 +165,7 @@ class Core {
     std::vector<std::unique_ptr<QueueItem>> m_queue;  // slot 0 holds an empty item
     // The duplicate test: the hash of every queued path with its item, so that queueing a file
     // costs the same however long the queue is.
-    std::unordered_multimap<size_t, int32_t> m_queued_paths;
+    PathIndex m_queued_paths;
     int32_t m_current_item = 0;
     bool m_retry_mode = false;
     bool m_timer1_enabled = false;

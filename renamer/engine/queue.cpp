@@ -75,7 +75,7 @@ bool Core::queueFile(std::string path) {
     added->path = std::move(path);
     m_queue.push_back(std::move(added));
     const int32_t index = queueCount();
-    m_queued_paths.emplace(hash, index);
+    m_queued_paths.insert(hash, index);
     try {
         m_view->queueRowAdded(index, remextension(item(index).file_name));
     } catch (...) {
@@ -86,11 +86,7 @@ bool Core::queueFile(std::string path) {
 
 bool Core::alreadyQueued(const std::string& path, size_t hash) const {
     // Same hash, same path: an exact, case-sensitive comparison.
-    auto [first, last] = m_queued_paths.equal_range(hash);
-    for (auto it = first; it != last; ++it) {
-        if (item(it->second).path == path) return true;
-    }
-    return false;
+    return m_queued_paths.contains(hash, [&](int32_t index) { return item(index).path == path; });
 }
 
 void Core::resetQueue() {
