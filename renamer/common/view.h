@@ -91,7 +91,8 @@ class CoreView {
     }
 
     // The core has unloaded the main window: the program is to end (the driver honoured a
-    // close request, or "Close when done" after a pass).
+    // close request, or "Close when done" after a pass). The call may come from inside a pass,
+    // so the view ends its event loop rather than destroying the core here.
     virtual void closeMainWindow() {}
 
     // Lets the user interface process its pending events (the core calls it during long work).
