@@ -44,7 +44,7 @@ int statusIcon(int32_t state) {
 }  // namespace
 
 void Core::enableTimer1() {
-    if (m_unloaded) return;
+    if (m_unloaded || !m_hwnd) return;
     // Setting an armed timer again restarts its count: one pass, 1.5 s after the last arming.
     m_timer1_enabled = SetTimer(m_hwnd, kTimer1Id, kTimer1Interval, nullptr) != 0;
 }
