@@ -39,19 +39,4 @@ TEST(SettingsRules, TypesAreStoredWithoutDotsTrailingSemicolonOrCapitals) {
     EXPECT_EQ(normaliseTypes("ogm"), "ogm");
 }
 
-TEST(SettingsRules, OnlyTheDialogsValuesAreSettable) {
-    const SettingValue* types = findSettingValue("types");
-    ASSERT_NE(types, nullptr);
-    EXPECT_TRUE(types->is_text);
-    const SettingValue* logging = findSettingValue("logging");
-    ASSERT_NE(logging, nullptr);
-    EXPECT_FALSE(logging->is_text);
-    EXPECT_EQ(logging->min_value, 1);
-    EXPECT_EQ(logging->max_value, 2);
-    EXPECT_EQ(findSettingValue("Types"), nullptr);
-    EXPECT_EQ(findSettingValue("workdir"), nullptr);  // never stored
-    EXPECT_EQ(findSettingValue(""), nullptr);
-    EXPECT_EQ(settingNames(), "types, context, confirm, nocache, noutf8, logging, autoclose");
-}
-
 }  // namespace
