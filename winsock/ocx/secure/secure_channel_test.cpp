@@ -87,6 +87,12 @@ TEST_F(SecureChannelTest, ValidCertificateCarriesDataBothWays) {
                   (std::vector<std::string>{"Encrypted buffer of 12 bytes",
                                             "Decrypted buffer of 5 bytes"}));
         EXPECT_FALSE(client.channel->hasBufferedInput());
+        // Part of a record read: the rest waits in the channel, not in the socket.
+        ASSERT_TRUE(client.sendAll("ECHO 3\nxyz"));
+        EXPECT_EQ(client.receive(1), "x");
+        EXPECT_TRUE(client.channel->hasBufferedInput());
+        EXPECT_EQ(client.receive(2), "yz");
+        EXPECT_FALSE(client.channel->hasBufferedInput());
         // A name is indicated to the server; an address never is.
         EXPECT_EQ(client.ask("NAME"), target == std::string("localhost") ? "localhost" : "NONE");
         EXPECT_EQ(client.ask("BYE"), "");

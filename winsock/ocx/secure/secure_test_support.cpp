@@ -1,5 +1,7 @@
 #include "winsock/ocx/secure/secure_test_support.h"
 
+#include <algorithm>
+
 TestCa* SecureTest::s_ca = nullptr;
 std::string SecureTest::s_setupError;
 
@@ -55,7 +57,8 @@ std::string SecureClient::receive(size_t want) {
     std::string data;
     uint8_t buffer[20000];
     while (data.size() < want) {
-        int n = channel->receive(buffer, sizeof buffer, 10);
+        int n = channel->receive(buffer,
+                                 static_cast<int>(std::min(want - data.size(), sizeof buffer)), 10);
         if (n <= 0) break;
         data.append(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
     }

@@ -44,7 +44,7 @@ struct SecureClient {
                 const std::string& store = "", const std::string& name = "");
     // Sends all of data; false on the first failure.
     bool sendAll(const std::string& data);
-    // Receives until want bytes came, the peer ended or a failure; returns what came.
+    // Receives until want bytes came (never more), the peer ended or a failure; returns them.
     std::string receive(size_t want);
     // Sends a command line and returns the answer line (without "\n").
     std::string ask(const std::string& command);

@@ -197,6 +197,14 @@ void TlsTestServer::serveTls(int fd) {
                     chunk[i] = testPattern(done + i);
                 ok = session.write(chunk.data(), chunk.size());
             }
+        } else if (command == "FILL") {
+            const std::vector<uint8_t> chunk(65536, 'x');
+            for (size_t done = 0; ok && done < count; done += chunk.size()) {
+                ok = session.write(chunk.data(), std::min(chunk.size(), count - done));
+            }
+        } else if (command == "SINK") {
+            ok = session.readBytes(count, [](const char*, size_t, size_t) {}) &&
+                 session.write("OK " + std::to_string(count) + "\n");
         } else if (command == "RECV") {
             size_t bad = std::string::npos;
             ok = session.readBytes(count, [&](const char* p, size_t n, size_t offset) {

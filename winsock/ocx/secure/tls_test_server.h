@@ -4,15 +4,20 @@
 // connection after the other on a thread of its own, and misbehaves on request.
 //
 //   TlsTestServer server;
-//   ASSERT_TRUE(server.start({.certFile = ca.server().certFile, .keyFile = ...}));
-//   // connect to server.port(), then send command lines:
-//   //   "ECHO n"  read n bytes and send them back
-//   //   "SEND n"  send n bytes of testPattern()
-//   //   "RECV n"  read n bytes, answer "OK n" when they are testPattern(), else "BAD offset"
-//   //   "PEER"    answer the subject of the client's certificate, or "NONE"
+//   TlsServerOptions options;
+//   options.certFile = ca.server().certFile;
+//   options.keyFile = ca.server().keyFile;
+//   ASSERT_TRUE(server.start(options));
+//
+// Connect to port(), then send command lines:
+//   "ECHO n"  read n bytes and send them back
+//   "SEND n"  send n bytes of testPattern()
+//   "RECV n"  read n bytes, answer "OK n" when they are testPattern(), else "BAD offset"
+//   "FILL n"  send n bytes of 'x';  "SINK n"  read n bytes, answer "OK n" (for benchmarks)
+//   "PEER"    answer the subject of the client's certificate, or "NONE"
 //   "NAME"    answer the server name the client indicated, or "NONE"
-//   //   "JUNK"    write bytes that are no TLS record on the raw socket
-//   //   "BYE"     send close_notify and close;  "DROP"  close without close_notify
+//   "JUNK"    write bytes that are no TLS record on the raw socket
+//   "BYE"     send close_notify and close;  "DROP"  close without close_notify
 
 #include <atomic>
 #include <cstddef>
