@@ -85,6 +85,21 @@ class Control {
         return toLong(result, name);
     }
 
+    // Read into a string: the count (0 when the server closed, -1 on failure) and the bytes.
+    struct Received {
+        int32_t count;
+        std::string data;
+    };
+    std::optional<Received> read(int32_t length) {
+        Variant buffer;
+        Variant args[] = {Variant::byRef(&buffer), Variant(length)};
+        std::optional<int32_t> count = call("Read", args);
+        if (!count) return std::nullopt;
+        if (*count <= 0) return Received{*count, {}};
+        if (buffer.vt != VT_BSTR) return fail(std::string(kControlName) + ".Read gave no text");
+        return Received{*count, bstrToLatin1(buffer.bstrVal)};
+    }
+
     void disconnect() {
         if (IDispatch* ctl = m_host.control(kControlName)) {
             Variant result;
@@ -221,16 +236,14 @@ PassResult Request::receive() {
     bool in_header = true;
     int64_t announced = -1;
     for (;;) {
-        Variant buffer;
-        Variant args[] = {Variant::byRef(&buffer), Variant(kReadChunk)};
-        std::optional<int32_t> count = m_ctl.call("Read", args);
-        if (!count) return drop();
-        if (*count == 0) {
+        std::optional<Control::Received> received = m_ctl.read(kReadChunk);
+        if (!received) return drop();
+        if (received->count == 0) {
             m_ctl.disconnect();
             HttpTrace("HTTP: Downloaded " + std::to_string(body.size()) + " bytes", 1);
             return PassResult::body(std::move(body));
         }
-        if (*count < 0) {
+        if (received->count < 0) {
             std::optional<int32_t> code = m_ctl.getLong("LastError");
             std::optional<std::string> text = m_ctl.getText("LastErrorString");
             if (!code || !text) return drop();
@@ -239,7 +252,7 @@ PassResult Request::receive() {
                       1);
             return drop();
         }
-        std::string chunk = buffer.vt == VT_BSTR ? bstrToLatin1(buffer.bstrVal) : std::string();
+        std::string chunk = std::move(received->data);
 
         if (in_header) {
             size_t searched = header.size() < 3 ? 0 : header.size() - 3;

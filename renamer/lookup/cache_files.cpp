@@ -1,13 +1,10 @@
 #include "renamer/lookup/cache_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
+#include "renamer/common/textfile.h"
 #include "renamer/lookup/listings.h"
 #include "renamer/lookup/scrape.h"
 #include "renamer/lookup/text.h"
@@ -26,17 +23,6 @@ std::vector<std::string_view> split(std::string_view text, std::string_view sepa
     return parts;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string> cacheFilePath(const std::string& workdir, std::string_view name,
@@ -51,36 +37,17 @@ std::optional<std::string> cacheFilePath(const std::string& workdir, std::string
 }
 
 std::optional<std::string> readCacheFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    bool ok = false;
+    std::string text = ReadTextFile(path, &ok);
+    if (!ok) return std::nullopt;
     return text;
 }
 
 bool writeCacheFile(const std::string& workdir, const std::string& path, const std::string& text) {
-    std::string folder = workdir + "cache";
-    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    // A short name of its own, so a name near the length limit still fits.
-    std::string temporary = folder + "/.tmp-" + std::to_string(::getpid());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    std::error_code error;
+    std::filesystem::create_directory(workdir + "cache", error);
+    if (error) return false;
+    return ReplaceTextFile(path, text);
 }
 
 std::string formatQueryCache(const QueryCacheEntry& entry) {

@@ -11,7 +11,7 @@
 namespace {
 
 bool useEntry(QueueItem& item, LookupContext& ctx, const EpisodeEntry& entry) {
-    item.episode_title = DecodeTitle(entry.title, ctx.options.noutf8, ctx.log);
+    item.episode_title = DecodeTitle(entry.title, ctx.settings.noutf8, ctx.log);
     item.episode_url = entry.url;
     return true;
 }
@@ -43,7 +43,7 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
     found = false;
     std::string error;
     std::optional<std::string> path =
-        cacheFilePath(ctx.options.workdir, item.show_title, ".epc", &error);
+        cacheFilePath(ctx.settings.workdir, item.show_title, ".epc", &error);
     if (!path) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
@@ -60,7 +60,7 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
 bool getlistings(QueueItem& item, LookupContext& ctx, std::string* error) {
     if (error) error->clear();
     ActivityLog& log = ctx.log;
-    if (ctx.options.nocache) {
+    if (ctx.settings.nocache) {
         log.debug_log("Ep cache disabled", 2);
     } else {
         bool found = false;
@@ -94,13 +94,13 @@ bool getlistings(QueueItem& item, LookupContext& ctx, std::string* error) {
         log.debug_log("Skipped " + std::to_string(skipped) + " listings without a season or number",
                       2);
 
-    if (!ctx.options.nocache) {
+    if (!ctx.settings.nocache) {
         log.debug_log("Updating ep cache", 2);
         std::optional<std::string> path =
-            cacheFilePath(ctx.options.workdir, item.show_title, ".epc", &problem);
+            cacheFilePath(ctx.settings.workdir, item.show_title, ".epc", &problem);
         if (!path) return failed(error, problem);
         // A cache that cannot be written only costs a request next time.
-        writeCacheFile(ctx.options.workdir, *path, formatEpisodeCache(ctx.episodes, log));
+        writeCacheFile(ctx.settings.workdir, *path, formatEpisodeCache(ctx.episodes, log));
     }
     const EpisodeEntry* entry = ctx.episodes.find(item.season, item.episode);
     if (!entry) return false;

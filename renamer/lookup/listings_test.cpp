@@ -160,7 +160,7 @@ TEST_F(ListingsTest, EpisodeTitles) {
          "e"},
     };
     for (bool noutf8 : {false, true}) {
-        m_options.noutf8 = noutf8;
+        m_settings.noutf8 = noutf8;
         LookupContext ctx = context();
         for (const Case& c : cases) {
             QueueItem it = found("am\xC3\xA9lie", c.season, c.episode);
@@ -180,7 +180,7 @@ TEST_F(ListingsTest, EpisodeTitles) {
 }
 
 TEST_F(ListingsTest, WithoutCacheTheListIsFetchedEachTime) {
-    m_options.nocache = true;
+    m_settings.nocache = true;
     LookupContext ctx = context();
     for (int i = 0; i < 2; ++i) {
         QueueItem it = found("under the dome", 1, 1);

@@ -1,27 +1,22 @@
 #pragma once
 // What the show search and the episode listing need from the program that runs them: the
-// options, the activity log, the window that hosts the socket control, the episode table and
-// the service's address. The queue driver builds one for each call, so option changes made
-// meanwhile (the preferences dialog) count from the next item on.
+// settings, the activity log, the window that hosts the socket control, the episode table and
+// the service's address. The settings are referred to, not copied: a change the preferences
+// dialog makes while a request waits counts from the next step on.
 //
-//   LookupContext ctx{{s.nocache, s.noutf8, s.workdir}, log, host, episodes, ApiBase()};
+//   LookupContext ctx{settings, log, host, episodes, ApiBase()};
 //   if (searchtv(item, ctx) && getlistings(item, ctx, &error)) ...
 
 #include <string>
 
+#include "renamer/common/settings.h"
 #include "renamer/http/control_host.h"
 #include "renamer/lookup/episodes.h"
 
 class ActivityLog;
 
-struct LookupOptions {
-    bool nocache = false;  // neither read nor write the query and episode caches
-    bool noutf8 = false;   // keep titles in their received form (one character per byte)
-    std::string workdir;   // the cache lives in workdir + "cache/"; workdir ends in "/"
-};
-
 struct LookupContext {
-    LookupOptions options;
+    const Settings& settings;  // nocache, noutf8, and workdir (the cache is workdir + "cache/")
     ActivityLog& log;
     ControlHost& host;      // hosts the socket control "Wirran1"
     EpisodeList& episodes;  // the main window's episode table

@@ -32,11 +32,11 @@ class LookupServiceTest : public ::testing::Test {
         ASSERT_TRUE(m_dir.ok());
         modHTTP::ResetLastHost();
         m_log.setThreshold(2);
-        m_options.workdir = m_dir.path() + "/";
+        m_settings.workdir = m_dir.path() + "/";
     }
 
     LookupContext context() {
-        return LookupContext{m_options, m_log, m_host, m_episodes, server().httpUrl("")};
+        return LookupContext{m_settings, m_log, m_host, m_episodes, server().httpUrl("")};
     }
 
     static QueueItem item(const std::string& show, int32_t season = 0, int32_t episode = 0) {
@@ -70,7 +70,7 @@ class LookupServiceTest : public ::testing::Test {
     std::string cachePath(const std::string& name) const { return m_dir.path() + "/cache/" + name; }
 
     TempDir m_dir;
-    LookupOptions m_options;
+    Settings m_settings;
     ActivityLog m_log;
     FakeHost m_host;
     EpisodeList m_episodes;

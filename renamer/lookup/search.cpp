@@ -18,7 +18,7 @@ void checkqcache(QueueItem& item, LookupContext& ctx, bool& found) {
     found = false;
     std::string error;
     std::optional<std::string> path =
-        cacheFilePath(ctx.options.workdir, item.detected_show, ".qc", &error);
+        cacheFilePath(ctx.settings.workdir, item.detected_show, ".qc", &error);
     if (!path) {
         ctx.log.debug_log("Error checking q cache: " + error, 1);
         return;
@@ -32,13 +32,13 @@ void checkqcache(QueueItem& item, LookupContext& ctx, bool& found) {
     }
     item.show_id = entry->id;
     item.show_url = entry->url;
-    item.show_title = DecodeTitle(entry->title, ctx.options.noutf8, ctx.log);
+    item.show_title = DecodeTitle(entry->title, ctx.settings.noutf8, ctx.log);
     found = true;
 }
 
 bool searchtv(QueueItem& item, LookupContext& ctx) {
     ActivityLog& log = ctx.log;
-    if (!ctx.options.nocache) {
+    if (!ctx.settings.nocache) {
         bool found = false;
         checkqcache(item, ctx, found);
         if (found) {
@@ -68,15 +68,15 @@ bool searchtv(QueueItem& item, LookupContext& ctx) {
     if (!scrapeFirstShow(reply, &show, &error)) return searchFailed(ctx, error);
     item.show_id = show.id;
     item.show_url = show.url;
-    item.show_title = DecodeTitle(show.title, ctx.options.noutf8, log);
+    item.show_title = DecodeTitle(show.title, ctx.settings.noutf8, log);
 
-    if (!ctx.options.nocache) {
+    if (!ctx.settings.nocache) {
         log.debug_log("Updating query cache", 2);
         std::optional<std::string> path =
-            cacheFilePath(ctx.options.workdir, item.detected_show, ".qc", &error);
+            cacheFilePath(ctx.settings.workdir, item.detected_show, ".qc", &error);
         if (!path) return searchFailed(ctx, error);
         // A cache that cannot be written only costs a request next time.
-        writeCacheFile(ctx.options.workdir, *path,
+        writeCacheFile(ctx.settings.workdir, *path,
                        formatQueryCache({show.id, show.url, show.title}));
     }
     return true;

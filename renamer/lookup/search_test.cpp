@@ -38,7 +38,7 @@ TEST_F(SearchTest, SecondItemOfAShowComesFromTheCache) {
 }
 
 TEST_F(SearchTest, WithoutCacheEveryItemAsksAndNothingIsWritten) {
-    m_options.nocache = true;
+    m_settings.nocache = true;
     LookupContext ctx = context();
     for (int i = 0; i < 2; ++i) {
         QueueItem it = item("under the dome");
@@ -108,14 +108,12 @@ TEST_F(SearchTest, ShowTitlesAreDecodedLikeEpisodeTitles) {
     EXPECT_EQ(readFile(cachePath("am\xC3\xA9lie.qc")),
               "90001\t\"https://www.tvmaze.com/shows/90001/amelie\"\tAm\xC3\xA9lie");
 
-    m_options.noutf8 = true;
-    ctx.options = m_options;
+    m_settings.noutf8 = true;
     QueueItem cached = item("am\xC3\xA9lie");
     ASSERT_TRUE(searchtv(cached, ctx));
     EXPECT_EQ(cached.show_title, "Am\xC3\x83\xC2\xA9lie");  // one character per byte: "AmÃ©lie"
 
-    m_options.nocache = true;
-    ctx.options = m_options;
+    m_settings.nocache = true;
     QueueItem fetched = item("am\xC3\xA9lie");
     ASSERT_TRUE(searchtv(fetched, ctx));
     EXPECT_EQ(fetched.show_title, "Am\xC3\x83\xC2\xA9lie");
