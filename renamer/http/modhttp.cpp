@@ -54,24 +54,17 @@ class Control {
     }
 
     std::optional<int32_t> getLong(const char* name) {
-        IDispatch* ctl = lookUp();
-        if (!ctl) return std::nullopt;
-        Variant result;
-        std::string text;
-        HRESULT hr = dispGetProperty(ctl, name, &result, &text);
-        if (!check(hr, name, text)) return std::nullopt;
-        return toLong(result, name);
+        std::optional<Variant> value = get(name);
+        if (!value) return std::nullopt;
+        return toLong(*value, name);
     }
 
     std::optional<std::string> getText(const char* name) {
-        IDispatch* ctl = lookUp();
-        if (!ctl) return std::nullopt;
-        Variant result;
-        std::string text;
-        HRESULT hr = dispGetProperty(ctl, name, &result, &text);
-        if (!check(hr, name, text)) return std::nullopt;
-        if (FAILED(result.changeType(VT_BSTR))) return fail(std::string(name) + " is not text");
-        return bstrToLatin1(result.bstrVal);
+        std::optional<Variant> value = get(name);
+        if (!value) return std::nullopt;
+        if (FAILED(value->changeType(VT_BSTR)))
+            return fail(std::string(kControlName) + "." + name + " gave no text");
+        return bstrToLatin1(value->bstrVal);
     }
 
     // A method whose result is a number (an error code or a byte count).
@@ -110,6 +103,16 @@ class Control {
     const std::string& error() const { return m_error; }
 
   private:
+    std::optional<Variant> get(const char* name) {
+        IDispatch* ctl = lookUp();
+        if (!ctl) return std::nullopt;
+        Variant result;
+        std::string text;
+        HRESULT hr = dispGetProperty(ctl, name, &result, &text);
+        if (!check(hr, name, text)) return std::nullopt;
+        return result;
+    }
+
     IDispatch* lookUp() {
         IDispatch* ctl = m_host.control(kControlName);
         if (!ctl) fail(std::string("The control ") + kControlName + " is not available");
