@@ -29,6 +29,7 @@ class StubLibrary : public ::testing::Test {
 
 TEST_F(StubLibrary, StartsThroughWhatItHas) {
     EXPECT_EQ(data.iMaxSockets, 7);
+    EXPECT_STREQ(data.szDescription, "Stub 2.2");
     SOCKET s = net.socket(AF_INET, SOCK_STREAM, 0);
     EXPECT_NE(s, INVALID_SOCKET);
     EXPECT_EQ(net.closesocket(s), 0);
@@ -48,6 +49,7 @@ TEST_F(StubLibrary, MissingFunctionsFailWithNotImplemented) {
     FD_ZERO(&set);
     FD_SET(s, &set);
     DWORD returned = 0;
+    timeval poll{0, 0};  // never waits, should a select be reached after all
     const std::pair<const char*, std::function<int()>> integerCalls[] = {
         {"bind", [&] { return net.bind(s, name, length); }},
         {"connect", [&] { return net.connect(s, name, length); }},
@@ -58,8 +60,8 @@ TEST_F(StubLibrary, MissingFunctionsFailWithNotImplemented) {
         {"listen", [&] { return net.listen(s, 5); }},
         {"recv", [&] { return net.recv(s, buffer, 4, 0); }},
         {"recvfrom", [&] { return net.recvfrom(s, buffer, 4, 0, nullptr, nullptr); }},
-        {"select", [&] { return net.select(0, &set, nullptr, nullptr, nullptr); }},
-        {"selectUntraced", [&] { return net.selectUntraced(0, &set, nullptr, nullptr, nullptr); }},
+        {"select", [&] { return net.select(0, &set, nullptr, nullptr, &poll); }},
+        {"selectUntraced", [&] { return net.selectUntraced(0, &set, nullptr, nullptr, &poll); }},
         {"send", [&] { return net.send(s, buffer, 4, 0); }},
         {"sendto", [&] { return net.sendto(s, buffer, 4, 0, name, length); }},
         {"setsockopt", [&] { return net.setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, buffer, 4); }},

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <vector>
 
 namespace kvlink {
 namespace {
@@ -42,6 +43,40 @@ int openPath(const std::string& path, Module* lib) {
     }
     lib->error.clear();
     return 0;
+}
+
+// The folders the loader searches for a library that this module loads: LD_LIBRARY_PATH, this
+// module's run path, the system folders, as the loader itself lists them. Searching them here,
+// instead of leaving the bare name to dlopen, keeps the search this module's even when dlopen is
+// wrapped by another library (a sanitizer's interceptor, which the loader would take for the
+// caller and whose run path it would use).
+std::vector<std::string> loaderFolders() {
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (dladdr1(reinterpret_cast<void*>(&loaderFolders), &info, reinterpret_cast<void**>(&map),
+                RTLD_DL_LINKMAP) == 0 ||
+        !map) {
+        return {};
+    }
+    // The program itself has no name in the loader's list; dlopen(nullptr) is its handle.
+    bool program = !map->l_name || !*map->l_name;
+    void* self =
+        program ? dlopen(nullptr, RTLD_LAZY) : dlopen(map->l_name, RTLD_LAZY | RTLD_NOLOAD);
+    if (!self) return {};
+    std::vector<std::string> folders;
+    Dl_serinfo size{};
+    if (dlinfo(self, RTLD_DI_SERINFOSIZE, &size) == 0 && size.dls_size >= sizeof(Dl_serinfo)) {
+        auto* list = static_cast<Dl_serinfo*>(malloc(size.dls_size));
+        if (list && dlinfo(self, RTLD_DI_SERINFOSIZE, list) == 0 &&
+            dlinfo(self, RTLD_DI_SERINFO, list) == 0) {
+            for (unsigned i = 0; i < list->dls_cnt; ++i) {
+                if (list->dls_serpath[i].dls_name) folders.push_back(list->dls_serpath[i].dls_name);
+            }
+        }
+        free(list);
+    }
+    dlclose(self);
+    return folders;
 }
 
 }  // namespace
@@ -79,12 +114,15 @@ int moduleOpen(const std::string& name, Module* lib) {
         return -1;
     }
     if (file.find('/') != std::string::npos) return openPath(file, lib);
-    // Beside this module first: the libraries are installed next to libkvlink6.so. A bare name
-    // then goes to the loader, which searches this module's RUNPATH and the system folders.
-    std::string folder = moduleFolder();
-    if (!folder.empty()) {
-        std::string beside = folder + "/" + file;
-        if (access(beside.c_str(), F_OK) == 0) return openPath(beside, lib);
+    // Beside this module first: the libraries are installed next to libkvlink6.so. Then the
+    // loader's folders for this module, and last the bare name, which also reaches the loader's
+    // cache of system libraries.
+    std::vector<std::string> folders = loaderFolders();
+    if (std::string beside = moduleFolder(); !beside.empty())
+        folders.insert(folders.begin(), beside);
+    for (const std::string& folder : folders) {
+        std::string path = folder + "/" + file;
+        if (access(path.c_str(), F_OK) == 0) return openPath(path, lib);
     }
     return openPath(file, lib);
 }
@@ -99,6 +137,17 @@ int moduleSymbol(Module* lib, const char* name, void** ptr) {
     void* found = dlsym(lib->handle, name);
     if (!found) {
         lib->error = loaderError("no such symbol");
+        return -1;
+    }
+    // dlsym also searches the libraries this one depends on, so a network library that lacks
+    // "select" would hand out the C library's select, which takes other sets. Only a symbol that
+    // the library defines itself counts.
+    Dl_info info{};
+    link_map* owner = nullptr;
+    link_map* self = nullptr;
+    if (dladdr1(found, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0 ||
+        dlinfo(lib->handle, RTLD_DI_LINKMAP, &self) != 0 || owner != self) {
+        lib->error = std::string(name) + ": not defined by the library itself";
         return -1;
     }
     *ptr = found;

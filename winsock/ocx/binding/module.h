@@ -40,8 +40,10 @@ std::string moduleFileName(const std::string& name);
 // library that is already loaded in the process is not loaded twice; the loader counts its uses.
 int moduleOpen(const std::string& name, Module* lib);
 
-// moduleSymbol finds the function or variable called name. Returns 0 and sets *ptr, or -1 with
-// *ptr null and the loader's text in lib->error (also for a module that is not open).
+// moduleSymbol finds the function or variable called name that the library itself defines (a
+// name that only a library it depends on defines, such as the C library's "select", counts as
+// missing). Returns 0 and sets *ptr, or -1 with *ptr null and the reason in lib->error (also for
+// a module that is not open).
 int moduleSymbol(Module* lib, const char* name, void** ptr);
 
 // moduleClose releases one use of the library; a closed module is left alone.

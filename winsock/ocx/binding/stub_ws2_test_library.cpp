@@ -1,8 +1,11 @@
 // A network library for tests that exports only a few names: the start-up pair, the last-error
 // pair, socket and closesocket. Everything else is missing, as in a library of an older or a
-// partial Winsock. It makes no real sockets: socket hands out numbers.
+// partial Winsock. It makes no real sockets: socket hands out numbers. Like any real library it
+// depends on the C library, whose own connect, select, send, ... must not stand in for the ones
+// it lacks.
 
 #include <atomic>
+#include <cstdio>
 
 #include "platform/ws2/winsock2.h"
 
@@ -29,6 +32,8 @@ int stubStartup(WORD version, LPWSADATA data) {
     data->wHighVersion = MAKEWORD(2, 2);
     data->iMaxSockets = 7;
     data->iMaxUdpDg = 512;
+    std::snprintf(data->szDescription, sizeof data->szDescription, "Stub %d.%d", LOBYTE(version),
+                  HIBYTE(version));
     return 0;
 }
 
