@@ -7,12 +7,17 @@ function(vantel_unit_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-  set(labels unit ${ARG_LABELS})
+  # The first label is "integration" when the caller names it, else "unit": a test program is
+  # one or the other. (A list passed through PROPERTIES would lose its later items.)
+  set(label unit)
+  if("integration" IN_LIST ARG_LABELS)
+    set(label integration)
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   gtest_discover_tests(${name}
-    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
+    PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -1,0 +1,74 @@
+#include "renamer/cli/cli_options.h"
+
+#include <string_view>
+
+bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (options_ended || arg.size() < 2 || arg[0] != '-') {
+            options.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_ended = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--get" || arg == "--set") {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs an argument";
+                return false;
+            }
+            std::string value = argv[++i];
+            CliOptions::SettingCommand command;
+            command.is_set = arg == "--set";
+            if (command.is_set) {
+                size_t eq = value.find('=');
+                if (eq == std::string::npos || eq == 0) {
+                    error = "--set needs NAME=VALUE, not '" + value + "'";
+                    return false;
+                }
+                command.name = value.substr(0, eq);
+                command.value = value.substr(eq + 1);
+            } else {
+                command.name = value;
+            }
+            options.settings.push_back(std::move(command));
+        } else {
+            error = "unknown option '" + std::string(arg) + "'";
+            return false;
+        }
+    }
+    if (!options.settings.empty() && !options.paths.empty()) {
+        error = "--get and --set cannot be combined with paths";
+        return false;
+    }
+    return true;
+}
+
+std::string usageText() {
+    return "Usage: vantel-cli [--] PATH...\n"
+           "       vantel-cli --get NAME | --set NAME=VALUE ...\n"
+           "       vantel-cli --help | --version\n"
+           "\n"
+           "Queues each PATH (a video file, or a folder: every video file below it), works the\n"
+           "queue through as the Vantel window does, and prints one line per item on standard\n"
+           "output: its number, final status, path, and the new path or the reason it failed,\n"
+           "separated by TABs. The activity log goes to standard error.\n"
+           "Exit status: 0 when every item is Done, 1 when one is not, 2 on bad usage.\n"
+           "\n"
+           "Settings (stored for the current user, shared with the Vantel window):\n"
+           "  types      accepted extensions, e.g. avi;mkv;mpg;mp4\n"
+           "  context    0, 1 or 2: desktop menu entries never set up, off, on\n"
+           "  confirm    1: ask before each file operation (needs a terminal)\n"
+           "  nocache    1: bypass the show and episode caches\n"
+           "  noutf8     1: do not decode downloaded text as UTF-8\n"
+           "  logging    2: verbose log, 1: normal\n"
+           "  autoclose  1: close when the queue is done\n"
+           "--get prints the stored value (nothing stored: exit status 1).\n"
+           "\n"
+           "Interrupt (Ctrl+C) finishes the current step, then stops; a second one stops at "
+           "once.\n";
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The command line of vantel-cli.
+//
+//   vantel-cli [--] PATH...        queue each PATH, run the queue, report each item
+//   vantel-cli --get NAME          print a stored setting
+//   vantel-cli --set NAME=VALUE    store a setting (several --get/--set may follow each other)
+//   vantel-cli --help | --version
+
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    // --get and --set in the order given: for a get, value is empty and is_set false.
+    struct SettingCommand {
+        bool is_set = false;
+        std::string name;
+        std::string value;
+    };
+    std::vector<SettingCommand> settings;
+    std::vector<std::string> paths;
+};
+
+// parseCommandLine: the options of argv[1..argc-1]. On a usage error returns false with error
+// set to a one-line reason (an unknown option, a missing or malformed argument, paths together
+// with --get/--set). "--" ends the options; "-" alone is a path.
+bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// The text printed by --help.
+std::string usageText();

@@ -1,0 +1,59 @@
+#include "renamer/cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    CliOptions options;
+    std::string error;
+};
+
+Parsed parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "vantel-cli");
+    Parsed p;
+    p.ok = parseCommandLine(static_cast<int>(args.size()), args.data(), p.options, p.error);
+    return p;
+}
+
+TEST(CliOptions, PathsAreTakenAsGivenOneArgumentEach) {
+    Parsed p = parse({"/videos/a b.mkv", "-", "--", "--help", "-x.mkv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_FALSE(p.options.help);
+    EXPECT_EQ(p.options.paths,
+              (std::vector<std::string>{"/videos/a b.mkv", "-", "--help", "-x.mkv"}));
+    EXPECT_TRUE(parse({}).ok);  // no path: one empty pass
+}
+
+TEST(CliOptions, SettingCommandsKeepTheirOrder) {
+    Parsed p = parse({"--set", "types=avi;mkv", "--get", "types", "--set", "logging="});
+    ASSERT_TRUE(p.ok) << p.error;
+    ASSERT_EQ(p.options.settings.size(), 3u);
+    EXPECT_TRUE(p.options.settings[0].is_set);
+    EXPECT_EQ(p.options.settings[0].name, "types");
+    EXPECT_EQ(p.options.settings[0].value, "avi;mkv");
+    EXPECT_FALSE(p.options.settings[1].is_set);
+    EXPECT_EQ(p.options.settings[1].name, "types");
+    EXPECT_EQ(p.options.settings[2].value, "");
+}
+
+TEST(CliOptions, UsageErrors) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--frobnicate"},
+        {"-q"},
+        {"--get"},
+        {"--set", "logging"},
+        {"--set", "=2"},
+        {"--set"},
+        {"--get", "x", "a.mkv"},
+        {"a.mkv", "--set", "a=1"},
+    };
+    for (const auto& args : bad) {
+        Parsed p = parse(args);
+        EXPECT_FALSE(p.ok) << args[0];
+        EXPECT_FALSE(p.error.empty());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// vantel-cli: the renamer's core without a window. Queues the paths of its command line, runs
+// the queue with a plain message loop until it is worked through and reports every item.
+
+#include "platform/user/user.h"
+#include "renamer/cli/cli_options.h"
+#include "renamer/cli/console_view.h"
+#include "renamer/cli/setting_commands.h"
+#include "renamer/common/version.h"
+#include "renamer/engine/core.h"
+#include "renamer/engine/startup.h"
+
+#include <pthread.h>
+#include <unistd.h>
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+// Interrupts are taken by a thread of their own (they are blocked everywhere else): the first
+// one asks the core's window to close, as the window's close box does, so the current step
+// finishes first; a second one ends the program at once.
+void watchInterrupts(const sigset_t& signals, HWND window) {
+    std::thread([signals, window] {
+        int received = 0;
+        for (int count = 0;; ++count) {
+            if (sigwait(&signals, &received) != 0) return;
+            if (count > 0) _exit(128 + received);
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+    }).detach();
+}
+
+std::string oneLine(std::string text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\n' || text[i] == '\r') {
+            out += " / ";
+        } else if (text[i] == '\t') {
+            out += ' ';
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
+    ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
+    // No caption: a desktop window starting meanwhile must not take this for a running instance
+    // and hand its files over to it.
+    Core core(&view, nullptr, "");
+    watchInterrupts(signals, core.hwnd());
+
+    core.debug_log(startedLine(), 1);
+    startCore(core);
+    queueCommandLine(core, paths);
+    core.flags().loaded = true;
+    MSG msg;
+    while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {
+        if (GetMessageA(&msg, nullptr, 0, 0) <= 0) break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    int status = 0;
+    for (int32_t i = 1; i <= core.queueCount(); ++i) {
+        const QueueItem& item = core.item(i);
+        std::string detail =
+            item.state == kStateDone ? item.target_folder + item.new_name : item.error_text;
+        std::cout << i << '\t' << core.statusText(i) << '\t' << oneLine(item.path) << '\t'
+                  << oneLine(detail) << '\n';
+        if (item.state != kStateDone) status = 1;
+    }
+    std::cout.flush();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    CliOptions options;
+    std::string error;
+    if (!parseCommandLine(argc, argv, options, error)) {
+        std::cerr << "vantel-cli: " << error << "\nTry 'vantel-cli --help'.\n";
+        return 2;
+    }
+    if (options.help) {
+        std::cout << usageText();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "vantel-cli " << versionText() << " (build " << kVersionBuild << ")\n";
+        return 0;
+    }
+    if (!options.settings.empty())
+        return runSettingCommands(options.settings, std::cout, std::cerr);
+    return runQueue(options.paths, signals);
+}

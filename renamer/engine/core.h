@@ -1,0 +1,174 @@
+#pragma once
+// Core: the main window's state and behaviour without any toolkit.
+//
+// One Core stands for the program's main window. It owns the settings and the run flags, the
+// queue of files (numbered from 1; slot 0 never holds an item), the activity log, the queue
+// driver and its timer Timer1, and one platform window on which that timer runs and to which a
+// close request (WM_CLOSE) can be sent. Whatever shows it (the Qt window, the terminal of the
+// headless front end, a test) is its CoreView; the per-item work is done by PipelineStages.
+//
+//   Core core(&view);
+//   startCore(core);                     // work directory, stored options (startup.h)
+//   core.add_to_queue("/videos", true);  // arms Timer1; 1.5 s later a pass runs
+//   MSG m;
+//   while (!core.unloaded() && (core.flags().busy || core.timer1Enabled()) &&
+//          GetMessageA(&m, nullptr, 0, 0) > 0)
+//       DispatchMessageA(&m);
+//
+// Everything runs on the thread that created the Core. The view's calls and the stages may
+// pump window messages (pumpEvents), so files can be added, a close requested or the log
+// written while a pass runs; the driver allows for that. Each item keeps its place in memory
+// until resetQueue, so a reference to it stays valid while files are added.
+
+#include "platform/user/user.h"
+#include "renamer/common/activity_log.h"
+#include "renamer/common/queue_item.h"
+#include "renamer/common/settings.h"
+#include "renamer/common/view.h"
+#include "renamer/engine/path_index.h"
+#include "renamer/engine/stages.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Core {
+  public:
+    static constexpr UINT_PTR kTimer1Id = 1;
+    static constexpr UINT kTimer1Interval = 1500;  // milliseconds
+
+    // The site named in the error texts of a failed lookup.
+    static constexpr const char* kSiteDescription = "TVmaze (www.tvmaze.com)";
+
+    // Creates the core's window with the given caption: mainCaption() for the desktop window,
+    // by which a second instance finds it; an empty caption keeps the window out of that search
+    // (the headless front end). view and stages may be nullptr: no view, this build's stages.
+    explicit Core(CoreView* view = nullptr, PipelineStages* stages = nullptr,
+                  const std::string& caption = "");
+    ~Core();
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    void setView(CoreView* view);
+    void setStages(PipelineStages* stages);
+    CoreView& view() { return *m_view; }
+    PipelineStages& stages() { return *m_stages; }
+
+    HWND hwnd() const { return m_hwnd; }
+
+    // Settings and flags.
+    Settings& settings() { return m_settings; }
+    const Settings& settings() const { return m_settings; }
+    RunFlags& flags() { return m_flags; }
+    const RunFlags& flags() const { return m_flags; }
+
+    // The activity log; the threshold is always settings().logging. Never fails.
+    void debug_log(const std::string& text, int level);
+    // The log itself, for the stages that write to it directly.
+    ActivityLog& log() {
+        m_log.setThreshold(m_settings.logging);
+        return m_log;
+    }
+    const ActivityLog& log() const { return m_log; }
+    void setLogClock(ActivityLog::Clock clock) { m_log.setClock(std::move(clock)); }
+
+    // The queue.
+    int32_t queueCount() const { return static_cast<int32_t>(m_queue.size()) - 1; }
+    // item: the queued item at index (1 to queueCount()); the index must be valid.
+    QueueItem& item(int32_t index) { return *m_queue.at(static_cast<size_t>(index)); }
+    const QueueItem& item(int32_t index) const { return *m_queue.at(static_cast<size_t>(index)); }
+    bool validIndex(int32_t index) const { return index >= 1 && index <= queueCount(); }
+
+    // add_to_queue: queues the file path, or every suitable file below the folder path. True
+    // when a file was added; a folder always gives false (its files are added one by one).
+    // Ignored (false): a path shorter than 3 characters or missing, one already queued (exact
+    // comparison), one whose extension is not in settings().types, one that contains "sample"
+    // in any letter case. One pair of enclosing double quotes is removed first. An added file
+    // gets a queue row; with start set and no pass running, Timer1 is (re)armed.
+    bool add_to_queue(std::string path, bool start);
+
+    // resetQueue: empties the queue (slot 0 only) and starts the numbering again.
+    void resetQueue();
+
+    // The queue driver: one pass over the waiting items (see driver.cpp). Started by Timer1 and
+    // by the retry command; does nothing while a pass is already running.
+    void process_queue();
+
+    // Timer1: one-shot. enableTimer1 (re)starts the 1500 ms count; the tick disables the timer
+    // and runs one pass. A tick that falls due while a folder is being walked re-arms the timer
+    // instead, so a pass never starts inside a walk.
+    void enableTimer1();
+    void disableTimer1();
+    bool timer1Enabled() const { return m_timer1_enabled; }
+    void Timer1_Timer();
+
+    // The retry command: when no pass runs, a pass over the whole queue that processes only the
+    // items at state 0 or below.
+    void mnuRetry_Click();
+
+    // statusText: the status the queue row of item index shows ("Inactive", ..., "Done").
+    std::string statusText(int32_t index) const;
+
+    int32_t current_item() const { return m_current_item; }
+    bool retry_mode() const { return m_retry_mode; }
+
+    // update_lv: shows item index's state in its queue row (status, icon, new name), selects it
+    // (scrolling to it unless it is Inactive) and lets the view pump twice. Errors are logged
+    // ("Error updating q state: ..."); always true.
+    bool update_lv(int32_t index);
+
+    // confirm_item: the confirmation stage. False for an index outside the queue; true when
+    // settings().confirm is off; otherwise the view's answer, stored in the item's confirmed.
+    bool confirm_item(int32_t index);
+
+    // ShowMessage: the program's one message box (caption, text with "#" as line break, icon,
+    // message id). An id of 1 or more can be suppressed: once its "<id>msgskip$" value is set,
+    // the message is not shown; ticking "Don't show this again" sets it.
+    void ShowMessage(const std::string& caption, const std::string& text, int icon, int message_id);
+
+    // queryUnload: the close request (window close box, Exit, a quit message). While a pass
+    // runs it logs "Got quit signal, finishing up...", sets quit_requested and refuses (false);
+    // the driver unloads at its next check point. Otherwise true: the window may close.
+    bool queryUnload();
+
+    // unloadMainWindow: the window goes away and the program is to end: Timer1 stops, no pass
+    // starts any more, and the view is told (closeMainWindow). Only the first call acts.
+    void unloadMainWindow();
+    bool unloaded() const { return m_unloaded; }
+
+  private:
+    enum class ItemOutcome { Next, Quit };
+
+    static LRESULT windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    ItemOutcome processItem(int32_t index);
+    void setState(int32_t index, int32_t state);
+    void failItem(int32_t index);
+    bool stageMissing(int32_t index, Stage stage);
+    template <class Call>
+    bool runStage(int32_t index, bool& result, Call&& call);
+    void endPassForQuit();
+    std::string episodeText(int32_t index) const;
+    void pump();
+    bool listedType(const std::string& extension) const;
+    // Queues one existing file unless it is already queued, of an unlisted type or a sample;
+    // true when it was added (with its row). Does not arm the timer.
+    bool queueFile(std::string path);
+    bool alreadyQueued(const std::string& path, size_t hash) const;
+
+    CoreView* m_view;
+    PipelineStages* m_stages;
+    HWND m_hwnd = nullptr;
+    Settings m_settings;
+    RunFlags m_flags;
+    ActivityLog m_log;
+    std::vector<std::unique_ptr<QueueItem>> m_queue;  // slot 0 holds an empty item
+    // The duplicate test: the hash of every queued path with its item, so that queueing a file
+    // costs the same however long the queue is.
+    PathIndex m_queued_paths;
+    int32_t m_current_item = 0;
+    bool m_retry_mode = false;
+    bool m_timer1_enabled = false;
+    int m_walking = 0;  // folder walks in progress
+    bool m_unloaded = false;
+};

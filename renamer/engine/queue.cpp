@@ -1,0 +1,97 @@
+// Queueing files: add_to_queue and the queue's bookkeeping.
+
+#include "renamer/engine/core.h"
+#include "renamer/engine/folder_enum.h"
+#include "renamer/engine/paths.h"
+
+#include <sys/stat.h>
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+bool containsSample(const std::string& path) {
+    static constexpr std::string_view kSample = "sample";
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto at = std::search(path.begin(), path.end(), kSample.begin(), kSample.end(),
+                          [&](char a, char b) { return lower(a) == b; });
+    return at != path.end();
+}
+
+}  // namespace
+
+bool Core::listedType(const std::string& extension) const {
+    // A substring test, as the stored list is matched: "mkv" is found in "avi;mkv;mpg;mp4", and
+    // so are "kv" and "mp". An empty extension (a name ending in ".") names no type at all.
+    return !extension.empty() && m_settings.types.find(extension) != std::string::npos;
+}
+
+bool Core::add_to_queue(std::string path, bool start) {
+    if (!path.empty() && path.back() == '"') path.pop_back();
+    if (!path.empty() && path.front() == '"') path.erase(0, 1);
+    struct stat st {};
+    if (path.size() < 3 || ::stat(path.c_str(), &st) != 0) return false;
+
+    if (S_ISDIR(st.st_mode)) {
+        std::string base = path.back() == '/' ? path : path + "/";
+        // Each walk has its own list, so a folder queued while another one is being walked
+        // (dropped onto the window during the walk's pauses) cannot disturb it.
+        std::vector<std::string> files;
+        ++m_walking;
+        EnumFolder(base, base.size(), files, [this] {
+            pump();
+            return !m_unloaded;
+        });
+        // Room for every listed file at once: the queue and the set of queued paths then grow
+        // once per folder instead of once per doubling.
+        m_queue.reserve(m_queue.size() + files.size());
+        m_queued_paths.reserve(m_queued_paths.size() + files.size());
+        bool added = false;
+        for (const std::string& relative : files) {
+            if (m_unloaded) break;
+            // Each file is queued as if given on its own with start set. The walk has just seen
+            // it as an existing file, so it is not looked up again; and the timer is armed once
+            // after the last one, which is when each of those armings would have left it.
+            if (listedType(getextension(relative))) added |= queueFile(base + relative);
+        }
+        --m_walking;
+        if (added && !m_flags.busy) enableTimer1();
+        return false;
+    }
+
+    if (!queueFile(std::move(path))) return false;
+    if (start && !m_flags.busy) enableTimer1();
+    return true;
+}
+
+bool Core::queueFile(std::string path) {
+    const size_t hash = std::hash<std::string>{}(path);
+    if (alreadyQueued(path, hash)) return false;
+    if (!listedType(getextension(path))) return false;
+    if (containsSample(path)) return false;
+
+    auto added = std::make_unique<QueueItem>();
+    added->file_name = getfname(path);
+    added->path = std::move(path);
+    m_queue.push_back(std::move(added));
+    const int32_t index = queueCount();
+    m_queued_paths.insert(hash, index);
+    try {
+        m_view->queueRowAdded(index, remextension(item(index).file_name));
+    } catch (...) {
+        // The row is only a picture of the item; the item itself is queued.
+    }
+    return true;
+}
+
+bool Core::alreadyQueued(const std::string& path, size_t hash) const {
+    // Same hash, same path: an exact, case-sensitive comparison.
+    return m_queued_paths.contains(hash, [&](int32_t index) { return item(index).path == path; });
+}
+
+void Core::resetQueue() {
+    m_queue.clear();
+    m_queue.push_back(std::make_unique<QueueItem>());
+    m_queued_paths.clear();
+    m_current_item = 0;
+}

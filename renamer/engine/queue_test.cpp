@@ -1,0 +1,132 @@
+#include "renamer/engine/test_core.h"
+#include "renamer/engine/test_tree.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> queuedPaths(const Core& core) {
+    std::vector<std::string> paths;
+    for (int32_t i = 1; i <= core.queueCount(); ++i)
+        paths.push_back(core.item(i).path);
+    return paths;
+}
+
+TEST(AddToQueue, AFolderQueuesItsVideoFilesButNoSamples) {
+    TestTree tree;
+    for (const char* f : {"a.mkv", "sub/b.avi", "c.txt", "Sample/d.mkv"})
+        tree.file(f);
+    RecordingView view;
+    Core core(&view);
+    EXPECT_FALSE(core.add_to_queue(tree.path(""), false));  // a folder always answers false
+    EXPECT_EQ(queuedPaths(core),
+              (std::vector<std::string>{tree.path("a.mkv"), tree.path("sub/b.avi")}));
+    EXPECT_EQ(core.item(2).file_name, "b.avi");
+    EXPECT_EQ(core.item(2).state, kStateInactive);
+    EXPECT_EQ(view.rows[1].text, "a");
+    EXPECT_EQ(view.rows[2].text, "b");
+    // The folder's files are added with start set, whatever the caller passed.
+    EXPECT_TRUE(core.timer1Enabled());
+
+    // A folder given without its trailing "/" walks the same.
+    Core again;
+    again.add_to_queue(tree.path("sub"), false);
+    EXPECT_EQ(queuedPaths(again), (std::vector<std::string>{tree.path("sub/b.avi")}));
+}
+
+TEST(AddToQueue, DuplicatesAreExactPathsOnly) {
+    TestTree tree;
+    const std::string lower = tree.file("show.mkv");
+    const std::string upper = tree.file("SHOW.mkv");
+    Core core;
+    EXPECT_TRUE(core.add_to_queue(lower, false));
+    EXPECT_FALSE(core.add_to_queue(lower, false));
+    EXPECT_TRUE(core.add_to_queue(upper, false));
+    // Another spelling of the same file is another path.
+    EXPECT_TRUE(core.add_to_queue(tree.root() + "/show.mkv", false));
+    EXPECT_EQ(core.queueCount(), 3);
+    // The whole folder again adds nothing new; resetQueue forgets everything.
+    core.add_to_queue(tree.root(), false);
+    EXPECT_EQ(core.queueCount(), 3);
+    core.resetQueue();
+    EXPECT_TRUE(core.add_to_queue(lower, false));
+    EXPECT_EQ(core.queueCount(), 1);
+}
+
+TEST(AddToQueue, ExtensionIsASubstringOfTheTypes) {
+    TestTree tree;
+    Core core;
+    ASSERT_EQ(core.settings().types, "avi;mkv;mpg;mp4");
+    struct Case {
+        const char* name;
+        bool queued;
+        const char* row;
+    };
+    const Case cases[] = {
+        {"a.mkv", true, "a"},
+        {"b.kv", true, "b"},
+        {"c.mp", true, "c"},
+        {"d.MKV", true, "d"},
+        {"e.txt", false, ""},
+        {"f.mkv.txt", false, ""},
+        {"g.", false, ""},
+        {"h.i;m", true, "h"},
+        // Without a "." in the name, the extension test sees the whole path.
+        {"mkv", false, ""},
+        {"x.tar.avi", true, "x.tar"},
+    };
+    RecordingView view;
+    core.setView(&view);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(core.add_to_queue(tree.file(c.name), false), c.queued);
+        if (c.queued) {
+            EXPECT_EQ(view.rows[core.queueCount()].text, c.row);
+        }
+    }
+    core.settings().types = "ogm";
+    EXPECT_FALSE(core.add_to_queue(tree.file("z.mkv"), false));
+    EXPECT_TRUE(core.add_to_queue(tree.file("z.ogm"), false));
+}
+
+TEST(AddToQueue, CommandLineTextIsOnePath) {
+    TestTree tree;
+    const std::string a = tree.file("dir one/a.mkv");
+    const std::string b = tree.file("b.mkv");
+    Core core;
+    EXPECT_FALSE(core.add_to_queue("\"" + a + "\" \"" + b + "\"", false));  // two paths: nothing
+    EXPECT_FALSE(core.add_to_queue(a + " " + b, false));
+    EXPECT_TRUE(core.add_to_queue("\"" + a + "\"", false));
+    EXPECT_TRUE(core.add_to_queue(b + "\"", false));  // only one quote, at the end
+    EXPECT_EQ(queuedPaths(core), (std::vector<std::string>{a, b}));
+    EXPECT_FALSE(core.add_to_queue("\"\"", false));
+    EXPECT_FALSE(core.add_to_queue("/a", false));  // shorter than 3 characters after the quotes
+    EXPECT_FALSE(core.add_to_queue(tree.path("missing.mkv"), false));
+    EXPECT_FALSE(core.add_to_queue("", false));
+}
+
+TEST(AddToQueue, SampleAnywhereInThePathIsLeftOut) {
+    TestTree tree;
+    Core core;
+    EXPECT_FALSE(core.add_to_queue(tree.file("Samples/a.mkv"), false));
+    EXPECT_FALSE(core.add_to_queue(tree.file("show.sample.mkv"), false));
+    EXPECT_FALSE(core.add_to_queue(tree.file("x/sAmPlE-b.avi"), false));
+    EXPECT_TRUE(core.add_to_queue(tree.file("sampl.mkv"), false));
+}
+
+TEST(AddToQueue, OnlyAStartedAddArmsTheTimerAndNotDuringAPass) {
+    TestTree tree;
+    Core core;
+    core.add_to_queue(tree.file("a.mkv"), false);
+    EXPECT_FALSE(core.timer1Enabled());
+    core.flags().busy = true;
+    core.add_to_queue(tree.file("b.mkv"), true);
+    EXPECT_FALSE(core.timer1Enabled());
+    core.flags().busy = false;
+    core.add_to_queue(tree.file("c.mkv"), true);
+    EXPECT_TRUE(core.timer1Enabled());
+    core.disableTimer1();
+    EXPECT_FALSE(core.timer1Enabled());
+}
+
+}  // namespace

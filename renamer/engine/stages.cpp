@@ -1,0 +1,67 @@
+#include "renamer/engine/stages.h"
+
+#include "renamer/engine/core.h"
+#include "renamer/engine/detection.h"
+
+// Until a stage's module is part of the build, available() says so and its call fails. Each
+// module, as it lands, adds its stage to available() and makes the call go to the module.
+
+bool PipelineStages::available(Stage stage) const {
+    switch (stage) {
+        case Stage::Detection:
+            return true;
+        case Stage::Exceptions:
+        case Stage::ShowSearch:
+        case Stage::Listings:
+        case Stage::FilterChoice:
+        case Stage::FileOperation:
+            return false;
+    }
+    return false;
+}
+
+bool PipelineStages::getbits(Core& core, int32_t index, bool p) {
+    return ::getbits(core.item(index), p, core.log());
+}
+
+bool PipelineStages::checkex(Core& core, int32_t index) {
+    return false;
+}
+
+bool PipelineStages::searchtv(Core& core, int32_t index) {
+    return false;
+}
+
+bool PipelineStages::getlistings(Core& core, int32_t index) {
+    return false;
+}
+
+bool PipelineStages::dofilter(Core& core, int32_t index) {
+    return false;
+}
+
+bool PipelineStages::fileops(Core& core, int32_t index) {
+    return false;
+}
+
+int32_t PipelineStages::filterAction(const Core& core, int32_t filter_index) const {
+    return 0;
+}
+
+const char* unavailableText(Stage stage) {
+    switch (stage) {
+        case Stage::Detection:
+            return "Filename detection is not available in this build";
+        case Stage::Exceptions:
+            return "Show name exceptions are not available in this build";
+        case Stage::ShowSearch:
+            return "The show search is not available in this build";
+        case Stage::Listings:
+            return "The episode listings are not available in this build";
+        case Stage::FilterChoice:
+            return "Action filters are not available in this build";
+        case Stage::FileOperation:
+            return "File operations are not available in this build";
+    }
+    return "This stage is not available in this build";
+}

@@ -1,0 +1,83 @@
+#include "renamer/engine/startup.h"
+
+#include "platform/shell/shell.h"
+#include "renamer/common/reg.h"
+#include "renamer/common/version.h"
+#include "renamer/common/workdir.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Deletes the folder with its contents at once: silent, no confirmation, not to the Trash.
+// Returns the shell's result (0 on success).
+int deleteFolder(const std::string& folder) {
+    std::string from = folder + std::string(1, '\0');
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS;
+    return SHFileOperationA(&op);
+}
+
+// Deletes the work folder's cache; true when it existed and is gone.
+bool deleteCache(Core& core) {
+    const std::string cache = core.settings().workdir + "cache";
+    if (!isFolder(cache)) return false;
+    int result = deleteFolder(cache);
+    if (result != 0) {
+        core.debug_log("Error deleting old cache: error " + std::to_string(result), 1);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string startedLine() {
+    return std::string(kAppTitle) + " " + versionText() + " (build " +
+           std::to_string(kVersionBuild) + ") started";
+}
+
+void migrateVersion(Core& core) {
+    const std::string last = modReg::GetSettingString("");
+    if (last.empty()) {
+        modReg::SaveSettingString("", versionText());
+        if (deleteCache(core)) modReg::SaveSettingInt("context", 0);
+    } else if (last == "3.1" || last == "3.2" || last == "3.3") {
+        modReg::SaveSettingString("", versionText());
+        deleteCache(core);
+    }
+}
+
+void startCore(Core& core) {
+    core.settings().workdir = setworkdir(core.log());
+    migrateVersion(core);
+    readSettings(core.settings());
+    core.resetQueue();
+}
+
+std::string findHelpFile(Core& core) {
+    std::string lower_title = kAppTitle;
+    for (char& c : lower_title) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    const std::string help = programFolder() + "/" + lower_title + " help.chm";
+    struct stat st {};
+    if (::stat(help.c_str(), &st) == 0) return help;
+    core.debug_log("Help File not found in program directory", 1);
+    return {};
+}
+
+void queueCommandLine(Core& core, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (core.unloaded()) return;
+        core.add_to_queue(path, false);
+    }
+    core.enableTimer1();
+}
