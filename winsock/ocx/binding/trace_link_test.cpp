@@ -1,0 +1,201 @@
+// Tracing through the binding: the real libkvtrace6.so, fed by the wrappers over real loopback
+// sockets of libws2_32.so; and a missing trace library.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tools/testsupport/temp_dir.h"
+#include "winsock/ocx/binding/network_library.h"
+
+using kvlink::NetworkLibrary;
+
+namespace {
+
+class BindingTrace : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.ok());
+        WSADATA data;
+        ASSERT_TRUE(net.start("", MAKEWORD(2, 2), &data, nullptr));
+        log = dir.file("trace.log");
+    }
+    void TearDown() override {
+        while (net.traceUsers() > 0)
+            net.disableTrace();
+        for (SOCKET s : sockets)
+            net.closesocket(s);
+        net.stop();
+    }
+
+    SOCKET track(SOCKET s) {
+        EXPECT_NE(s, INVALID_SOCKET) << net.getLastError();
+        sockets.push_back(s);
+        return s;
+    }
+    sockaddr_in loopback(u_short port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = net.htons(port);
+        a.sin_addr.s_addr = net.htonl(INADDR_LOOPBACK);
+        return a;
+    }
+    // A listening socket on a free loopback port; *port receives the port.
+    SOCKET listener(u_short* port) {
+        SOCKET s = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in a = loopback(0);
+        EXPECT_EQ(net.bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        EXPECT_EQ(net.listen(s, 5), 0);
+        int size = sizeof a;
+        EXPECT_EQ(net.getsockname(s, reinterpret_cast<sockaddr*>(&a), &size), 0);
+        *port = net.ntohs(a.sin_port);
+        return s;
+    }
+    int connectTo(SOCKET s, u_short port) {
+        sockaddr_in a = loopback(port);
+        return net.connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    std::string contents() { return readFile(log).value_or(""); }
+    bool logged(const std::string& text) { return contents().find(text) != std::string::npos; }
+
+    NetworkLibrary net;
+    TempDir dir;
+    std::string log;
+    std::vector<SOCKET> sockets;
+};
+
+}  // namespace
+
+TEST_F(BindingTrace, ConnectSendAndReceiveOnLoopbackAreTraced) {
+    u_short port = 0;
+    SOCKET server = listener(&port);
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceInfo));
+    EXPECT_EQ(net.traceUsers(), 1);
+
+    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    ASSERT_EQ(connectTo(client, port), 0);
+    SOCKET accepted = track(net.accept(server, nullptr, nullptr));
+    ASSERT_EQ(net.send(client, "Hello", 5, 0), 5);
+    char buffer[64];
+    ASSERT_EQ(net.recv(accepted, buffer, sizeof buffer, 0), 5);
+
+    std::string c = std::to_string(client);
+    std::string a = std::to_string(accepted);
+    std::string p = std::to_string(port);
+    EXPECT_TRUE(logged("] socket(af=2, type=1, protocol=6) = " + c + "\n")) << contents();
+    EXPECT_TRUE(logged("] connect(s=" + c + ", addr=127.0.0.1:" + p + ", len=16) = 0\n"))
+        << contents();
+    EXPECT_TRUE(logged("] accept(s=" + std::to_string(server) + ", addr=null) = " + a + "\n"))
+        << contents();
+    EXPECT_TRUE(logged("] send(s=" + c + ", len=5, flags=0x0) = 5\n")) << contents();
+    EXPECT_TRUE(logged("] recv(s=" + a + ", len=64, flags=0x0) = 5\n")) << contents();
+    EXPECT_FALSE(logged("48 65 6c 6c 6f")) << "no dump without wrTraceHexDump";
+
+    // After the last disable the calls go on and the file stays as it was.
+    EXPECT_TRUE(net.disableTrace());
+    EXPECT_FALSE(net.disableTrace());
+    std::string before = contents();
+    EXPECT_EQ(net.send(client, "more", 4, 0), 4);
+    EXPECT_EQ(contents(), before);
+}
+
+TEST_F(BindingTrace, HexDumpOfTheDataWithFlagFour) {
+    u_short port = 0;
+    SOCKET server = listener(&port);
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceHexDump));
+    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    ASSERT_EQ(connectTo(client, port), 0);
+    SOCKET accepted = track(net.accept(server, nullptr, nullptr));
+    const std::string message = "GET / HTTP/1.0\r\nHost: x\r\n\r\n";  // 27 bytes: two dump lines
+    ASSERT_EQ(net.send(client, message.data(), static_cast<int>(message.size()), 0), 27);
+    char buffer[64];
+    ASSERT_EQ(net.recv(accepted, buffer, sizeof buffer, 0), 27);
+    std::string text = contents();
+    size_t send = text.find("send(s=" + std::to_string(client) + ", len=27");
+    ASSERT_NE(send, std::string::npos) << text;
+    const std::string firstLine =
+        "    0000  47 45 54 20 2f 20 48 54 54 50 2f 31 2e 30 0d 0a  GET / HTTP/1.0..\n";
+    EXPECT_EQ(text.compare(text.find('\n', send) + 1, firstLine.size(), firstLine), 0) << text;
+    EXPECT_NE(text.find("    0010  48 6f 73 74 3a 20 78 0d 0a 0d 0a", send), std::string::npos);
+    // The receive is dumped as well, once.
+    size_t recv = text.find("recv(s=" + std::to_string(accepted));
+    ASSERT_NE(recv, std::string::npos);
+    EXPECT_NE(text.find("    0000  47 45 54", recv), std::string::npos);
+}
+
+TEST_F(BindingTrace, FailedCallsCarryTheirErrorAndKeepItForTheCaller) {
+    u_short port = 0;
+    SOCKET closed = listener(&port);
+    net.closesocket(closed);
+    sockets.clear();
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceError));
+    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    EXPECT_EQ(connectTo(client, port), SOCKET_ERROR);
+    EXPECT_EQ(net.getLastError(), WSAECONNREFUSED);
+    EXPECT_TRUE(logged("connect(s=" + std::to_string(client) + ", addr=127.0.0.1:" +
+                       std::to_string(port) + ", len=16) = -1 error 10061 WSAECONNREFUSED\n"))
+        << contents();
+    EXPECT_FALSE(logged("socket(")) << "errors only: the successful socket call is left out";
+}
+
+TEST_F(BindingTrace, AWaitOfManySlicesIsTracedOnce) {
+    u_short port = 0;
+    SOCKET server = listener(&port);
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceInfo));
+    FD_SET readable;
+    timeval poll{0, 0};
+    for (int slice = 0; slice < 3; ++slice) {
+        FD_ZERO(&readable);
+        FD_SET(server, &readable);
+        EXPECT_EQ(net.selectUntraced(0, &readable, nullptr, nullptr, &poll), 0);
+    }
+    EXPECT_FALSE(logged("select("));
+    net.traceSelect(0, 0, &readable, nullptr, nullptr, &poll);
+    EXPECT_TRUE(
+        logged("] select(nfds=0, read={}, write=null, except=null, timeout=0.000000) = 0\n"))
+        << contents();
+}
+
+TEST_F(BindingTrace, CallersLinesAndDumps) {
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceHexDump));
+    net.traceWrite(kvtrace::kTraceError | kvtrace::kTraceHexDump, "connect to %s:%d", "host", 80);
+    net.traceWrite(kvtrace::kTraceInfo, "%s", "");  // an empty line is still a line
+    const char* empty = "";
+    net.traceWrite(kvtrace::kTraceInfo, empty);  // an empty format is nothing
+    net.traceDump(kvtrace::kTraceInfo, "AB", 2);
+    std::string text = contents();
+    EXPECT_NE(text.find("] error: connect to host:80\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("    0000  41 42 "), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+}
+
+TEST(BindingTraceMissing, TracingStaysOffAndEverythingElseWorks) {
+    NetworkLibrary net("kvtrace-absent.DLL");
+    TempDir dir;
+    std::string log = dir.file("trace.log");
+    EXPECT_FALSE(net.enableTrace(log, 0)) << "no network library loaded yet";
+    WSADATA data;
+    ASSERT_TRUE(net.start("", MAKEWORD(2, 2), &data, nullptr));
+    EXPECT_FALSE(net.enableTrace(log, 0));
+    EXPECT_EQ(net.traceUsers(), 0);
+    EXPECT_FALSE(net.disableTrace());
+    net.traceWrite(0, "nowhere");
+
+    SOCKET server = net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = net.htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(net.bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(net.listen(server, 1), 0);
+    int size = sizeof a;
+    ASSERT_EQ(net.getsockname(server, reinterpret_cast<sockaddr*>(&a), &size), 0);
+    SOCKET client = net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_EQ(net.connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(net.send(client, "ping", 4, 0), 4);
+    EXPECT_FALSE(readFile(log).has_value());
+    net.closesocket(client);
+    net.closesocket(server);
+    net.stop();
+}
