@@ -1,7 +1,8 @@
 #pragma once
 // The command line of vantel-cli.
 //
-//   vantel-cli [--] PATH...        queue each PATH, run the queue, report each item
+//   vantel-cli [--yes] [--] PATH...  queue each PATH, run the queue, report each item; --yes
+//                                    lets a move or copy replace a file that is in the way
 //   vantel-cli --get NAME          print a stored setting
 //   vantel-cli --set NAME=VALUE    store a setting (several --get/--set may follow each other)
 //   vantel-cli --help | --version
@@ -12,6 +13,7 @@
 struct CliOptions {
     bool help = false;
     bool version = false;
+    bool yes = false;  // confirm replacing an existing file (the shell's overwrite question)
     // --get and --set in the order given: for a get, value is empty and is_set false.
     struct SettingCommand {
         bool is_set = false;

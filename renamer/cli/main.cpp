@@ -5,6 +5,7 @@
 #include "renamer/cli/cli_options.h"
 #include "renamer/cli/console_view.h"
 #include "renamer/cli/setting_commands.h"
+#include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
 #include "renamer/engine/core.h"
 #include "renamer/engine/startup.h"
@@ -46,7 +47,9 @@ std::string oneLine(std::string text) {
     return out;
 }
 
-int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
+int runQueue(const CliOptions& options, const sigset_t& signals) {
+    // The shell's questions (a file in the way of a move or copy) are answered by --yes.
+    setFileOperationConfirm(shellConfirmation(options.yes, std::cerr));
     ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
     // No caption: a desktop window starting meanwhile must not take this for a running instance
     // and hand its files over to it.
@@ -55,7 +58,7 @@ int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
 
     core.debug_log(startedLine(), 1);
     startCore(core);
-    queueCommandLine(core, paths);
+    queueCommandLine(core, options.paths);
     core.flags().loaded = true;
     MSG msg;
     while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {
@@ -103,5 +106,5 @@ int main(int argc, char** argv) {
     }
     if (!options.settings.empty())
         return runSettingCommands(options.settings, std::cout, std::cerr);
-    return runQueue(options.paths, signals);
+    return runQueue(options, signals);
 }

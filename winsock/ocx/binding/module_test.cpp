@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
 std::string realPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? resolved : "";
+    std::error_code ignored;
+    return std::filesystem::canonical(path, ignored).string();
 }
 
 }  // namespace

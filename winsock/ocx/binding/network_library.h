@@ -88,6 +88,9 @@ class NetworkLibrary {
     bool enableTrace(const std::string& fileName, DWORD flags);
     // disableTrace balances one successful enableTrace. Returns false when there is none.
     bool disableTrace();
+    // setTraceModule names the trace library that enableTrace loads (kvtrace6.DLL unless changed,
+    // mapped by moduleFileName). It counts only until a trace library has been loaded.
+    void setTraceModule(const std::string& moduleName) { m_trace.setModuleName(moduleName); }
     // The number of enables not yet balanced.
     int traceUsers() const { return m_trace.users(); }
     // traceWrite formats a line (printf rules) and writes it with flags less wrTraceHexDump;

@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <future>
+#include <filesystem>
 #include <thread>
 
 #include "tools/testsupport/temp_dir.h"
@@ -20,8 +17,8 @@ using kvlink::NetworkLibrary;
 namespace {
 
 std::string realPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? resolved : "";
+    std::error_code ignored;
+    return std::filesystem::canonical(path, ignored).string();
 }
 
 }  // namespace

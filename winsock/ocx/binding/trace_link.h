@@ -26,6 +26,11 @@ class TraceLink {
     // tracing is on; false when the library cannot be loaded, lacks WSXEnableTrace or refuses.
     bool enable(const std::string& fileName, DWORD flags, LPFN_WSAGETLASTERROR getError,
                 LPFN_WSASETLASTERROR setError);
+    // setModuleName changes the name load uses; a library already loaded stays in use.
+    void setModuleName(const std::string& moduleName) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_moduleName = moduleName;
+    }
     // disable counts one user less and calls WSXDisableTrace; false when there is no user.
     bool disable();
     int users() const { return m_users.load(); }

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "tools/testsupport/temp_dir.h"
 #include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/binding/test_loopback.h"
 
 using kvlink::NetworkLibrary;
 
@@ -25,69 +26,38 @@ class BindingTrace : public ::testing::Test {
     void TearDown() override {
         while (net.traceUsers() > 0)
             net.disableTrace();
-        for (SOCKET s : sockets)
-            net.closesocket(s);
+        link.reset();  // its sockets close before the library stops
         net.stop();
     }
 
-    SOCKET track(SOCKET s) {
-        EXPECT_NE(s, INVALID_SOCKET) << net.getLastError();
-        sockets.push_back(s);
-        return s;
-    }
-    sockaddr_in loopback(u_short port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = net.htons(port);
-        a.sin_addr.s_addr = net.htonl(INADDR_LOOPBACK);
-        return a;
-    }
-    // A listening socket on a free loopback port; *port receives the port.
-    SOCKET listener(u_short* port) {
-        SOCKET s = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-        sockaddr_in a = loopback(0);
-        EXPECT_EQ(net.bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        EXPECT_EQ(net.listen(s, 5), 0);
-        int size = sizeof a;
-        EXPECT_EQ(net.getsockname(s, reinterpret_cast<sockaddr*>(&a), &size), 0);
-        *port = net.ntohs(a.sin_port);
-        return s;
-    }
-    int connectTo(SOCKET s, u_short port) {
-        sockaddr_in a = loopback(port);
-        return net.connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    }
     std::string contents() { return readFile(log).value_or(""); }
     bool logged(const std::string& text) { return contents().find(text) != std::string::npos; }
 
     NetworkLibrary net;
+    std::optional<LoopbackConnection> link{std::in_place, net};
     TempDir dir;
     std::string log;
-    std::vector<SOCKET> sockets;
 };
 
 }  // namespace
 
 TEST_F(BindingTrace, ConnectSendAndReceiveOnLoopbackAreTraced) {
-    u_short port = 0;
-    SOCKET server = listener(&port);
+    ASSERT_TRUE(link->listen());
     ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceInfo));
     EXPECT_EQ(net.traceUsers(), 1);
-
-    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    ASSERT_EQ(connectTo(client, port), 0);
-    SOCKET accepted = track(net.accept(server, nullptr, nullptr));
-    ASSERT_EQ(net.send(client, "Hello", 5, 0), 5);
+    ASSERT_TRUE(link->connect());
+    ASSERT_EQ(net.send(link->client, "Hello", 5, 0), 5);
     char buffer[64];
-    ASSERT_EQ(net.recv(accepted, buffer, sizeof buffer, 0), 5);
+    ASSERT_EQ(net.recv(link->server, buffer, sizeof buffer, 0), 5);
 
-    std::string c = std::to_string(client);
-    std::string a = std::to_string(accepted);
-    std::string p = std::to_string(port);
+    std::string c = std::to_string(link->client);
+    std::string a = std::to_string(link->server);
+    std::string p = std::to_string(link->port);
     EXPECT_TRUE(logged("] socket(af=2, type=1, protocol=6) = " + c + "\n")) << contents();
     EXPECT_TRUE(logged("] connect(s=" + c + ", addr=127.0.0.1:" + p + ", len=16) = 0\n"))
         << contents();
-    EXPECT_TRUE(logged("] accept(s=" + std::to_string(server) + ", addr=null) = " + a + "\n"))
+    EXPECT_TRUE(
+        logged("] accept(s=" + std::to_string(link->listener) + ", addr=null) = " + a + "\n"))
         << contents();
     EXPECT_TRUE(logged("] send(s=" + c + ", len=5, flags=0x0) = 5\n")) << contents();
     EXPECT_TRUE(logged("] recv(s=" + a + ", len=64, flags=0x0) = 5\n")) << contents();
@@ -97,58 +67,54 @@ TEST_F(BindingTrace, ConnectSendAndReceiveOnLoopbackAreTraced) {
     EXPECT_TRUE(net.disableTrace());
     EXPECT_FALSE(net.disableTrace());
     std::string before = contents();
-    EXPECT_EQ(net.send(client, "more", 4, 0), 4);
+    EXPECT_EQ(net.send(link->client, "more", 4, 0), 4);
     EXPECT_EQ(contents(), before);
 }
 
 TEST_F(BindingTrace, HexDumpOfTheDataWithFlagFour) {
-    u_short port = 0;
-    SOCKET server = listener(&port);
     ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceHexDump));
-    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    ASSERT_EQ(connectTo(client, port), 0);
-    SOCKET accepted = track(net.accept(server, nullptr, nullptr));
+    ASSERT_TRUE(link->open());
     const std::string message = "GET / HTTP/1.0\r\nHost: x\r\n\r\n";  // 27 bytes: two dump lines
-    ASSERT_EQ(net.send(client, message.data(), static_cast<int>(message.size()), 0), 27);
+    ASSERT_EQ(net.send(link->client, message.data(), static_cast<int>(message.size()), 0), 27);
     char buffer[64];
-    ASSERT_EQ(net.recv(accepted, buffer, sizeof buffer, 0), 27);
+    ASSERT_EQ(net.recv(link->server, buffer, sizeof buffer, 0), 27);
     std::string text = contents();
-    size_t send = text.find("send(s=" + std::to_string(client) + ", len=27");
+    size_t send = text.find("send(s=" + std::to_string(link->client) + ", len=27");
     ASSERT_NE(send, std::string::npos) << text;
     const std::string firstLine =
         "    0000  47 45 54 20 2f 20 48 54 54 50 2f 31 2e 30 0d 0a  GET / HTTP/1.0..\n";
     EXPECT_EQ(text.compare(text.find('\n', send) + 1, firstLine.size(), firstLine), 0) << text;
     EXPECT_NE(text.find("    0010  48 6f 73 74 3a 20 78 0d 0a 0d 0a", send), std::string::npos);
     // The receive is dumped as well, once.
-    size_t recv = text.find("recv(s=" + std::to_string(accepted));
+    size_t recv = text.find("recv(s=" + std::to_string(link->server));
     ASSERT_NE(recv, std::string::npos);
     EXPECT_NE(text.find("    0000  47 45 54", recv), std::string::npos);
 }
 
 TEST_F(BindingTrace, FailedCallsCarryTheirErrorAndKeepItForTheCaller) {
-    u_short port = 0;
-    SOCKET closed = listener(&port);
-    net.closesocket(closed);
-    sockets.clear();
+    ASSERT_TRUE(link->listen());
+    net.closesocket(link->listener);  // nothing listens on the port any more
+    link->listener = INVALID_SOCKET;
     ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceError));
-    SOCKET client = track(net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    EXPECT_EQ(connectTo(client, port), SOCKET_ERROR);
+    link->client = net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in refused = link->address(link->port);
+    EXPECT_EQ(net.connect(link->client, LoopbackConnection::asAddress(&refused), sizeof refused),
+              SOCKET_ERROR);
     EXPECT_EQ(net.getLastError(), WSAECONNREFUSED);
-    EXPECT_TRUE(logged("connect(s=" + std::to_string(client) + ", addr=127.0.0.1:" +
-                       std::to_string(port) + ", len=16) = -1 error 10061 WSAECONNREFUSED\n"))
+    EXPECT_TRUE(logged("connect(s=" + std::to_string(link->client) + ", addr=127.0.0.1:" +
+                       std::to_string(link->port) + ", len=16) = -1 error 10061 WSAECONNREFUSED\n"))
         << contents();
     EXPECT_FALSE(logged("socket(")) << "errors only: the successful socket call is left out";
 }
 
 TEST_F(BindingTrace, AWaitOfManySlicesIsTracedOnce) {
-    u_short port = 0;
-    SOCKET server = listener(&port);
+    ASSERT_TRUE(link->listen());
     ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceInfo));
     FD_SET readable;
     timeval poll{0, 0};
     for (int slice = 0; slice < 3; ++slice) {
         FD_ZERO(&readable);
-        FD_SET(server, &readable);
+        FD_SET(link->listener, &readable);
         EXPECT_EQ(net.selectUntraced(0, &readable, nullptr, nullptr, &poll), 0);
     }
     EXPECT_FALSE(logged("select("));
@@ -183,19 +149,11 @@ TEST(BindingTraceMissing, TracingStaysOffAndEverythingElseWorks) {
     EXPECT_FALSE(net.disableTrace());
     net.traceWrite(0, "nowhere");
 
-    SOCKET server = net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = net.htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(net.bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(net.listen(server, 1), 0);
-    int size = sizeof a;
-    ASSERT_EQ(net.getsockname(server, reinterpret_cast<sockaddr*>(&a), &size), 0);
-    SOCKET client = net.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    ASSERT_EQ(net.connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    EXPECT_EQ(net.send(client, "ping", 4, 0), 4);
+    {
+        LoopbackConnection link(net);
+        ASSERT_TRUE(link.open());
+        EXPECT_EQ(net.send(link.client, "ping", 4, 0), 4);
+    }
     EXPECT_FALSE(readFile(log).has_value());
-    net.closesocket(client);
-    net.closesocket(server);
     net.stop();
 }
