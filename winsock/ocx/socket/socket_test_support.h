@@ -1,10 +1,9 @@
 #pragma once
-// For the socket layer's tests: the network library started for the whole program, a timer
-// that runs an action from inside a wait, and a connect helper.
+// For the socket layer's tests: the network library started for the whole program, and a
+// connect helper.
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "platform/user/user.h"
@@ -13,6 +12,7 @@
 #include "winsock/ocx/socket/error_slot.h"
 #include "winsock/ocx/socket/socket_table.h"
 #include "winsock/ocx/socket/test_peer.h"
+#include "winsock/ocx/socket/test_timer.h"
 
 namespace socket_test {
 
@@ -33,48 +33,6 @@ inline ::testing::Environment* const g_network =
 inline uint32_t lastCode() {
     return SocketErrorCode(SocketError());
 }
-
-// Runs an action from a WM_TIMER of a window of the calling thread, ms after construction (and
-// again every ms while repeat is set). The window lives as long as the object.
-class TimerAction {
-  public:
-    TimerAction(unsigned ms, std::function<void()> action, bool repeat = false)
-        : m_action(std::move(action)), m_repeat(repeat) {
-        static const ATOM registered = [] {
-            WNDCLASSA wc{0, &TimerAction::windowProc, "KvlinkTestTimer"};
-            return RegisterClassA(&wc);
-        }();
-        (void)registered;
-        m_window = CreateWindowExA(0, "KvlinkTestTimer", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                   nullptr, nullptr);
-        SetWindowLongPtrA(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetTimer(m_window, 1, ms, nullptr);
-    }
-    ~TimerAction() { DestroyWindow(m_window); }
-    TimerAction(const TimerAction&) = delete;
-    TimerAction& operator=(const TimerAction&) = delete;
-
-    int runs() const { return m_runs; }
-
-  private:
-    static LRESULT windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_TIMER) {
-            auto* self = reinterpret_cast<TimerAction*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-            if (self) {
-                if (!self->m_repeat) KillTimer(hwnd, 1);
-                ++self->m_runs;
-                self->m_action();
-            }
-            return 0;
-        }
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-
-    std::function<void()> m_action;
-    bool m_repeat;
-    HWND m_window = nullptr;
-    int m_runs = 0;
-};
 
 // Connects to 127.0.0.1:port with a time-out; the handle, or -1 (the error is in the slot).
 inline int32_t connectTo(int port, int32_t timeout = 10) {

@@ -161,7 +161,17 @@ void LoopbackServer::run() {
         PeerConnection peer(fd, m_stopping);
         if (m_handler) m_handler(peer);
         close(fd);
+        ++m_handled;
     }
+}
+
+bool LoopbackServer::waitHandled(int count, int timeoutMs) const {
+    Clock::time_point deadline = after(timeoutMs);
+    while (m_handled.load() < count) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 int refusedPort() {

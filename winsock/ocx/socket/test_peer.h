@@ -58,6 +58,9 @@ class LoopbackServer {
     bool ok() const { return m_listener >= 0; }
     // The number of connections accepted so far.
     int accepted() const { return m_accepted.load(); }
+    // waitHandled waits until count handlers have returned (what they stored is then visible),
+    // at most timeoutMs; false when they have not.
+    bool waitHandled(int count, int timeoutMs = 10000) const;
 
   private:
     void run();
@@ -67,6 +70,7 @@ class LoopbackServer {
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_accepted{0};
+    std::atomic<int> m_handled{0};
     std::thread m_thread;
 };
 
