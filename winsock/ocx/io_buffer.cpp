@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "winsock/ocx/arguments.h"
 
 namespace {
@@ -39,6 +43,46 @@ void swapElements(uint8_t* data, size_t bytes, UINT size) {
     if (size < 2) return;
     for (size_t at = 0; at + size <= bytes; at += size)
         std::reverse(data + at, data + at + size);
+}
+
+// The ISO-8859-1 conversions, the hot loops of string reads and writes: sixteen characters at a
+// time where the processor has SSE2, one at a time for the rest.
+
+// Each byte becomes one code unit.
+void widenLatin1(const uint8_t* from, OLECHAR* to, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#endif
+    for (; i < count; ++i)
+        to[i] = from[i];
+}
+
+// Each code unit becomes one byte; one above U+00FF cannot and becomes "?".
+void narrowLatin1(const OLECHAR* from, uint8_t* to, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
+    for (; i + 16 <= count; i += 16) {
+        __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        __m128i wide = _mm_and_si128(_mm_or_si128(low, high), highBytes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(low, high));
+        } else {
+            for (size_t j = i; j < i + 16; ++j)
+                to[j] = from[j] <= 0xFF ? static_cast<uint8_t>(from[j]) : '?';
+        }
+    }
+#endif
+    for (; i < count; ++i)
+        to[i] = from[i] <= 0xFF ? static_cast<uint8_t>(from[i]) : '?';
 }
 
 // Length as a byte count: absent gives *given = false; negative is E_INVALIDARG.
@@ -115,13 +159,22 @@ HRESULT storeRead(const ReadPlan& plan, const uint8_t* data, int n, bool network
     size_t bytes = static_cast<size_t>(std::max(n, 0));
     switch (plan.kind) {
         case ReadPlan::Kind::String: {
+            BSTR* slot = target->vt == (VT_BYREF | VT_BSTR) ? target->pbstrVal
+                         : target->vt == VT_BSTR            ? &target->bstrVal
+                                                            : nullptr;
+            // A caller that reads chunk after chunk into one variable holds a string of the
+            // right length already: it is the caller's to give back, so it is filled in place
+            // rather than freed and made again.
+            if (slot && *slot && SysStringLen(*slot) == bytes) {
+                widenLatin1(data, *slot, bytes);
+                return S_OK;
+            }
             BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(bytes));
             if (!text) return E_OUTOFMEMORY;
-            for (size_t i = 0; i < bytes; ++i)
-                text[i] = data[i];
-            if (target->vt == (VT_BYREF | VT_BSTR)) {
-                SysFreeString(*target->pbstrVal);
-                *target->pbstrVal = text;
+            widenLatin1(data, text, bytes);
+            if (slot) {
+                SysFreeString(*slot);
+                *slot = text;
             } else {
                 VariantClear(target);
                 target->vt = VT_BSTR;
@@ -158,6 +211,29 @@ HRESULT storeRead(const ReadPlan& plan, const uint8_t* data, int n, bool network
     return E_UNEXPECTED;
 }
 
+ReadTarget::ReadTarget(const ReadPlan& plan) : m_plan(plan) {
+    if (plan.kind == ReadPlan::Kind::Array) {
+        SAFEARRAY* array = arrayOf(plan.target);
+        if (SUCCEEDED(SafeArrayLock(array))) {
+            m_locked = array;
+            m_data = static_cast<uint8_t*>(array->pvData);
+        }
+        return;
+    }
+    m_data = m_scratch.reserve(static_cast<size_t>(plan.count));
+}
+
+ReadTarget::~ReadTarget() {
+    if (m_locked) SafeArrayUnlock(m_locked);
+}
+
+HRESULT ReadTarget::store(int n, bool networkOrder) {
+    if (!m_locked) return storeRead(m_plan, m_data, n, networkOrder);
+    // The bytes are in the array already.
+    if (networkOrder) swapElements(m_data, static_cast<size_t>(std::max(n, 0)), m_plan.elementSize);
+    return S_OK;
+}
+
 WriteBytes::~WriteBytes() {
     if (m_locked) SafeArrayUnlock(m_locked);
 }
@@ -177,8 +253,7 @@ HRESULT prepareWrite(const VARIANT& buffer, const VARIANT& length, bool networkO
         LONG count = limit(static_cast<LONG>(SysStringLen(text)));
         uint8_t* bytes = out->m_scratch.reserve(static_cast<size_t>(count));
         if (!bytes) return E_OUTOFMEMORY;
-        for (LONG i = 0; i < count; ++i)
-            bytes[i] = text[i] <= 0xFF ? static_cast<uint8_t>(text[i]) : '?';
+        narrowLatin1(text, bytes, static_cast<size_t>(count));
         out->m_data = bytes;
         out->m_count = count;
         return S_OK;

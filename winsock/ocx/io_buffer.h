@@ -9,10 +9,9 @@
 //
 //   ReadPlan plan;
 //   if (HRESULT hr = planRead(Buffer, Length, &plan); FAILED(hr)) return hr;
-//   ByteScratch scratch;
-//   uint8_t* bytes = scratch.reserve(plan.count);
-//   int n = socketReceive(handle, bytes, plan.count);
-//   if (n >= 0) storeRead(plan, bytes, n, networkOrder);
+//   ReadTarget target(plan);
+//   int n = socketReceive(handle, target.data(), plan.count);
+//   if (n >= 0) target.store(n, networkOrder);
 
 #include <cstdint>
 #include <memory>
@@ -55,6 +54,27 @@ HRESULT planRead(VARIANT* buffer, const VARIANT& length, ReadPlan* plan);
 // the array or scalar (integers converted from network byte order when networkOrder); a new
 // array of n bytes' worth of elements for an unallocated one. E_OUTOFMEMORY.
 HRESULT storeRead(const ReadPlan& plan, const uint8_t* data, int n, bool networkOrder);
+
+// Where Read receives: straight into the caller's array when there is one (locked while the
+// call runs, so a handler run during the wait cannot free it), else into scratch memory.
+class ReadTarget {
+  public:
+    explicit ReadTarget(const ReadPlan& plan);
+    ~ReadTarget();
+    ReadTarget(const ReadTarget&) = delete;
+    ReadTarget& operator=(const ReadTarget&) = delete;
+
+    // Room for plan.count bytes; nullptr when there is no memory or the array cannot be locked.
+    uint8_t* data() { return m_data; }
+    // store gives the caller the first n bytes received, as storeRead does.
+    HRESULT store(int n, bool networkOrder);
+
+  private:
+    const ReadPlan& m_plan;
+    ByteScratch m_scratch;
+    SAFEARRAY* m_locked = nullptr;
+    uint8_t* m_data = nullptr;
+};
 
 // The bytes Write sends, owned for the call.
 // An array sent as it is stays locked until the call ends, so a handler run during the wait

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,7 @@ TEST(ReadBuffer, TheByteCountFollowsTheBufferAndLength) {
 TEST(ReadBuffer, BytesBecomeOneCharacterEachAndNothingMore) {
     std::vector<uint8_t> all(256);
     for (int i = 0; i < 256; ++i)
-        all[i] = static_cast<uint8_t>(i);
+        all[i] = static_cast<uint8_t>(255 - i);
     BSTR old = SysAllocString(u"old text");
     Variant byRef = Variant::byRef(VT_BSTR, &old);
     ReadPlan plan;
@@ -86,7 +87,7 @@ TEST(ReadBuffer, BytesBecomeOneCharacterEachAndNothingMore) {
     ASSERT_EQ(storeRead(plan, all.data(), 256, false), S_OK);
     ASSERT_EQ(SysStringLen(old), 256u);
     for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(old[i], i);
+        EXPECT_EQ(old[i], 255 - i);
     ASSERT_EQ(storeRead(plan, all.data(), 0, false), S_OK);
     EXPECT_EQ(SysStringLen(old), 0u) << "a peer's close reads as an empty string";
     SysFreeString(old);
@@ -133,11 +134,18 @@ TEST(WriteBuffer, StringsGoOutAsOneBytePerCharacter) {
                            Variant::missing(), false, &wide),
               S_OK);
     EXPECT_EQ(bytesOf(wide), std::string("\xff?\0x", 4));
-    // A long string is converted on the heap, whole.
+    // A long string is converted on the heap, whole, wide characters wherever they are.
+    std::u16string long16(5000, u'z');
+    std::string long8(5000, 'z');
+    for (size_t at : {0, 15, 16, 4001, 4999}) {
+        long16[at] = u'\u20ac';
+        long8[at] = '?';
+    }
+    long16[17] = u'\u00e9';
+    long8[17] = '\xe9';
     WriteBytes big;
-    ASSERT_EQ(prepareWrite(Variant(std::u16string(5000, u'z')), Variant::missing(), false, &big),
-              S_OK);
-    EXPECT_EQ(bytesOf(big), std::string(5000, 'z'));
+    ASSERT_EQ(prepareWrite(Variant(long16), Variant::missing(), false, &big), S_OK);
+    EXPECT_EQ(bytesOf(big), long8);
 }
 
 TEST(WriteBuffer, ArraysAndScalarsGoOutAsTheirBytes) {
@@ -164,4 +172,30 @@ TEST(WriteBuffer, ArraysAndScalarsGoOutAsTheirBytes) {
     WriteBytes refused;
     EXPECT_EQ(prepareWrite(Variant(2.5), Variant::missing(), false, &refused), E_INVALIDARG);
     EXPECT_EQ(prepareWrite(Variant(u"x"), Variant(int32_t{-2}), false, &refused), E_INVALIDARG);
+}
+
+TEST(ReadBuffer, ArraysAreFilledInPlaceAndAStringOfTheRightLengthIsReused) {
+    Variant bytes = array(VT_UI1, 4);
+    ReadPlan plan;
+    ASSERT_EQ(planRead(&bytes, Variant::missing(), &plan), S_OK);
+    {
+        ReadTarget target(plan);
+        ASSERT_EQ(target.data(), bytes.parray->pvData) << "no copy on the way";
+        EXPECT_EQ(SafeArrayDestroy(bytes.parray), DISP_E_ARRAYISLOCKED);
+        std::memcpy(target.data(), "abcd", 4);
+        ASSERT_EQ(target.store(4, false), S_OK);
+    }
+    EXPECT_EQ(std::string(static_cast<char*>(bytes.parray->pvData), 4), "abcd");
+    EXPECT_EQ(SafeArrayUnlock(bytes.parray), E_UNEXPECTED) << "unlocked again";
+
+    Variant text = Variant::fromLatin1("wxyz");
+    BSTR before = text.bstrVal;
+    ASSERT_EQ(planRead(&text, Variant(int32_t{4}), &plan), S_OK);
+    ReadTarget target(plan);
+    std::memcpy(target.data(), "abcd", 4);
+    ASSERT_EQ(target.store(4, false), S_OK);
+    EXPECT_EQ(text.bstrVal, before);
+    EXPECT_EQ(bstrToLatin1(text.bstrVal), "abcd");
+    ASSERT_EQ(target.store(2, false), S_OK);
+    EXPECT_EQ(bstrToLatin1(text.bstrVal), "ab");
 }

@@ -223,18 +223,17 @@ HRESULT CWirran::Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT*
     if (!hasSocket())
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Count);
 
-    ByteScratch scratch;
-    uint8_t* bytes = scratch.reserve(static_cast<size_t>(plan.count));
-    if (!bytes) return E_OUTOFMEMORY;
+    ReadTarget target(plan);
+    if (!target.data()) return E_OUTOFMEMORY;
     uint32_t fromAddress = 0;
     uint16_t fromPort = 0;
-    int n = kvlink::socketReceive(m_socket, bytes, plan.count, 0, &fromAddress, &fromPort);
+    int n = kvlink::socketReceive(m_socket, target.data(), plan.count, 0, &fromAddress, &fromPort);
     if (n < 0) {
         // An abort closed the socket while the call waited.
         if (SocketErrorCode(SocketError()) == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
         return failMethod(Result, 0, ResultKind::Count);
     }
-    if (HRESULT hr = storeRead(plan, bytes, n, m_state.byteOrder == wrNetworkByteOrder); FAILED(hr))
+    if (HRESULT hr = target.store(n, m_state.byteOrder == wrNetworkByteOrder); FAILED(hr))
         return hr;
     if (m_state.protocol != wrProtocolTcp) {
         if (RemoteAddress && !isMissingArg(RemoteAddress))
