@@ -235,10 +235,12 @@ HRESULT CWirran::Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT*
     }
     if (HRESULT hr = target.store(n, m_state.byteOrder == wrNetworkByteOrder); FAILED(hr))
         return hr;
+    // An output the caller left out arrives as VT_ERROR; an empty variable is one to fill.
+    auto given = [](VARIANT* out) { return out && variantDeref(out)->vt != VT_ERROR; };
     if (m_state.protocol != wrProtocolTcp) {
-        if (RemoteAddress && !isMissingArg(RemoteAddress))
+        if (given(RemoteAddress))
             storeText(RemoteAddress, kvlink::formatDottedAddress(fromAddress));
-        if (RemotePort && !isMissingArg(RemotePort)) storePort(RemotePort, fromPort);
+        if (given(RemotePort)) storePort(RemotePort, fromPort);
     }
     setLongResult(Result, n);
     return S_OK;

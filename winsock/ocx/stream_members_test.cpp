@@ -369,3 +369,23 @@ TEST(WirranStream, TheSocketBelongsToTheThreadThatConnected) {
     EXPECT_EQ(read, "I4:-1");
     EXPECT_EQ(error, "I4:10001");
 }
+
+TEST(WirranStream, ADatagramConnectSendsToItsPeerAndReadsTheSender) {
+    UdpEcho echo;
+    ComPtr<CWirran> control = newControl();
+    Outcome connected = call(
+        control.get(), "Connect",
+        {Variant(u"127.0.0.1"), Variant(echo.port()), Variant(int32_t{17}), Variant(int32_t{5})});
+    ASSERT_EQ(shown(connected.result), "I4:0") << lastError(control.get());
+    EXPECT_EQ(property(control.get(), "Protocol"), "I4:17");
+    EXPECT_EQ(shown(call(control.get(), "Write", {Variant(u"datagram")}).result), "I4:8");
+
+    Variant buffer, address, port = Variant(u"");  // a string variable gets the port as text
+    Outcome read = call(control.get(), "Read",
+                        {Variant::byRef(&buffer), Variant(int32_t{100}), Variant::missing(),
+                         Variant::byRef(&address), Variant::byRef(&port)});
+    EXPECT_EQ(shown(read.result), "I4:8");
+    EXPECT_EQ(shown(buffer), "BSTR:datagram");
+    EXPECT_EQ(shown(address), "BSTR:127.0.0.1");
+    EXPECT_EQ(shown(port), "BSTR:" + std::to_string(echo.port()));
+}

@@ -174,6 +174,31 @@ bool LoopbackServer::waitHandled(int count, int timeoutMs) const {
     return true;
 }
 
+UdpEcho::UdpEcho() {
+    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+    m_port = boundPort(m_fd);
+    m_thread = std::thread([this] {
+        char datagram[65536];
+        while (waitFor(m_fd, POLLIN, after(600000), m_stopping)) {
+            sockaddr_in from{};
+            socklen_t size = sizeof from;
+            ssize_t n = recvfrom(m_fd, datagram, sizeof datagram, 0,
+                                 reinterpret_cast<sockaddr*>(&from), &size);
+            if (n >= 0)
+                sendto(m_fd, datagram, static_cast<size_t>(n), 0,
+                       reinterpret_cast<sockaddr*>(&from), size);
+        }
+    });
+}
+
+UdpEcho::~UdpEcho() {
+    m_stopping.store(true);
+    if (m_thread.joinable()) m_thread.join();
+    if (m_fd >= 0) close(m_fd);
+}
+
 int refusedPort() {
     int port = 0;
     int fd = listenOn(1, &port);

@@ -74,6 +74,24 @@ class LoopbackServer {
     std::thread m_thread;
 };
 
+// A datagram socket on 127.0.0.1 that sends every datagram it gets back to its sender, in a
+// thread of its own, until it is destroyed.
+class UdpEcho {
+  public:
+    UdpEcho();
+    ~UdpEcho();
+    UdpEcho(const UdpEcho&) = delete;
+    UdpEcho& operator=(const UdpEcho&) = delete;
+
+    int port() const { return m_port; }
+
+  private:
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
 // refusedPort returns a port of 127.0.0.1 that nothing listens on (it was free a moment ago).
 int refusedPort();
 
