@@ -11,10 +11,10 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/rate_reporter.h"
 #include "winsock/ocx/socket/test_peer.h"
 #include "winsock/ocx/wirran.h"
 
@@ -141,56 +141,34 @@ SOCKET_BENCH(BM_PlainReceive);
 SOCKET_BENCH(BM_ReadString);
 SOCKET_BENCH(BM_ReadBytes);
 
-// Keeps each benchmark's throughput for the closing ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // With repetitions, the mean of them stands for the case.
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
-            auto counter = run.counters.find("bytes_per_second");
-            if (counter != run.counters.end()) m_rates[run.run_name.str()] = counter->second;
-        }
-    }
-    void printRatios() const {
-        struct Line {
-            const char* control;
-            const char* plain;
-        } lines[] = {{"BM_WriteString", "BM_PlainSend"},
-                     {"BM_WriteBytes", "BM_PlainSend"},
-                     {"BM_ReadString", "BM_PlainReceive"},
-                     {"BM_ReadBytes", "BM_PlainReceive"}};
-        for (const char* chunk : {"2048", "65536"}) {
-            for (const Line& line : lines) {
-                double control = rate(std::string(line.control) + "/" + chunk);
-                double plain = rate(std::string(line.plain) + "/" + chunk);
-                if (control > 0 && plain > 0) {
-                    std::printf(
-                        "%-15s chunk %5s: control %6.0f MB/s, plain %6.0f MB/s, ratio %.2f\n",
-                        line.control + 3, chunk, control / 1e6, plain / 1e6, control / plain);
-                }
+// The closing lines: each control case as a share of the plain loop with the same chunks.
+void printRatios(const RateReporter& reporter) {
+    struct Line {
+        const char* control;
+        const char* plain;
+    } lines[] = {{"BM_WriteString", "BM_PlainSend"},
+                 {"BM_WriteBytes", "BM_PlainSend"},
+                 {"BM_ReadString", "BM_PlainReceive"},
+                 {"BM_ReadBytes", "BM_PlainReceive"}};
+    for (const char* chunk : {"2048", "65536"}) {
+        for (const Line& line : lines) {
+            double control = reporter.rate(std::string(line.control) + "/" + chunk);
+            double plain = reporter.rate(std::string(line.plain) + "/" + chunk);
+            if (control > 0 && plain > 0) {
+                std::printf("%-15s chunk %5s: control %6.0f MB/s, plain %6.0f MB/s, ratio %.2f\n",
+                            line.control + 3, chunk, control / 1e6, plain / 1e6, control / plain);
             }
         }
     }
-
-  private:
-    double rate(const std::string& prefix) const {
-        for (const auto& [name, value] : m_rates) {
-            if (name.starts_with(prefix)) return value;
-        }
-        return 0;
-    }
-    std::map<std::string, double> m_rates;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    printRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -21,19 +21,9 @@ constexpr LONG kDefaultStringCount = 8192;
 // The size of an integer element or scalar that Read and Write move as bytes; 0 for any other
 // type.
 UINT integerSize(VARTYPE vt) {
-    switch (vt) {
-        case VT_I1:
-        case VT_UI1:
-            return 1;
-        case VT_I2:
-        case VT_UI2:
-            return 2;
-        case VT_I4:
-        case VT_UI4:
-            return 4;
-        default:
-            return 0;
-    }
+    bool integer =
+        vt == VT_I1 || vt == VT_UI1 || vt == VT_I2 || vt == VT_UI2 || vt == VT_I4 || vt == VT_UI4;
+    return integer ? variantScalarSize(vt) : 0;
 }
 
 // Swaps every whole element between network and local byte order (the same operation both
