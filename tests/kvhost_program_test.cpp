@@ -73,7 +73,7 @@ TEST_F(KvhostProgram, PrintsEventsAndFailuresInOrder) {
         "? LastError\n"
         "ThrowError = True\n"
         "Abort\n"
-        "Initialize\n"
+        "Initialize , \"no-such-network.dll\"\n"
         "LastError = &H8004274C\n"
         "? LastErrorString\n"
         "? Bad(\n";

@@ -1,35 +1,45 @@
-// The built-in network library functions. The network library binding replaces these bodies:
-// start binds libws2_32.so and calls WSAStartup, stop calls WSACleanup, and the trace pair loads
-// libkvtrace6.so.
+// The built-in network library functions: the control's start, stop and trace calls, handed to
+// the process's binding of libws2_32.so and libkvtrace6.so (winsock/ocx/binding).
 
 #include "winsock/ocx/network_library.h"
 
 #include <atomic>
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/binding/network_library.h"
 
 namespace {
 
-constexpr uint32_t kNetworkNotReady = 10091;
+// The control speaks Winsock 2.2.
+constexpr WORD kRequestedVersion = MAKEWORD(2, 2);
 
-bool startUnbound(const std::string&, NetworkLibraryInfo*) {
-    // No binding of the network library is built into this control yet.
-    SetSocketError(kNetworkNotReady);
-    return false;
+bool startBound(const std::string& moduleName, NetworkLibraryInfo* info) {
+    kvlink::NetworkLibrary& net = kvlink::networkLibrary();
+    WSADATA data{};
+    if (!net.start(moduleName, kRequestedVersion, &data, nullptr)) return false;
+    info->path = net.path();
+    info->description = data.szDescription;
+    info->highVersionMajor = static_cast<int>(LOBYTE(data.wHighVersion));
+    info->highVersionMinor = static_cast<int>(HIBYTE(data.wHighVersion));
+    info->maxSockets = data.iMaxSockets;
+    info->maxDatagram = data.iMaxUdpDg;
+    return true;
 }
 
-void stopUnbound() {}
-
-bool enableTraceUnbound(const std::string&, int32_t) {
-    return false;  // as with a missing trace library: tracing stays off
+void stopBound() {
+    kvlink::networkLibrary().stop();
 }
 
-void disableTraceUnbound() {}
+bool enableTraceBound(const std::string& traceFile, int32_t flags) {
+    return kvlink::networkLibrary().enableTrace(traceFile, static_cast<DWORD>(flags));
+}
 
-constexpr NetworkLibrary kUnbound{startUnbound, stopUnbound, enableTraceUnbound,
-                                  disableTraceUnbound};
+void disableTraceBound() {
+    kvlink::networkLibrary().disableTrace();
+}
 
-std::atomic<const NetworkLibrary*> g_library{&kUnbound};
+constexpr NetworkLibrary kBound{startBound, stopBound, enableTraceBound, disableTraceBound};
+
+std::atomic<const NetworkLibrary*> g_library{&kBound};
 
 }  // namespace
 
@@ -38,5 +48,5 @@ const NetworkLibrary& networkLibrary() {
 }
 
 void setNetworkLibrary(const NetworkLibrary* replacement) {
-    g_library.store(replacement ? replacement : &kUnbound);
+    g_library.store(replacement ? replacement : &kBound);
 }

@@ -6,9 +6,8 @@
 //   NetworkLibraryInfo info;
 //   if (!networkLibrary().start("", &info)) report(SocketError());   // the error is in the slot
 //
-// Until the binding is built in, the start fails with wrErrorNetworkNotReady (10091, "The
-// networking subsystem is not available on this system") and tracing stays off: the control
-// then reports honestly that it has no network, never a success it cannot back.
+// The built-in functions hand everything to the process's binding (kvlink::networkLibrary()),
+// which the socket layer calls through too; the start asks for Winsock 2.2.
 
 #include <cstdint>
 #include <string>

@@ -115,6 +115,7 @@ TEST(WirranReportError, AFailingMethodWithThrowErrorRaisesAComError) {
 }
 
 TEST(WirranReportError, PropertySettersFailWhateverThrowErrorSaysAndNeverFire) {
+    UnavailableLibrary library;
     for (bool throwError : {false, true}) {
         ComPtr<CWirran> control = newControl();
         EventLog events(control.get());
@@ -132,6 +133,7 @@ TEST(WirranReportError, PropertySettersFailWhateverThrowErrorSaysAndNeverFire) {
 }
 
 TEST(WirranReportError, InitializeFailsHonestlyWithoutTheNetworkLibrary) {
+    UnavailableLibrary library;
     ComPtr<CWirran> control = newControl();
     EventLog events(control.get());
     Variant error;
@@ -166,6 +168,7 @@ TEST(WirranReportError, InitializeFailsHonestlyWithoutTheNetworkLibrary) {
 }
 
 TEST(WirranReportError, ResolveReportsWithoutOnError) {
+    UnavailableLibrary library;
     ComPtr<CWirran> control = newControl();
     EventLog events(control.get());
     Variant address, error;

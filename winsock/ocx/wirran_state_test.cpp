@@ -213,6 +213,7 @@ TEST(WirranState, EveryGetterButEnabledAndWindowFailsInDesignMode) {
 }
 
 TEST(WirranState, MembersThatNeedTheNetworkLibraryFailHonestlyWithoutIt) {
+    UnavailableLibrary library;
     ComPtr<CWirran> control = newControl();
     IDispatch* c = control.get();
     const char* const gets[] = {"AdapterCount",    "ExternalAddress", "LocalAddress",

@@ -1,6 +1,6 @@
 #pragma once
 // For the control's tests: a control object created directly (no registration), calls by
-// member name through its IDispatch, an event recorder, and a stand-in network library.
+// member name through its IDispatch, an event recorder, and stand-in network libraries.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "platform/com/test_objects.h"
 #include "platform/registry/registry.h"
 #include "winsock/ocx/network_library.h"
+#include "winsock/ocx/socket/error_slot.h"
 #include "winsock/ocx/wirran.h"
 
 namespace wirran_test {
@@ -155,6 +156,23 @@ struct FakeLibrary {
         setNetworkLibrary(&kFunctions);
     }
     ~FakeLibrary() { setNetworkLibrary(nullptr); }
+
+    static constexpr NetworkLibrary kFunctions{start, stop, enableTrace, disableTrace};
+};
+
+// A stand-in network library that cannot be started, as on a system without one: every start
+// fails with wrErrorNetworkNotReady (10091); installed for the life of the object.
+struct UnavailableLibrary {
+    static bool start(const std::string&, NetworkLibraryInfo*) {
+        SetSocketError(10091);
+        return false;
+    }
+    static void stop() {}
+    static bool enableTrace(const std::string&, int32_t) { return false; }
+    static void disableTrace() {}
+
+    UnavailableLibrary() { setNetworkLibrary(&kFunctions); }
+    ~UnavailableLibrary() { setNetworkLibrary(nullptr); }
 
     static constexpr NetworkLibrary kFunctions{start, stop, enableTrace, disableTrace};
 };
