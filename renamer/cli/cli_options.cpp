@@ -16,6 +16,8 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--detect") {
+            options.detect = true;
         } else if (arg == "--get" || arg == "--set") {
             if (i + 1 >= argc) {
                 error = std::string(arg) + " needs an argument";
@@ -41,8 +43,12 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             return false;
         }
     }
-    if (!options.settings.empty() && !options.paths.empty()) {
-        error = "--get and --set cannot be combined with paths";
+    if (!options.settings.empty() && (!options.paths.empty() || options.detect)) {
+        error = "--get and --set cannot be combined with paths or --detect";
+        return false;
+    }
+    if (options.detect && options.paths.empty() && !options.help && !options.version) {
+        error = "--detect needs at least one NAME";
         return false;
     }
     return true;
@@ -50,6 +56,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 
 std::string usageText() {
     return "Usage: vantel-cli [--] PATH...\n"
+           "       vantel-cli --detect [--] NAME...\n"
            "       vantel-cli --get NAME | --set NAME=VALUE ...\n"
            "       vantel-cli --help | --version\n"
            "\n"
@@ -58,6 +65,15 @@ std::string usageText() {
            "output: its number, final status, path, and the new path or the reason it failed,\n"
            "separated by TABs. The activity log goes to standard error.\n"
            "Exit status: 0 when every item is Done, 1 when one is not, 2 on bad usage.\n"
+           "\n"
+           "--detect shows what filename detection makes of each NAME, in order, without\n"
+           "queueing or renaming anything. NAME is a file name, or a path (it need not exist):\n"
+           "then the name of the folder holding the file is tried first, as the queue does.\n"
+           "One line per NAME: show, season, episode, the id of the detection row that\n"
+           "matched, and the show as it would be searched after the exceptions of the\n"
+           "Exceptions list (man.dat; lower case when one applied); or \"no match\" and NAME.\n"
+           "Exit status: 0 when every NAME matched, 1 when one did not. With logging=2 the\n"
+           "log on standard error shows each name tried.\n"
            "\n"
            "Settings (stored for the current user, shared with the Vantel window):\n"
            "  types      accepted extensions, e.g. avi;mkv;mpg;mp4\n"

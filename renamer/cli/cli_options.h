@@ -2,6 +2,7 @@
 // The command line of vantel-cli.
 //
 //   vantel-cli [--] PATH...        queue each PATH, run the queue, report each item
+//   vantel-cli --detect NAME...    print what detection makes of each name (see detect_command.h)
 //   vantel-cli --get NAME          print a stored setting
 //   vantel-cli --set NAME=VALUE    store a setting (several --get/--set may follow each other)
 //   vantel-cli --help | --version
@@ -12,6 +13,7 @@
 struct CliOptions {
     bool help = false;
     bool version = false;
+    bool detect = false;  // paths holds the names to detect
     // --get and --set in the order given: for a get, value is empty and is_set false.
     struct SettingCommand {
         bool is_set = false;
@@ -23,8 +25,9 @@ struct CliOptions {
 };
 
 // parseCommandLine: the options of argv[1..argc-1]. On a usage error returns false with error
-// set to a one-line reason (an unknown option, a missing or malformed argument, paths together
-// with --get/--set). "--" ends the options; "-" alone is a path.
+// set to a one-line reason (an unknown option, a missing or malformed argument, paths or
+// --detect together with --get/--set, --detect without a name). "--" ends the options; "-" alone is
+// a path.
 bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
 // The text printed by --help.
