@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 std::vector<std::string_view> splitRecords(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -42,27 +43,43 @@ std::string fieldText(std::string_view field) {
     return out;
 }
 
-DataFileText readDataFile(const std::string& path) {
-    DataFileText result;
+namespace {
+
+// Reads path: the text, or std::nullopt when there is no such file. False with *error set when
+// the file exists, or cannot be told apart from a missing one, and cannot be read.
+bool readDataFile(const std::string& path, std::optional<std::string>* text, std::string* error) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return result;
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
     bool ok = false;
-    result.text = ReadTextFile(path, &ok);
-    if (ok) {
-        result.status = DataFileText::kRead;
-    } else {
-        result.status = DataFileText::kUnreadable;
-        result.error = std::strerror(errno);
-    }
-    return result;
+    *text = ReadTextFile(path, &ok);
+    if (!ok) *error = std::strerror(errno);
+    return ok;
 }
 
-bool replaceDataFile(const std::string& path, const std::string& text, std::string* error) {
-    if (text.empty()) {
-        if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    } else if (ReplaceTextFile(path, text)) {
-        return true;
+}  // namespace
+
+bool DataFile::load(const std::string& workdir, ActivityLog& log, const Parse& parse) {
+    std::optional<std::string> text;
+    std::string error;
+    m_unreadable = !readDataFile(workdir + m_file_name, &text, &error);
+    if (m_unreadable || !parse(text ? &*text : nullptr, &error)) {
+        log.debug_log(std::string("Error loading ") + m_log_name + ": " + error, 1);
+        return false;
     }
-    if (error) *error = std::strerror(errno);
+    return true;
+}
+
+bool DataFile::save(const std::string& workdir, const std::string& text, ActivityLog& log) const {
+    const std::string path = workdir + m_file_name;
+    std::string error;
+    if (m_unreadable) {
+        error = std::string(m_file_name) + " could not be read, so it is left as it is";
+    } else if (text.empty() ? ::unlink(path.c_str()) == 0 || errno == ENOENT
+                            : ReplaceTextFile(path, text)) {
+        return true;
+    } else {
+        error = std::strerror(errno);
+    }
+    log.debug_log(std::string("Error saving ") + m_log_name + ": " + error, 1);
     return false;
 }

@@ -6,7 +6,10 @@
 //       std::vector<std::string_view> fields = splitFields(line);
 //   std::string out = fieldText(name) + "\t" + ...;      // one field can never split a line
 
+#include "renamer/common/activity_log.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,22 +26,35 @@ std::vector<std::string_view> splitFields(std::string_view line);
 // what was read is written back unchanged.
 std::string fieldText(std::string_view field);
 
-// What readDataFile found.
-struct DataFileText {
-    enum Status { kMissing, kRead, kUnreadable };
-    Status status = kMissing;
-    std::string text;   // kRead: the whole content
-    std::string error;  // kUnreadable: why
+// DataFile: one data file of the work folder ("man.dat"), named in the log as "efilters", and
+// whether its content is known. A file that exists but could not be read at the last load is
+// never written over (nor deleted) until a load succeeds: the list in memory does not hold what
+// the file holds.
+class DataFile {
+  public:
+    DataFile(const char* file_name, const char* log_name)
+        : m_file_name(file_name), m_log_name(log_name) {}
+
+    // Parse: gets the file's whole text, or nullptr when there is no such file; returns false
+    // with *error set when the text does not load.
+    using Parse = std::function<bool(const std::string* text, std::string* error)>;
+
+    // load: reads workdir + the file's name and hands the text to parse. False, after logging
+    // "Error loading <log name>: " + the reason (level 1), when the file cannot be read or
+    // parse fails.
+    bool load(const std::string& workdir, ActivityLog& log, const Parse& parse);
+
+    // save: makes text the file's content, atomically (the old content stays whole until the
+    // new one is complete); an empty text deletes the file. False, after logging "Error saving
+    // <log name>: " + the reason (level 1), when it cannot be written or deleted, or when the
+    // last load could not read it.
+    bool save(const std::string& workdir, const std::string& text, ActivityLog& log) const;
+
+  private:
+    const char* m_file_name;
+    const char* m_log_name;
+    bool m_unreadable = false;
 };
-
-// readDataFile: the content of path; kMissing when there is no such file, kUnreadable (with
-// the reason) when it exists, or cannot be told apart from a missing file, and cannot be read.
-DataFileText readDataFile(const std::string& path);
-
-// replaceDataFile: makes text the content of path, atomically (the old content stays whole
-// until the new one is complete). An empty text deletes the file; a missing file is no error.
-// False with *error set to the reason when the file could not be written or deleted.
-bool replaceDataFile(const std::string& path, const std::string& text, std::string* error);
 
 // RecordList: a growable list numbered from 1, as the window's lists number their rows. Slot 0
 // exists and never holds a record.

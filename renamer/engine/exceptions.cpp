@@ -41,11 +41,10 @@ std::string ExceptionList::text() const {
 
 bool ExceptionList::loadefilters(const std::string& workdir, ActivityLog& log, CoreView& view) {
     clear();
-    DataFileText file = readDataFile(workdir + kFileName);
-    m_unreadable = file.status == DataFileText::kUnreadable;
-    std::string error = file.error;
-    if (m_unreadable || !parse(file.text, &error)) {
-        log.debug_log("Error loading efilters: " + error, 1);
+    // No file: no exceptions.
+    if (!m_file.load(workdir, log, [this](const std::string* text, std::string* error) {
+            return !text || parse(*text, error);
+        })) {
         return false;
     }
     refresh_lv3(view);
@@ -53,10 +52,7 @@ bool ExceptionList::loadefilters(const std::string& workdir, ActivityLog& log, C
 }
 
 bool ExceptionList::saveefilters(const std::string& workdir, ActivityLog& log) const {
-    std::string error = std::string(kFileName) + " could not be read, so it is left as it is";
-    if (!m_unreadable && replaceDataFile(workdir + kFileName, text(), &error)) return true;
-    log.debug_log("Error saving efilters: " + error, 1);
-    return false;
+    return m_file.save(workdir, text(), log);
 }
 
 void ExceptionList::refresh_lv3(CoreView& view) const {

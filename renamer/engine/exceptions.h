@@ -72,7 +72,7 @@ class ExceptionList : public RecordList<ExceptionFilter> {
     void refresh_lv3(CoreView& view) const;
 
   private:
-    bool m_unreadable = false;
+    DataFile m_file{kFileName, "efilters"};
 };
 
 // checkex: the first exception whose detected_name equals the item's detected_show (both

@@ -195,13 +195,11 @@ std::string FilterList::text() const {
 
 bool FilterList::loadfilters(const std::string& workdir, ActivityLog& log, CoreView& view) {
     clear();
-    DataFileText file = readDataFile(workdir + kFileName);
-    m_unreadable = file.status == DataFileText::kUnreadable;
-    std::string error = file.error;
-    if (file.status == DataFileText::kMissing) {
-        append(defaultFilter());
-    } else if (m_unreadable || !parse(file.text, &error)) {
-        log.debug_log("Error loading afilters: " + error, 1);
+    if (!m_file.load(workdir, log, [this](const std::string* text, std::string* error) {
+            if (text) return parse(*text, error);
+            append(defaultFilter());  // not written until the list is saved
+            return true;
+        })) {
         return false;
     }
     refresh_lv2(view);
@@ -209,10 +207,7 @@ bool FilterList::loadfilters(const std::string& workdir, ActivityLog& log, CoreV
 }
 
 bool FilterList::savefilters(const std::string& workdir, ActivityLog& log) const {
-    std::string error = std::string(kFileName) + " could not be read, so it is left as it is";
-    if (!m_unreadable && replaceDataFile(workdir + kFileName, text(), &error)) return true;
-    log.debug_log("Error saving afilters: " + error, 1);
-    return false;
+    return m_file.save(workdir, text(), log);
 }
 
 void FilterList::refresh_lv2(CoreView& view) const {

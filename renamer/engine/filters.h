@@ -97,7 +97,7 @@ class FilterList : public RecordList<ActionFilter> {
     void refresh_lv2(CoreView& view) const;
 
   private:
-    bool m_unreadable = false;
+    DataFile m_file{kFileName, "afilters"};
 };
 
 // dofilter: chooses the first filter whose condition holds for item and fills item.new_name
