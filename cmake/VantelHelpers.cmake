@@ -3,8 +3,12 @@
 # CTest case, so a failure names the test that failed.
 include(GoogleTest)
 
+#
+# ONE_CASE registers the whole program as a single CTest case instead. Suites that share an
+# expensive fixture across their tests (a stand-in server started once in SetUpTestSuite) use
+# it, since one process per TEST would pay the fixture's start for every case.
 function(vantel_unit_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "ONE_CASE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   # The first label is "integration" when the caller names it, else "unit": a test program is
@@ -16,9 +20,14 @@ function(vantel_unit_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name}
-    PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
-    DISCOVERY_TIMEOUT 60)
+  if(ARG_ONE_CASE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT})
+  else()
+    gtest_discover_tests(${name}
+      PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
+      DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()
 
 # vantel_fuzz_target(NAME SOURCE LIBS ...): a libFuzzer program, built only with VANTEL_FUZZ.

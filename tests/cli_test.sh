@@ -45,6 +45,9 @@ usage)
     run --help
     expect_status 0 "--help"
     expect_in "$out" "Usage: vantel-cli" "--help"
+    expect_in "$out" "unless --yes is given" "--help on replacing files"
+    run --yes
+    expect_status 0 "--yes without paths"
     run --version
     expect_status 0 "--version"
     expect_in "$out" "4.0" "--version"

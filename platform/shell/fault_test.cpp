@@ -14,17 +14,6 @@ using namespace shellerror;
 
 class Fault : public ShellTest {};
 
-// Installs a progress callback for one scope.
-class ProgressScope {
-  public:
-    explicit ProgressScope(FileOperationProgress progress)
-        : m_previous(setFileOperationProgress(std::move(progress))) {}
-    ~ProgressScope() { setFileOperationProgress(m_previous); }
-
-  private:
-    FileOperationProgress m_previous;
-};
-
 TEST_F(Fault, TargetFolderNotWritable) {
     std::string data = randomBytes(256 << 10, 2);
     writeFile(path("src.avi"), data);

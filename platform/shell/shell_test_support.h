@@ -96,6 +96,17 @@ class RecordingConfirm {
     FileOperationConfirm m_previous;
 };
 
+// Installs a progress callback for one scope.
+class ProgressScope {
+  public:
+    explicit ProgressScope(FileOperationProgress progress)
+        : m_previous(setFileOperationProgress(std::move(progress))) {}
+    ~ProgressScope() { setFileOperationProgress(m_previous); }
+
+  private:
+    FileOperationProgress m_previous;
+};
+
 // Every test works in a folder of its own; $XDG_DATA_HOME points into it.
 class ShellTest : public ::testing::Test {
   protected:

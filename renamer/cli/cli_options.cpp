@@ -18,6 +18,8 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             options.version = true;
         } else if (arg == "--detect") {
             options.detect = true;
+        } else if (arg == "--yes") {
+            options.yes = true;
         } else if (arg == "--get" || arg == "--set") {
             if (i + 1 >= argc) {
                 error = std::string(arg) + " needs an argument";
@@ -55,7 +57,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 }
 
 std::string usageText() {
-    return "Usage: vantel-cli [--] PATH...\n"
+    return "Usage: vantel-cli [--yes] [--] PATH...\n"
            "       vantel-cli --detect [--] NAME...\n"
            "       vantel-cli --get NAME | --set NAME=VALUE ...\n"
            "       vantel-cli --help | --version\n"
@@ -65,6 +67,10 @@ std::string usageText() {
            "output: its number, final status, path, and the new path or the reason it failed,\n"
            "separated by TABs. The activity log goes to standard error.\n"
            "Exit status: 0 when every item is Done, 1 when one is not, 2 on bad usage.\n"
+           "\n"
+           "A move or copy never replaces an existing file unless --yes is given; the replaced\n"
+           "file then goes to the Trash. Without --yes such an item fails. A missing top-level\n"
+           "target folder (the one below /) is never created.\n"
            "\n"
            "--detect shows what filename detection makes of each NAME, in order, without\n"
            "queueing or renaming anything. NAME is a file name, or a path (it need not exist):\n"

@@ -1,8 +1,9 @@
 #pragma once
 // The command line of vantel-cli.
 //
-//   vantel-cli [--] PATH...        queue each PATH, run the queue, report each item
-//   vantel-cli --detect NAME...    print what detection makes of each name (see detect_command.h)
+//   vantel-cli [--yes] [--] PATH...  queue each PATH, run the queue, report each item; --yes
+//                                    lets a move or copy replace a file that is in the way
+//   vantel-cli --detect NAME...      print what detection makes of each name (detect_command.h)
 //   vantel-cli --get NAME          print a stored setting
 //   vantel-cli --set NAME=VALUE    store a setting (several --get/--set may follow each other)
 //   vantel-cli --help | --version
@@ -14,6 +15,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool detect = false;  // paths holds the names to detect
+    bool yes = false;     // confirm replacing an existing file (the shell's overwrite question)
     // --get and --set in the order given: for a get, value is empty and is_set false.
     struct SettingCommand {
         bool is_set = false;

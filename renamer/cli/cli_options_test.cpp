@@ -24,6 +24,12 @@ TEST(CliOptions, PathsAreTakenAsGivenOneArgumentEach) {
     EXPECT_EQ(p.options.paths,
               (std::vector<std::string>{"/videos/a b.mkv", "-", "--help", "-x.mkv"}));
     EXPECT_TRUE(parse({}).ok);  // no path: one empty pass
+    EXPECT_FALSE(p.options.yes);
+    // --yes is an option before "--" only.
+    EXPECT_TRUE(parse({"--yes", "a.mkv"}).options.yes);
+    Parsed late = parse({"--", "--yes"});
+    EXPECT_FALSE(late.options.yes);
+    EXPECT_EQ(late.options.paths, (std::vector<std::string>{"--yes"}));
 }
 
 TEST(CliOptions, SettingCommandsKeepTheirOrder) {

@@ -8,6 +8,7 @@
 #include "renamer/cli/console_view.h"
 #include "renamer/cli/detect_command.h"
 #include "renamer/cli/setting_commands.h"
+#include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
 #include "renamer/engine/core.h"
 #include "renamer/engine/startup.h"
@@ -34,7 +35,9 @@ void watchInterrupts(const sigset_t& signals, HWND window) {
     }).detach();
 }
 
-int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
+int runQueue(const CliOptions& options, const sigset_t& signals) {
+    // The shell's questions (a file in the way of a move or copy) are answered by --yes.
+    setFileOperationConfirm(shellConfirmation(options.yes, std::cerr));
     ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
     // No caption: a desktop window starting meanwhile must not take this for a running instance
     // and hand its files over to it.
@@ -43,7 +46,7 @@ int runQueue(const std::vector<std::string>& paths, const sigset_t& signals) {
 
     core.debug_log(startedLine(), 1);
     startCore(core);
-    queueCommandLine(core, paths);
+    queueCommandLine(core, options.paths);
     core.flags().loaded = true;
     MSG msg;
     while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {
@@ -97,5 +100,5 @@ int main(int argc, char** argv) {
         prepareDetect(core);
         return runDetect(core, options.paths, std::cout);
     }
-    return runQueue(options.paths, signals);
+    return runQueue(options, signals);
 }

@@ -110,6 +110,23 @@ class Core {
     // items at state 0 or below.
     void mnuRetry_Click();
 
+    // The undo command (mnuUndo) for queue item index, the row the user right-clicked. Only a
+    // Done item is undone, by the action of the filter now at its filter_index. On success the
+    // item becomes Cancelled with "The file operation has been undone"; on failure it is logged
+    // ("Failed to undo file operation") and the item becomes Failed with "The file undo
+    // operation failed". Returns whether the undo succeeded; false and no change for an index
+    // outside the queue or an item that is not Done.
+    bool mnuUndo_Click(int32_t index);
+
+    // The undo entry of the queue list's context menu for item index: for a Done item enabled,
+    // reading "Undo Rename", "Undo Move/Rename" or "Undo Copy/Rename" by the action of the
+    // filter now at its filter_index; for any other item (or index) "Undo Rename", disabled.
+    struct UndoMenuEntry {
+        std::string caption;
+        bool enabled = false;
+    };
+    UndoMenuEntry undoMenuEntry(int32_t index) const;
+
     // statusText: the status the queue row of item index shows ("Inactive", ..., "Done").
     std::string statusText(int32_t index) const;
 

@@ -2,6 +2,7 @@
 
 #include "renamer/engine/core.h"
 #include "renamer/engine/detection.h"
+#include "renamer/engine/fileops.h"
 
 // Until a stage's module is part of the build, available() says so and its call fails. Each
 // module, as it lands, adds its stage to available() and makes the call go to the module.
@@ -9,12 +10,12 @@
 bool PipelineStages::available(Stage stage) const {
     switch (stage) {
         case Stage::Detection:
+        case Stage::FileOperation:
         case Stage::Exceptions:
         case Stage::FilterChoice:
             return true;
         case Stage::ShowSearch:
         case Stage::Listings:
-        case Stage::FileOperation:
             return false;
     }
     return false;
@@ -42,7 +43,8 @@ bool PipelineStages::dofilter(Core& core, int32_t index) {
 }
 
 bool PipelineStages::fileops(Core& core, int32_t index) {
-    return false;
+    QueueItem& item = core.item(index);
+    return ::fileops(item, filterAction(core, item.filter_index), core.log());
 }
 
 int32_t PipelineStages::filterAction(const Core& core, int32_t filter_index) const {

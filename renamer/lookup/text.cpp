@@ -165,6 +165,14 @@ std::string UTF8Decode(const std::string& text, ActivityLog& log) {
     return text;
 }
 
+std::string Latin1ToText(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes)
+        appendUtf8(out, static_cast<uint8_t>(c));
+    return out;
+}
+
 std::optional<std::string> Utf8ToText(std::span<const uint8_t> bytes, std::string* error) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);

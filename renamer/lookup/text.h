@@ -38,6 +38,11 @@ std::string TrimJunk(std::string_view text);
 // "Error converting string from UTF-8: " + the description (level 1) and returns text unchanged.
 std::string UTF8Decode(const std::string& text, ActivityLog& log);
 
+// Latin1ToText returns the text in which every byte of bytes is one character (ISO-8859-1):
+// the form a received text keeps when it is not decoded as UTF-8 ("Caf\xC3\xA9" becomes
+// "CafÃ©"). The result is UTF-8. Never fails.
+std::string Latin1ToText(std::string_view bytes);
+
 // Utf8ToText decodes two- and three-byte sequences (leads 0xC2-0xDF and 0xE0-0xEF) without
 // checking their continuation bytes; every other byte becomes the Latin-1 character of that
 // value. The result is UTF-8. Fails (std::nullopt, *error set) when the last sequence is cut off.

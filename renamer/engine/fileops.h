@@ -1,0 +1,45 @@
+#pragma once
+// File operations of the rename engine: carrying out a queue item's action (rename the file in
+// its folder, or move or copy it into its target folder, under its new name) through the
+// shell's file operation, undoing that action, and creating a target folder's missing folders.
+//
+//   int32_t action = stages.filterAction(core, item.filter_index);  // 1, 2 or 3
+//   if (fileops(item, action, log)) {
+//       // item.path is now at item.target_folder + item.new_name (or copied there)
+//       undofileops(item, action, log);  // and back: renamed, moved back, or the copy trashed
+//   }
+//
+// Nothing is replaced unasked. Move and copy leave an existing destination file to the shell
+// layer's confirmation callback, which the host registers (setFileOperationConfirm); with none,
+// the answer is "no" and the operation fails with error 1223. A destination that names an
+// existing folder is refused outright, so a file never ends up inside it. Every operation asks
+// the shell to allow undo: a replaced file and an undone copy go to the Trash.
+
+#include "renamer/common/activity_log.h"
+#include "renamer/common/queue_item.h"
+
+#include <cstdint>
+#include <string>
+
+// fileops performs action (1 rename, 2 move and rename, 3 copy and rename) on item: its path
+// goes to target_folder + new_name. Returns false, with the reason logged, when the source is
+// missing (error_text left as it is), when a rename would only change letter case or would land
+// on an existing name, when the destination is an existing folder, when the shell operation
+// fails (error_text names its error number: 1223 when replacing a file or creating a folder was
+// not confirmed), for any other action, and on an unexpected error ("Error renaming/moving: ").
+bool fileops(QueueItem& item, int32_t action, ActivityLog& log);
+
+// undofileops reverses action for an item whose operation was done: renames target_folder +
+// new_name back to path (refused when path exists), moves it back, or sends the copy to the
+// Trash (refused when the original at path is gone, as the copy would then be the only one).
+// Returns false when the file is no longer at its new place, on a refusal, when the shell
+// operation fails, for an action other than 1 to 3, and on an unexpected error ("Error
+// renaming/moving (undo): "); the reason is logged. Leaves the item's state alone.
+bool undofileops(QueueItem& item, int32_t action, ActivityLog& log);
+
+// make_tree creates the missing folders of path, a folder path ending in "/", one level at a
+// time. The root and the folder directly below it are never created (a missing top-level
+// folder most likely means an unmounted disk or a mistyped filter); nor is anything when path
+// holds no "/". Repeated "/" count as one. Creation errors are ignored: the operation that needs
+// the folder then fails and reports.
+void make_tree(const std::string& path);

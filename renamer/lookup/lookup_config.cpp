@@ -1,0 +1,32 @@
+#include "renamer/lookup/lookup_config.h"
+
+#include <cstdlib>
+
+#include "renamer/common/activity_log.h"
+#include "renamer/common/reg.h"
+#include "renamer/http/modhttp.h"
+
+std::string ApiBase(const std::string& commandLine) {
+    std::string base = commandLine;
+    if (base.empty()) {
+        const char* variable = std::getenv(kApiBaseVariable);
+        if (variable) base = variable;
+    }
+    if (base.empty()) base = modReg::GetSettingString(kApiBaseSetting);
+    if (base.empty()) base = kDefaultApiBase;
+    while (!base.empty() && base.back() == '/')
+        base.pop_back();
+    return base;
+}
+
+bool RouteHttpTrace(ActivityLog& log) {
+    const char* variable = std::getenv(kHttpTraceVariable);
+    bool on = variable && *variable && std::string(variable) != "0";
+    if (on) {
+        // Everything the client traces is detail: verbose logging shows it.
+        modHTTP::SetTraceHook([&log](const std::string& text, int) { log.debug_log(text, 2); });
+    } else {
+        modHTTP::SetTraceHook(nullptr);
+    }
+    return on;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The lookup's configuration outside Settings: the address of the episode database's web API
+// (the one place where it is chosen) and where the HTTP client's trace goes.
+//
+//   std::string base = ApiBase(options.api);  // "--api URL" of the headless front end, or ""
+//   RouteHttpTrace(log);                      // at start-up
+
+#include <string>
+
+class ActivityLog;
+
+// The service's own address, used when nothing else is configured.
+inline constexpr const char* kDefaultApiBase = "https://api.tvmaze.com";
+// The registry value (REG_SZ) of the program's key that replaces it.
+inline constexpr const char* kApiBaseSetting = "apibase";
+// The environment variable that replaces both (tests point the program at a stand-in with it).
+inline constexpr const char* kApiBaseVariable = "VANTEL_API_BASE";
+
+// ApiBase returns, in this order of precedence, commandLine, the environment variable, the
+// registry value, or the default; the first that is not empty wins. Trailing "/" characters
+// are removed, so paths can be appended. Never fails.
+std::string ApiBase(const std::string& commandLine = "");
+
+// The environment variable that switches the HTTP client's trace on (any value but "" and "0").
+inline constexpr const char* kHttpTraceVariable = "VANTEL_HTTP_TRACE";
+
+// RouteHttpTrace sends the HTTP client's trace messages to log at level 2 (verbose logging)
+// when the trace variable is set, and discards them otherwise. log must outlive every request
+// made after the call. Returns whether the trace is routed.
+bool RouteHttpTrace(ActivityLog& log);

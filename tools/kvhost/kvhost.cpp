@@ -1,0 +1,181 @@
+// kvhost: a command-line host for the Wirran control. It creates the control by ProgID through
+// the registry, gives it a client site in user mode, connects a sink that prints its events,
+// and runs a script of late-bound calls, one per line (runner.h, script.h).
+//
+//   kvhost [--progid PROGID|{CLSID}] [--design-mode] [SCRIPT|-]
+//
+// Exit status: 0 when every line ran, 1 when a line failed (a parse error or a failing
+// HRESULT) or the control cannot be created, 2 for a bad command line.
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "platform/com/activation.h"
+#include "platform/com/connpt.h"
+#include "platform/com/olesite.h"
+#include "platform/user/user.h"
+#include "tools/kvhost/runner.h"
+#include "winsock/ocx/iwirran.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const char* const kHelp = R"HELP(usage: kvhost [--progid PROGID|{CLSID}] [--design-mode] [SCRIPT|-]
+
+Creates the control (default ProgID Kestrine.Wirran) and runs SCRIPT (standard input when it is
+absent or "-"): one late-bound call per line, each invoked by name through IDispatch.
+
+  Name = value          property put
+  ? Name                property get (or a script variable), printed
+  ? Name(arg, ...)      property get with arguments, printed
+  Name arg, arg, ...    method call; its result is printed (Name(arg, ...) also works)
+  # comment             comments and blank lines are ignored
+
+An argument is a number (decimal, or hexadecimal as &H2734), True or False, a quoted string
+(escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas for
+an omitted optional argument, or a bare name: a script variable, passed by reference, so
+outputs land in it; "? name" prints it.
+
+Output, one line each, in order: a value as text (strings as they are, booleans True/False,
+numbers in decimal, arrays as {1, 2, 3}); a failing call as "error 0x%08X: description"; each
+event the control raises as "event Name(arg, ...)".
+
+Options:
+  --progid ID      create another class, by ProgID or by {CLSID}
+  --design-mode    the client site reports design mode (ambient UserMode FALSE)
+  --help           this text
+
+Exit status: 0 when every line ran, 1 when a line failed or the control cannot be created,
+2 for a bad command line.
+
+Example:
+  Timeout = 4
+  ? Version
+  Read buffer, 2048
+  ? LastError
+  ? LastErrorString
+prints
+  6.0.6000.0
+  event OnError(10057, No connection established with remote host)
+  -1
+  10057
+  No connection established with remote host
+)HELP";
+
+const char* eventName(DISPID id) {
+    for (const WirranEventName& e : kWirranEvents)
+        if (e.id == id) return e.name;
+    return nullptr;
+}
+
+struct Options {
+    std::string progId = kWirranIndependentProgId;
+    std::string script = "-";
+    bool designMode = false;
+};
+
+// parseOptions: 0 to go on, else the exit status (after printing help or usage).
+int parseOptions(int argc, char** argv, Options* options) {
+    bool haveScript = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return -1;
+        } else if (arg == "--progid" && i + 1 < argc) {
+            options->progId = argv[++i];
+        } else if (arg == "--design-mode") {
+            options->designMode = true;
+        } else if ((arg.size() > 1 && arg[0] == '-') || haveScript) {
+            std::fprintf(stderr, "usage: kvhost [--progid ID] [--design-mode] [SCRIPT|-]\n");
+            return kUsage;
+        } else {
+            options->script = arg;
+            haveScript = true;
+        }
+    }
+    return 0;
+}
+
+HRESULT classOf(const std::string& id, CLSID* clsid) {
+    if (!id.empty() && id[0] == '{') return guidFromString(id, clsid) ? S_OK : CO_E_CLASSSTRING;
+    return clsidFromProgId(id, clsid);
+}
+
+int runScript(std::istream& in, IDispatch* control) {
+    ScriptRunner runner(control, std::cout);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        runner.runLine(line, number);
+        std::cout.flush();
+        // Let the control's window hear its timer between lines.
+        DoEvents();
+    }
+    return runner.failed() ? kFailed : 0;
+}
+
+int host(const Options& options) {
+    CLSID clsid;
+    HRESULT hr = classOf(options.progId, &clsid);
+    ComPtr<IDispatch> control;
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              control.putVoid());
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "kvhost: cannot create %s: error 0x%08X: %s\n", options.progId.c_str(),
+                     static_cast<unsigned>(hr), hresultText(hr).c_str());
+        std::string why = comLastLoadError();
+        if (!why.empty()) std::fprintf(stderr, "kvhost: %s\n", why.c_str());
+        return kFailed;
+    }
+
+    ComPtr<AmbientSite> site = AmbientSite::create();
+    site->setUserMode(!options.designMode);
+    if (auto object = control.as<IOleObject>()) object->SetClientSite(site.get());
+
+    ComPtr<IDispatch> sink;
+    createEventSink(
+        DIID__IWirranEvents,
+        [](DISPID id, DISPPARAMS* params) {
+            const char* name = eventName(id);
+            std::cout << eventLine(name ? std::string(name) : "Event" + std::to_string(id), params)
+                      << "\n";
+        },
+        sink.put());
+    DWORD cookie = 0;
+    bool advised = SUCCEEDED(adviseSink(control.get(), DIID__IWirranEvents, sink.get(), &cookie));
+
+    int status;
+    if (options.script == "-") {
+        status = runScript(std::cin, control.get());
+    } else {
+        std::ifstream file(options.script);
+        if (!file) {
+            std::fprintf(stderr, "kvhost: cannot read %s\n", options.script.c_str());
+            status = kFailed;
+        } else {
+            status = runScript(file, control.get());
+        }
+    }
+
+    if (advised) unadviseSink(control.get(), DIID__IWirranEvents, cookie);
+    if (auto object = control.as<IOleObject>()) object->SetClientSite(nullptr);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (int status = parseOptions(argc, argv, &options); status != 0)
+        return status < 0 ? 0 : status;
+    CoInitialize(nullptr);
+    int status = host(options);
+    CoUninitialize();
+    return status;
+}

@@ -1,0 +1,129 @@
+#include "tools/kvhost/runner.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "platform/com/connpt.h"
+#include "tools/kvhost/format.h"
+
+namespace {
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+bool ScriptRunner::runLine(std::string_view line, int lineNumber) {
+    ScriptCommand command;
+    std::string error;
+    if (!parseScriptLine(line, &command, &error)) {
+        m_out << "error: line " << lineNumber << ": " << error << "\n";
+        m_failed = true;
+        return false;
+    }
+    return run(command);
+}
+
+const VARIANT* ScriptRunner::variable(std::string_view name) const {
+    auto it = m_variables.find(lowerCase(name));
+    return it == m_variables.end() ? nullptr : &it->second;
+}
+
+Variant& ScriptRunner::variableSlot(std::string_view name) {
+    return m_variables[lowerCase(name)];
+}
+
+std::vector<Variant> ScriptRunner::arguments(const std::vector<ScriptArg>& args) {
+    std::vector<Variant> out;
+    out.reserve(args.size());
+    for (const ScriptArg& a : args) {
+        switch (a.kind) {
+            case ScriptArg::Kind::Omitted:
+                out.push_back(Variant::missing());
+                break;
+            case ScriptArg::Kind::Number:
+                out.emplace_back(a.number);
+                break;
+            case ScriptArg::Kind::Boolean:
+                out.emplace_back(a.boolean);
+                break;
+            case ScriptArg::Kind::Text:
+                out.emplace_back(std::u16string_view(a.text));
+                break;
+            case ScriptArg::Kind::Variable:
+                out.push_back(Variant::byRef(&variableSlot(a.name)));
+                break;
+        }
+    }
+    return out;
+}
+
+bool ScriptRunner::report(HRESULT hr, const std::string& description) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    m_out << "error " << code << ": " << description << "\n";
+    m_failed = true;
+    return false;
+}
+
+bool ScriptRunner::run(const ScriptCommand& command) {
+    std::string description;
+    Variant result;
+    HRESULT hr = S_OK;
+    switch (command.kind) {
+        case ScriptCommand::Kind::Nothing:
+            return true;
+        case ScriptCommand::Kind::Put: {
+            // A variable given as the value is passed by value: a put takes no output.
+            const ScriptArg& a = command.args.front();
+            Variant value;
+            if (a.kind == ScriptArg::Kind::Variable)
+                value = Variant(*variantDeref(&variableSlot(a.name)));
+            else
+                value = std::move(arguments(command.args).front());
+            hr = dispPutProperty(m_object, command.name, value, &description);
+            if (FAILED(hr)) return report(hr, description);
+            return true;
+        }
+        case ScriptCommand::Kind::Get: {
+            if (!command.parenthesised) {
+                if (const VARIANT* v = variable(command.name)) {
+                    m_out << formatValue(*v) << "\n";
+                    return true;
+                }
+            }
+            DISPID id;
+            hr = dispGetId(m_object, command.name, &id);
+            if (FAILED(hr)) return report(hr, hresultText(hr));
+            std::vector<Variant> args = arguments(command.args);
+            hr = dispInvoke(m_object, id, DISPATCH_PROPERTYGET, args, &result, &description);
+            break;
+        }
+        case ScriptCommand::Kind::Call: {
+            std::vector<Variant> args = arguments(command.args);
+            hr = dispCall(m_object, command.name, args, &result, &description);
+            break;
+        }
+    }
+    if (FAILED(hr)) return report(hr, description);
+    // A member without a result (Reset, About) prints nothing.
+    if (result.vt != VT_EMPTY || command.kind == ScriptCommand::Kind::Get)
+        m_out << formatValue(result) << "\n";
+    return true;
+}
+
+std::string eventLine(std::string_view name, DISPPARAMS* params) {
+    std::string line = "event ";
+    line += name;
+    line += "(";
+    UINT count = params ? params->cArgs - params->cNamedArgs : 0;
+    for (UINT i = 0; i < count; ++i) {
+        if (i) line += ", ";
+        line += formatValue(*dispParamsArg(params, i));
+    }
+    return line + ")";
+}

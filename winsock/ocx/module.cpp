@@ -1,0 +1,22 @@
+// The exports of libkvlink6.so: the class object, the unload check and self-registration.
+// Everything else in the module is hidden (kvlink6.map).
+
+#include "platform/com/activation.h"
+#include "winsock/ocx/registration.h"
+#include "winsock/ocx/wirran.h"
+
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    return getClassObject(clsid, CLSID_Wirran, &CWirran::create, &wirranModuleLock(), riid, ppv);
+}
+
+extern "C" HRESULT DllCanUnloadNow() {
+    return wirranModuleLock().canUnloadNow();
+}
+
+extern "C" HRESULT DllRegisterServer() {
+    return registerWirran(modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)));
+}
+
+extern "C" HRESULT DllUnregisterServer() {
+    return unregisterWirran();
+}

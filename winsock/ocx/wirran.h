@@ -1,0 +1,337 @@
+#pragma once
+// CWirran: the Wirran control object. It implements IWirran (through IDispatch by its member
+// table as well as through the vtable), keeps the control's per-instance state, reports errors
+// the one way every member does (ReportError), and runs the library lifecycle (Initialize,
+// Reset, Uninitialize). The ActiveX frame under it is WirranFrame (control_frame.h).
+//
+//   ComPtr<IWirran> wirran;
+//   CWirran::create(nullptr, IID_IWirran, wirran.putVoid());
+//   wirran->put_LastError(10060);
+//   Bstr text;
+//   wirran->get_LastErrorString(text.put());   // "The specified operation has timed out"
+//
+// The members are defined by area: members_info.cpp (informational and error members),
+// members_lifecycle.cpp, members_stream.cpp, members_transfer.cpp, members_resolver.cpp,
+// members_server.cpp, members_secure.cpp, members_timer.cpp, members_trace.cpp.
+//
+// Apartment-threaded: create, call and release the object on one thread, which must pump its
+// messages for the timer.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "winsock/ocx/control_frame.h"
+#include "winsock/ocx/events.h"
+
+// The member table behind IDispatch: one entry per IWirran member, in slot order.
+std::span<const DispMember> wirranMembers();
+
+// The module's count of live objects and LockServer calls, for DllCanUnloadNow.
+ModuleLock& wirranModuleLock();
+
+class CWirran final : public WirranFrame {
+  public:
+    explicit CWirran(IUnknown* outer);
+    ~CWirran() override;
+
+    // The class factory's creator: an aggregatable object (an outer object must ask for
+    // IID_IUnknown), E_POINTER for null ppv, E_NOINTERFACE for an interface it lacks.
+    static HRESULT create(IUnknown* outer, REFIID riid, void** ppv);
+
+    // IDispatch, from the member table (dispatch_table.cpp). No type information is compiled
+    // in: GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL.
+    HRESULT GetTypeInfoCount(UINT* count) override;
+    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                          DISPID* ids) override;
+    HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
+
+    // IWirran, in slot order.
+    HRESULT About() override;
+    HRESULT put_Enabled(VARIANT_BOOL value) override;
+    HRESULT get_Enabled(VARIANT_BOOL* pVal) override;
+    HRESULT get_Window(LONG* pVal) override;
+    HRESULT get_AdapterAddress(VARIANT Index, BSTR* pVal) override;
+    HRESULT get_AdapterCount(LONG* pVal) override;
+    HRESULT get_AtMark(VARIANT_BOOL* pVal) override;
+    HRESULT get_AutoResolve(VARIANT_BOOL* pVal) override;
+    HRESULT put_AutoResolve(VARIANT_BOOL value) override;
+    HRESULT get_Backlog(LONG* pVal) override;
+    HRESULT put_Backlog(LONG value) override;
+    HRESULT get_Blocking(VARIANT_BOOL* pVal) override;
+    HRESULT put_Blocking(VARIANT_BOOL value) override;
+    HRESULT get_Broadcast(VARIANT_BOOL* pVal) override;
+    HRESULT put_Broadcast(VARIANT_BOOL value) override;
+    HRESULT get_ByteOrder(LONG* pVal) override;
+    HRESULT put_ByteOrder(LONG value) override;
+    HRESULT get_CertificateExpires(BSTR* pVal) override;
+    HRESULT get_CertificateIssued(BSTR* pVal) override;
+    HRESULT get_CertificateIssuer(BSTR* pVal) override;
+    HRESULT get_CertificateName(BSTR* pVal) override;
+    HRESULT put_CertificateName(BSTR value) override;
+    HRESULT get_CertificateStatus(LONG* pVal) override;
+    HRESULT get_CertificateStore(BSTR* pVal) override;
+    HRESULT put_CertificateStore(BSTR value) override;
+    HRESULT get_CertificateSubject(BSTR* pVal) override;
+    HRESULT get_CipherStrength(LONG* pVal) override;
+    HRESULT get_Connected(VARIANT_BOOL* pVal) override;
+    HRESULT get_ExternalAddress(BSTR* pVal) override;
+    HRESULT get_Handle(LONG* pVal) override;
+    HRESULT get_HashStrength(LONG* pVal) override;
+    HRESULT get_HostAddress(BSTR* pVal) override;
+    HRESULT put_HostAddress(BSTR value) override;
+    HRESULT get_HostAlias(VARIANT Index, BSTR* pVal) override;
+    HRESULT get_HostFile(BSTR* pVal) override;
+    HRESULT put_HostFile(BSTR value) override;
+    HRESULT get_HostName(BSTR* pVal) override;
+    HRESULT put_HostName(BSTR value) override;
+    HRESULT get_InLine(VARIANT_BOOL* pVal) override;
+    HRESULT put_InLine(VARIANT_BOOL value) override;
+    HRESULT get_Interval(LONG* pVal) override;
+    HRESULT put_Interval(LONG value) override;
+    HRESULT get_IsBlocked(VARIANT_BOOL* pVal) override;
+    HRESULT get_IsClosed(VARIANT_BOOL* pVal) override;
+    HRESULT get_IsReadable(VARIANT_BOOL* pVal) override;
+    HRESULT get_IsWritable(VARIANT_BOOL* pVal) override;
+    HRESULT get_KeepAlive(VARIANT_BOOL* pVal) override;
+    HRESULT put_KeepAlive(VARIANT_BOOL value) override;
+    HRESULT get_LastError(LONG* pVal) override;
+    HRESULT put_LastError(LONG value) override;
+    HRESULT get_LastErrorString(BSTR* pVal) override;
+    HRESULT get_Library(BSTR* pVal) override;
+    HRESULT put_Library(BSTR value) override;
+    HRESULT get_Linger(LONG* pVal) override;
+    HRESULT put_Linger(LONG value) override;
+    HRESULT get_Listening(VARIANT_BOOL* pVal) override;
+    HRESULT get_LocalAddress(BSTR* pVal) override;
+    HRESULT put_LocalAddress(BSTR value) override;
+    HRESULT get_LocalName(BSTR* pVal) override;
+    HRESULT get_LocalPort(LONG* pVal) override;
+    HRESULT put_LocalPort(LONG value) override;
+    HRESULT get_LocalService(BSTR* pVal) override;
+    HRESULT put_LocalService(BSTR value) override;
+    HRESULT get_MaxDatagram(LONG* pVal) override;
+    HRESULT get_MaxSockets(LONG* pVal) override;
+    HRESULT get_NoDelay(VARIANT_BOOL* pVal) override;
+    HRESULT put_NoDelay(VARIANT_BOOL value) override;
+    HRESULT get_PeerAddress(BSTR* pVal) override;
+    HRESULT get_PeerName(BSTR* pVal) override;
+    HRESULT get_PeerPort(LONG* pVal) override;
+    HRESULT get_PhysicalAddress(BSTR* pVal) override;
+    HRESULT get_PortString(BSTR* pVal) override;
+    HRESULT get_Protocol(LONG* pVal) override;
+    HRESULT put_Protocol(LONG value) override;
+    HRESULT get_RemotePort(LONG* pVal) override;
+    HRESULT put_RemotePort(LONG value) override;
+    HRESULT get_RemoteService(BSTR* pVal) override;
+    HRESULT put_RemoteService(BSTR value) override;
+    HRESULT get_ReservedPort(VARIANT_BOOL* pVal) override;
+    HRESULT put_ReservedPort(VARIANT_BOOL value) override;
+    HRESULT get_ReuseAddress(VARIANT_BOOL* pVal) override;
+    HRESULT put_ReuseAddress(VARIANT_BOOL value) override;
+    HRESULT get_Route(VARIANT_BOOL* pVal) override;
+    HRESULT put_Route(VARIANT_BOOL value) override;
+    HRESULT get_Secure(VARIANT_BOOL* pVal) override;
+    HRESULT put_Secure(VARIANT_BOOL value) override;
+    HRESULT get_SecureCipher(LONG* pVal) override;
+    HRESULT get_SecureHash(LONG* pVal) override;
+    HRESULT get_SecureKeyExchange(LONG* pVal) override;
+    HRESULT get_SecureProtocol(LONG* pVal) override;
+    HRESULT put_SecureProtocol(LONG value) override;
+    HRESULT get_State(LONG* pVal) override;
+    HRESULT get_ThrowError(VARIANT_BOOL* pVal) override;
+    HRESULT put_ThrowError(VARIANT_BOOL value) override;
+    HRESULT get_Timeout(LONG* pVal) override;
+    HRESULT put_Timeout(LONG value) override;
+    HRESULT get_Trace(VARIANT_BOOL* pVal) override;
+    HRESULT put_Trace(VARIANT_BOOL value) override;
+    HRESULT get_TraceFile(BSTR* pVal) override;
+    HRESULT put_TraceFile(BSTR value) override;
+    HRESULT get_TraceFlags(LONG* pVal) override;
+    HRESULT put_TraceFlags(LONG value) override;
+    HRESULT get_Urgent(VARIANT_BOOL* pVal) override;
+    HRESULT put_Urgent(VARIANT_BOOL value) override;
+    HRESULT get_Version(BSTR* pVal) override;
+    HRESULT get_WinsockVendor(BSTR* pVal) override;
+    HRESULT get_WinsockVersion(BSTR* pVal) override;
+    HRESULT Abort(VARIANT* Error) override;
+    HRESULT Accept(VARIANT Handle, VARIANT Options, VARIANT* Error) override;
+    HRESULT Authenticate(VARIANT UserName, VARIANT Password, VARIANT CertificateStore,
+                         VARIANT CertificateName, VARIANT Options, VARIANT* Error) override;
+    HRESULT Bind(VARIANT LocalAddress, VARIANT LocalPort, VARIANT Protocol, VARIANT Timeout,
+                 VARIANT Options, VARIANT* Error) override;
+    HRESULT Cancel(VARIANT* Error) override;
+    HRESULT Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Protocol, VARIANT Timeout,
+                    VARIANT Options, VARIANT LocalAddress, VARIANT LocalPort,
+                    VARIANT* Error) override;
+    HRESULT Disconnect(VARIANT* Error) override;
+    HRESULT Flush(VARIANT* Error) override;
+    HRESULT Initialize(VARIANT Reserved0, VARIANT ModuleName, VARIANT Options, VARIANT Reserved,
+                       VARIANT* Error) override;
+    HRESULT Listen(VARIANT LocalAddress, VARIANT LocalPort, VARIANT Backlog,
+                   VARIANT* Error) override;
+    HRESULT Peek(VARIANT* Buffer, VARIANT Length, VARIANT* Result) override;
+    HRESULT Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
+                 VARIANT* RemotePort, VARIANT* Result) override;
+    HRESULT ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
+                   VARIANT* RemotePort, VARIANT* Result) override;
+    HRESULT ReadByte(VARIANT* Result) override;
+    HRESULT ReadLine(VARIANT* Buffer, VARIANT Length, VARIANT* Result) override;
+    HRESULT ReadStream(VARIANT* Buffer, VARIANT* Length, VARIANT Marker, VARIANT Options,
+                       VARIANT* Result) override;
+    HRESULT Reject(VARIANT* Error) override;
+    HRESULT Reset() override;
+    HRESULT Resolve(VARIANT HostName, VARIANT* HostAddress, VARIANT Reserved,
+                    VARIANT* Error) override;
+    HRESULT Shutdown(VARIANT Options, VARIANT* Error) override;
+    HRESULT StoreStream(VARIANT FileName, VARIANT* Length, VARIANT Offset, VARIANT Options,
+                        VARIANT* Result) override;
+    HRESULT Uninitialize() override;
+    HRESULT Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
+                  VARIANT RemotePort, VARIANT* Result) override;
+    HRESULT WriteEx(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
+                    VARIANT RemotePort, VARIANT* Result) override;
+    HRESULT WriteByte(VARIANT Value, VARIANT* Result) override;
+    HRESULT WriteLine(VARIANT Buffer, VARIANT* Result) override;
+    HRESULT WriteStream(VARIANT Buffer, VARIANT* Length, VARIANT Options, VARIANT* Result) override;
+
+    // ReportError ends every member that fails after its arguments were accepted. code is an
+    // error in HRESULT form, or 0 for the socket layer's current error (nothing happens and S_OK
+    // comes back when that is 0 too). It stores the code as LastError, makes an error object
+    // with the text the thread's error information, raises OnError when fireFlag is set, and
+    // returns S_OK when returnFlag is clear; otherwise 0x800A0000 | code for a code of facility 4
+    // and any other code unchanged. *reported (when given) receives the code it stored.
+    HRESULT ReportError(uint32_t code, bool returnFlag, bool fireFlag,
+                        uint32_t* reported = nullptr);
+
+  private:
+    // What a failing method writes into its [out, retval] VARIANT.
+    enum class ResultKind {
+        ErrorCode,  // the bare 16-bit code (Error results)
+        Count,      // -1 (byte counts of data transfers)
+        Flag,       // VARIANT_FALSE (BOOL results of line, byte and stream transfers)
+    };
+
+    // Every value that Reset restores, with its creation and Reset value. Values Reset keeps
+    // are members of CWirran itself.
+    struct ResetState {
+        LONG adapterCount = 0;
+        VARIANT_BOOL autoResolve = VARIANT_FALSE;
+        LONG backlog = 5;
+        VARIANT_BOOL blocking = VARIANT_TRUE;
+        VARIANT_BOOL broadcast = VARIANT_FALSE;
+        LONG byteOrder = wrLocalByteOrder;
+        Bstr hostAddress;
+        std::vector<std::string> hostAliases;  // the alias list of the last resolved host
+        Bstr hostName;
+        VARIANT_BOOL inLine = VARIANT_FALSE;
+        LONG interval = 0;
+        bool timerGuard = false;  // an OnTimer handler is running
+        VARIANT_BOOL keepAlive = VARIANT_FALSE;
+        uint32_t lastError = 0;  // HRESULT form
+        Bstr libraryPath;
+        LONG linger = 0;
+        uint32_t localAddress = 0;  // IPv4, network byte order
+        LONG localPort = 0;
+        VARIANT_BOOL noDelay = VARIANT_FALSE;
+        LONG protocol = wrProtocolTcp;
+        LONG remotePort = 0;
+        VARIANT_BOOL reservedPort = VARIANT_FALSE;
+        VARIANT_BOOL reuseAddress = VARIANT_TRUE;
+        VARIANT_BOOL route = VARIANT_TRUE;
+        VARIANT_BOOL secure = VARIANT_FALSE;
+        LONG secureProtocol = 0;
+        VARIANT_BOOL throwError = VARIANT_FALSE;
+        LONG timeout = 0;
+        UINT_PTR timerId = 0;
+        HWND timerWindow = nullptr;
+        VARIANT_BOOL trace = VARIANT_FALSE;
+        Bstr traceFile;
+        LONG traceFlags = 0;
+        VARIANT_BOOL urgent = VARIANT_FALSE;
+    };
+
+    // The window's messages and the host's event freezing (WirranFrame).
+    void onTimer(UINT_PTR id) override;
+    void onSocketNotification(WPARAM socket, LPARAM event) override;
+    void onFreezeEvents(bool frozen) override;
+
+    // designModeGet is CTL_E_GETNOTSUPPORTED while the container is in design mode (every get
+    // but Enabled and Window starts with it), S_OK otherwise.
+    HRESULT designModeGet() const;
+    // getValue and getString are the body of a plain get: E_POINTER for a null pVal, the
+    // design-mode failure, else the value (a copy of the string).
+    template <class T>
+    HRESULT getValue(T* pVal, const T& value) const {
+        if (!pVal) return E_POINTER;
+        if (HRESULT hr = designModeGet(); FAILED(hr)) return hr;
+        *pVal = value;
+        return S_OK;
+    }
+    HRESULT getString(BSTR* pVal, const Bstr& value) const;
+    // asBool reduces any BOOL to VARIANT_TRUE or VARIANT_FALSE.
+    static VARIANT_BOOL asBool(VARIANT_BOOL value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+
+    // writeFailure stores a failing method's result: the bare code, -1 or FALSE.
+    static void writeFailure(VARIANT* result, ResultKind kind, uint32_t code);
+    // failMethod reports code for a method (return flag ThrowError, fire flag set) and writes
+    // the method's failure result.
+    HRESULT failMethod(VARIANT* result, uint32_t code, ResultKind kind);
+    // failProperty reports code for a property member: always the error HRESULT, no OnError.
+    HRESULT failProperty(uint32_t code);
+    // initFailure ends a method whose library start failed (ensureInitialized's HRESULT): the
+    // result holds the failure, the call fails only with ThrowError (or in design mode).
+    HRESULT initFailure(HRESULT hr, VARIANT* result, ResultKind kind);
+
+    // ensureInitialized starts the network library once per control (Initialize, and every
+    // member that needs the library). S_OK when started; CTL_E_ILLEGALFUNCTIONCALL in design
+    // mode; else the reported failure (ReportError with the return flag set, no OnError).
+    HRESULT ensureInitialized(const std::string& moduleName = {});
+
+    // libraryGet starts a get that needs the network library: E_POINTER for a null pVal, the
+    // design-mode failure, or the start's failure; S_OK to go on.
+    HRESULT libraryGet(const void* pVal);
+
+    bool hasSocket() const { return m_socket != wrInvalidSocket; }
+    void stopTimer();
+    void closeSocket();
+    void releaseCredentials();
+    bool openTrace();
+    void closeTrace();
+
+    // The socket layer's side of a member that needs a socket, a resolver or a secure channel
+    // that this control does not have yet: reported as wrErrorNotImplemented (12003) the way the
+    // member reports its failures. Each call marks where that layer's code goes.
+    HRESULT socketLayerMethod(VARIANT* result, ResultKind kind, bool fire = true);
+    // socketMethod is the body of a method that acts on the control's socket: E_POINTER for a
+    // null result; without a socket the failure of a socket operation on no socket (10057 on
+    // TCP); with one, socketLayerMethod.
+    HRESULT socketMethod(VARIANT* result, ResultKind kind);
+    // libraryMethod is the body of a method that starts the network library first: E_POINTER,
+    // the start's failure (initFailure), then socketLayerMethod.
+    HRESULT libraryMethod(VARIANT* result, ResultKind kind);
+    HRESULT socketLayerProperty();
+    // socketLayerGet is socketLayerProperty for a get: the design-mode failure comes first.
+    HRESULT socketLayerGet();
+
+    ModuleLockRef m_lock{wirranModuleLock()};
+    CProxy_IWirranEvents m_fire{m_events};
+
+    // State that Reset keeps (the socket handle Reset closes).
+    VARIANT_BOOL m_enabled = VARIANT_TRUE;
+    LONG m_socket = wrInvalidSocket;
+    std::u16string m_errorSource;
+    Bstr m_certificateName;
+    Bstr m_certificateStore;
+    bool m_initialized = false;
+    LONG m_maxDatagram = 0;
+    LONG m_maxSockets = 0;
+    Bstr m_winsockVendor;
+    Bstr m_winsockVersion;
+    bool m_traceOpen = false;
+
+    ResetState m_state;
+};
