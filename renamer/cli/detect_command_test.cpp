@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 TEST(Detect, OneLinePerNameWithTheShowAsSearched) {
@@ -30,16 +28,6 @@ TEST(Detect, OneLinePerNameWithTheShowAsSearched) {
         EXPECT_EQ(detectLine(core, c.name, &matched), c.line);
         EXPECT_EQ(matched, c.matched) << c.name;
     }
-}
-
-TEST(Detect, TheStatusSaysWhetherEveryNameMatched) {
-    Core core;
-    std::ostringstream out;
-    EXPECT_EQ(runDetect(core, {"a.s01e02.avi", "b.s03e04.avi"}, out), 0);
-    EXPECT_EQ(out.str(), "a\t1\t2\t1\ta\nb\t3\t4\t1\tb\n");
-    out.str("");
-    EXPECT_EQ(runDetect(core, {"nothing.avi", "a.s01e02.avi"}, out), 1);
-    EXPECT_EQ(out.str(), "no match\tnothing.avi\na\t1\t2\t1\ta\n");
 }
 
 }  // namespace

@@ -43,16 +43,14 @@ bool parseFilter(const std::vector<std::string_view>& fields, ActionFilter& filt
     const std::optional<bool> enabled = flagField(fields[1]);
     const std::optional<int32_t> type_mode = numberField(fields[7]);
     const std::optional<int32_t> show_mode = numberField(fields[8]);
-    if (!action || !type_mode || !show_mode) {
-        *error = "field " +
-                 std::string(!action      ? "1"
-                             : !type_mode ? "8"
-                                          : "9") +
-                 " is not a number";
-        return false;
-    }
-    if (!enabled) {
-        *error = "field 2 is neither True nor False";
+    // The first field in line order that does not convert is the one reported.
+    const char* bad = !action      ? "field 1 is not a number"
+                      : !enabled   ? "field 2 is neither True nor False"
+                      : !type_mode ? "field 8 is not a number"
+                      : !show_mode ? "field 9 is not a number"
+                                   : nullptr;
+    if (bad) {
+        *error = bad;
         return false;
     }
     filter.action = *action;

@@ -153,14 +153,6 @@ TEST(Dofilter, TheFirstEnabledFilterThatMatchesIsChosen) {
     }
 }
 
-TEST(Dofilter, AMalformedPatternIsLogged) {
-    ActivityLog log;
-    log.setClock([] { return "t"; });
-    QueueItem item = episode("Lost", 1, 2, "T", "/in/x.avi");
-    EXPECT_FALSE(dofilter(item, listOf({typeFilter("[a-", kModeDoesntEqual)}), log));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"(t) Invalid pattern in filter 1: [a-"}));
-}
-
 class FilterFile : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -244,29 +236,6 @@ TEST_F(FilterFile, ABadLineStopsLoadingAndASaveKeepsTheUnreadLines) {
         ASSERT_TRUE(save());
         EXPECT_EQ(ReadTextFile(file()), text);
     }
-}
-
-TEST_F(FilterFile, FlagsAndNumbersAreReadLikeTheProgramWritesThem) {
-    write("+2\tfalse\t\t*\t\t[show]\td\t 0 \t-1\r\n1\t1\t\t*\t\t[show]\td\t0\t1\r\n");
-    ASSERT_TRUE(load());
-    EXPECT_EQ(list.at(1).action, 2);
-    EXPECT_FALSE(list.at(1).enabled);
-    EXPECT_EQ(list.at(1).show_mode, -1);
-    EXPECT_TRUE(list.at(2).enabled);
-    ASSERT_TRUE(save());
-    EXPECT_EQ(ReadTextFile(file()),
-              "2\tFalse\t\t*\t\t[show]\td\t0\t-1\r\n1\tTrue\t\t*\t\t[show]\td\t0\t1\r\n");
-}
-
-TEST_F(FilterFile, AFileThatCannotBeReadIsNeverOverwritten) {
-    std::filesystem::create_symlink("filters.dat", file());
-    EXPECT_FALSE(load());
-    EXPECT_EQ(list.count(), 0);
-    list.append(defaultFilter());
-    EXPECT_FALSE(save());
-    EXPECT_TRUE(std::filesystem::is_symlink(file()));
-    EXPECT_EQ(log.lines().back(),
-              "(t) Error saving afilters: filters.dat could not be read, so it is left as it is");
 }
 
 }  // namespace
