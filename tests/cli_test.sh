@@ -51,7 +51,7 @@ usage)
     run --version
     expect_status 0 "--version"
     expect_in "$out" "4.0" "--version"
-    for bad in "--bogus" "--get" "--set logging" "--get types $tmp"; do
+    for bad in "--bogus" "--get" "--set logging" "--get types $tmp" "--detect"; do
         # shellcheck disable=SC2086
         run $bad
         expect_status 2 "$bad"
@@ -144,6 +144,34 @@ interrupt)
     status=$?
     [[ $status == 1 ]] || fail "an interrupted run: exit status $status, expected 1"
     [[ $(wc -l <"$tmp/out") == 2 ]] || fail "an interrupted run still reports every item"
+    ;;
+detect)
+    # Names need not exist; a path is looked at from its folder's name first.
+    run --detect "Show.Name.S01E02.avi" "/tv/Doctor Who 2005 - 2x03 - Tooth/x.avi"
+    expect_status 0 "--detect, all matched"
+    [[ $out == $'show name\t1\t2\t1\tshow name\ndoctor who 2005\t2\t3\t4\tdoctor who 2005' ]] ||
+        fail "--detect printed: $out"
+    # The last field is the show as searched, after the exceptions of the Exceptions list.
+    mkdir -p "$APPDATA/Vantel"
+    printf 'Doctor Who 2005\tDoctor Who (2005)\r\n' >"$APPDATA/Vantel/man.dat"
+    run --detect "/tv/Doctor Who 2005 - 2x03 - Tooth/x.avi" "show name 1080p.avi"
+    expect_status 1 "--detect, one not matched"
+    [[ $out == $'doctor who 2005\t2\t3\t4\tdoctor who (2005)\nno match\tshow name 1080p.avi' ]] ||
+        fail "--detect with an exception printed: $out"
+    # Verbose logging tells what was tried.
+    run --set logging=2
+    run --detect "show name 1080p.avi"
+    expect_in "$err" "Looking up filename filter for: show name 1080p.avi (p=0)" "--detect, verbose"
+    expect_in "$err" "Loaded 1 efilters" "--detect, verbose"
+    # An exceptions file that does not load is reported, and what loaded still applies.
+    printf 'Lost\tLost (2004)\r\nno tab\r\n' >"$APPDATA/Vantel/man.dat"
+    run --detect "lost.s01e05.avi"
+    expect_status 0 "--detect with a broken man.dat"
+    [[ $out == $'lost\t1\t5\t1\tlost (2004)' ]] || fail "--detect with a broken man.dat: $out"
+    expect_in "$err" "Error loading efilters: line 2 holds no TAB" "--detect with a broken man.dat"
+    expect_in "$err" "Failed to load efilters" "--detect with a broken man.dat"
+    [[ $(cat "$APPDATA/Vantel/man.dat") == $'Lost\tLost (2004)\r\nno tab\r' ]] ||
+        fail "--detect changed man.dat"
     ;;
 *)
     echo "unknown case $case_name" >&2

@@ -16,6 +16,8 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--detect") {
+            options.detect = true;
         } else if (arg == "--yes") {
             options.yes = true;
         } else if (arg == "--get" || arg == "--set") {
@@ -43,8 +45,12 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             return false;
         }
     }
-    if (!options.settings.empty() && !options.paths.empty()) {
-        error = "--get and --set cannot be combined with paths";
+    if (!options.settings.empty() && (!options.paths.empty() || options.detect)) {
+        error = "--get and --set cannot be combined with paths or --detect";
+        return false;
+    }
+    if (options.detect && options.paths.empty() && !options.help && !options.version) {
+        error = "--detect needs at least one NAME";
         return false;
     }
     return true;
@@ -52,6 +58,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 
 std::string usageText() {
     return "Usage: vantel-cli [--yes] [--] PATH...\n"
+           "       vantel-cli --detect [--] NAME...\n"
            "       vantel-cli --get NAME | --set NAME=VALUE ...\n"
            "       vantel-cli --help | --version\n"
            "\n"
@@ -64,6 +71,15 @@ std::string usageText() {
            "A move or copy never replaces an existing file unless --yes is given; the replaced\n"
            "file then goes to the Trash. Without --yes such an item fails. A missing top-level\n"
            "target folder (the one below /) is never created.\n"
+           "\n"
+           "--detect shows what filename detection makes of each NAME, in order, without\n"
+           "queueing or renaming anything. NAME is a file name, or a path (it need not exist):\n"
+           "then the name of the folder holding the file is tried first, as the queue does.\n"
+           "One line per NAME: show, season, episode, the id of the detection row that\n"
+           "matched, and the show as it would be searched after the exceptions of the\n"
+           "Exceptions list (man.dat; lower case when one applied); or \"no match\" and NAME.\n"
+           "Exit status: 0 when every NAME matched, 1 when one did not. With logging=2 the\n"
+           "log on standard error shows each name tried.\n"
            "\n"
            "Settings (stored for the current user, shared with the Vantel window):\n"
            "  types      accepted extensions, e.g. avi;mkv;mpg;mp4\n"

@@ -3,6 +3,7 @@
 //
 //   vantel-cli [--yes] [--] PATH...  queue each PATH, run the queue, report each item; --yes
 //                                    lets a move or copy replace a file that is in the way
+//   vantel-cli --detect NAME...      print what detection makes of each name (detect_command.h)
 //   vantel-cli --get NAME          print a stored setting
 //   vantel-cli --set NAME=VALUE    store a setting (several --get/--set may follow each other)
 //   vantel-cli --help | --version
@@ -13,7 +14,8 @@
 struct CliOptions {
     bool help = false;
     bool version = false;
-    bool yes = false;  // confirm replacing an existing file (the shell's overwrite question)
+    bool detect = false;  // paths holds the names to detect
+    bool yes = false;     // confirm replacing an existing file (the shell's overwrite question)
     // --get and --set in the order given: for a get, value is empty and is_set false.
     struct SettingCommand {
         bool is_set = false;
@@ -25,8 +27,9 @@ struct CliOptions {
 };
 
 // parseCommandLine: the options of argv[1..argc-1]. On a usage error returns false with error
-// set to a one-line reason (an unknown option, a missing or malformed argument, paths together
-// with --get/--set). "--" ends the options; "-" alone is a path.
+// set to a one-line reason (an unknown option, a missing or malformed argument, paths or
+// --detect together with --get/--set, --detect without a name). "--" ends the options; "-" alone is
+// a path.
 bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
 // The text printed by --help.

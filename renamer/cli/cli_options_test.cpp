@@ -44,6 +44,13 @@ TEST(CliOptions, SettingCommandsKeepTheirOrder) {
     EXPECT_EQ(p.options.settings[2].value, "");
 }
 
+TEST(CliOptions, DetectTakesTheNamesThatFollow) {
+    Parsed p = parse({"--detect", "a.s01e02.avi", "--", "--b.avi"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.options.detect);
+    EXPECT_EQ(p.options.paths, (std::vector<std::string>{"a.s01e02.avi", "--b.avi"}));
+}
+
 TEST(CliOptions, UsageErrors) {
     const std::vector<std::vector<const char*>> bad = {
         {"--frobnicate"},
@@ -54,6 +61,8 @@ TEST(CliOptions, UsageErrors) {
         {"--set"},
         {"--get", "x", "a.mkv"},
         {"a.mkv", "--set", "a=1"},
+        {"--detect"},
+        {"--detect", "--get", "types"},
     };
     for (const auto& args : bad) {
         Parsed p = parse(args);

@@ -1,9 +1,12 @@
 // vantel-cli: the renamer's core without a window. Queues the paths of its command line, runs
-// the queue with a plain message loop until it is worked through and reports every item.
+// the queue with a plain message loop until it is worked through and reports every item; or,
+// with --detect, only reports what detection makes of names.
 
 #include "platform/user/user.h"
 #include "renamer/cli/cli_options.h"
+#include "renamer/cli/cli_text.h"
 #include "renamer/cli/console_view.h"
+#include "renamer/cli/detect_command.h"
 #include "renamer/cli/setting_commands.h"
 #include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
@@ -30,21 +33,6 @@ void watchInterrupts(const sigset_t& signals, HWND window) {
             PostMessageA(window, WM_CLOSE, 0, 0);
         }
     }).detach();
-}
-
-std::string oneLine(std::string text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (text[i] == '\n' || text[i] == '\r') {
-            out += " / ";
-        } else if (text[i] == '\t') {
-            out += ' ';
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 int runQueue(const CliOptions& options, const sigset_t& signals) {
@@ -106,5 +94,11 @@ int main(int argc, char** argv) {
     }
     if (!options.settings.empty())
         return runSettingCommands(options.settings, std::cout, std::cerr);
+    if (options.detect) {
+        ConsoleView view(std::cerr, nullptr);
+        Core core(&view, nullptr, "");
+        prepareDetect(core);
+        return runDetect(core, options.paths, std::cout);
+    }
     return runQueue(options, signals);
 }

@@ -3,9 +3,10 @@
 //
 // One Core stands for the program's main window. It owns the settings and the run flags, the
 // queue of files (numbered from 1; slot 0 never holds an item), the activity log, the queue
-// driver and its timer Timer1, and one platform window on which that timer runs and to which a
-// close request (WM_CLOSE) can be sent. Whatever shows it (the Qt window, the terminal of the
-// headless front end, a test) is its CoreView; the per-item work is done by PipelineStages.
+// driver and its timer Timer1, the action filters and the exceptions, and one platform window on
+// which that timer runs and to which a close request (WM_CLOSE) can be sent. Whatever shows it (the
+// Qt window, the terminal of the headless front end, a test) is its CoreView; the per-item work is
+// done by PipelineStages.
 //
 //   Core core(&view);
 //   startCore(core);                     // work directory, stored options (startup.h)
@@ -25,6 +26,8 @@
 #include "renamer/common/queue_item.h"
 #include "renamer/common/settings.h"
 #include "renamer/common/view.h"
+#include "renamer/engine/exceptions.h"
+#include "renamer/engine/filters.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
 
@@ -139,6 +142,50 @@ class Core {
     // settings().confirm is off; otherwise the view's answer, stored in the item's confirmed.
     bool confirm_item(int32_t index);
 
+    // The action filters ("filters.dat") and the exceptions ("man.dat") in settings().workdir,
+    // numbered from 1 as the window's rows. The window reads them for its lists and its wizard
+    // and changes them only through the commands below.
+    FilterList& filters() { return m_filters; }
+    const FilterList& filters() const { return m_filters; }
+    ExceptionList& exceptions() { return m_exceptions; }
+    const ExceptionList& exceptions() const { return m_exceptions; }
+
+    // The lists' file operations in settings().workdir, reporting to the log and the view; their
+    // failures are those of FilterList and ExceptionList.
+    bool loadfilters() { return m_filters.loadfilters(m_settings.workdir, log(), *m_view); }
+    bool savefilters() { return m_filters.savefilters(m_settings.workdir, log()); }
+    void refresh_lv2() { m_filters.refresh_lv2(*m_view); }
+    bool loadefilters() { return m_exceptions.loadefilters(m_settings.workdir, log(), *m_view); }
+    bool saveefilters() { return m_exceptions.saveefilters(m_settings.workdir, log()); }
+    void refresh_lv3() { m_exceptions.refresh_lv3(*m_view); }
+
+    // The window's commands on the two lists (core_lists.cpp); index is the 1-based row the
+    // user chose, and an index outside the list does nothing. A command that saves and loads
+    // the list again leaves the view's rows showing the list in memory and selects a row
+    // (listRowSelected) as said; a save that fails is logged and the file keeps its content.
+    //
+    // addException (the "Add Exception" dialog): appends detected_name -> new_show_name,
+    // saves, refreshes the rows. False when saving failed.
+    bool addException(const std::string& detected_name, const std::string& new_show_name);
+    // addFilter / editFilter (the filter wizard): appends filter, or replaces filter index with
+    // it, saves, refreshes the rows. False when saving failed or index is not a filter.
+    bool addFilter(const ActionFilter& filter);
+    bool editFilter(int32_t index, const ActionFilter& filter);
+    // removeException / removeFilter ("Remove Exception", "Remove Filter"): marks the entry,
+    // saves without it and loads again; selects the row at the same index, or the new last row
+    // when the last was removed. The last remaining filter is never removed: the message box
+    // "Unable to remove filter" / "You must have at least one filter" is shown instead.
+    void removeException(int32_t index);
+    void removeFilter(int32_t index);
+    // moveExceptionUp / moveExceptionDown / moveFilterUp / moveFilterDown ("Move Up", "Move
+    // Down"): exchanges the entry with its neighbour, saves, loads again and selects the moved
+    // entry at its new row. Up on the first row only selects it again; down on the last row
+    // does nothing. Nothing is saved when nothing moves.
+    void moveExceptionUp(int32_t index);
+    void moveExceptionDown(int32_t index);
+    void moveFilterUp(int32_t index);
+    void moveFilterDown(int32_t index);
+
     // ShowMessage: the program's one message box (caption, text with "#" as line break, icon,
     // message id). An id of 1 or more can be suppressed: once its "<id>msgskip$" value is set,
     // the message is not shown; ticking "Don't show this again" sets it.
@@ -180,6 +227,8 @@ class Core {
     RunFlags m_flags;
     ActivityLog m_log;
     std::vector<std::unique_ptr<QueueItem>> m_queue;  // slot 0 holds an empty item
+    FilterList m_filters;
+    ExceptionList m_exceptions;
     // The duplicate test: the hash of every queued path with its item, so that queueing a file
     // costs the same however long the queue is.
     PathIndex m_queued_paths;

@@ -57,11 +57,9 @@ TEST_F(Driver, TheTimerFiresOnceAndThisBuildFailsItemsHonestly) {
     EXPECT_EQ(core.item(1).season, 1);
     EXPECT_EQ(core.item(1).episode, 2);
     EXPECT_EQ(states(), (std::vector<int32_t>{kStateFailed}));
-    EXPECT_EQ(core.item(1).error_text, "Show name exceptions are not available in this build");
+    EXPECT_EQ(core.item(1).error_text, "The show search is not available in this build");
     EXPECT_EQ(view.statuses, (Lines{"1:Scanning", "1:Searching", "1:Failed"}));
-    EXPECT_TRUE(
-        logged("Show name exceptions are not available in this build: "
-               "show.name.s01e02.mkv"));
+    EXPECT_TRUE(logged("The show search is not available in this build: show.name.s01e02.mkv"));
     EXPECT_TRUE(logged("All items processed"));
     EXPECT_FALSE(core.timer1Enabled());  // one-shot
 }

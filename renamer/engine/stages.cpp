@@ -11,11 +11,11 @@ bool PipelineStages::available(Stage stage) const {
     switch (stage) {
         case Stage::Detection:
         case Stage::FileOperation:
-            return true;
         case Stage::Exceptions:
+        case Stage::FilterChoice:
+            return true;
         case Stage::ShowSearch:
         case Stage::Listings:
-        case Stage::FilterChoice:
             return false;
     }
     return false;
@@ -26,7 +26,8 @@ bool PipelineStages::getbits(Core& core, int32_t index, bool p) {
 }
 
 bool PipelineStages::checkex(Core& core, int32_t index) {
-    return false;
+    ::checkex(core.item(index), core.exceptions());
+    return true;
 }
 
 bool PipelineStages::searchtv(Core& core, int32_t index) {
@@ -38,7 +39,7 @@ bool PipelineStages::getlistings(Core& core, int32_t index) {
 }
 
 bool PipelineStages::dofilter(Core& core, int32_t index) {
-    return false;
+    return ::dofilter(core.item(index), core.filters(), core.log());
 }
 
 bool PipelineStages::fileops(Core& core, int32_t index) {
@@ -47,7 +48,7 @@ bool PipelineStages::fileops(Core& core, int32_t index) {
 }
 
 int32_t PipelineStages::filterAction(const Core& core, int32_t filter_index) const {
-    return 0;
+    return core.filters().action(filter_index);
 }
 
 const char* unavailableText(Stage stage) {

@@ -60,6 +60,16 @@ void startCore(Core& core) {
     migrateVersion(core);
     readSettings(core.settings());
     core.resetQueue();
+    if (core.loadfilters()) {
+        core.debug_log("Loaded " + std::to_string(core.filters().count()) + " afilters", 2);
+    } else {
+        core.debug_log("Failed to load afilters", 1);
+    }
+    if (core.loadefilters()) {
+        core.debug_log("Loaded " + std::to_string(core.exceptions().count()) + " efilters", 2);
+    } else {
+        core.debug_log("Failed to load efilters", 1);
+    }
 }
 
 std::string findHelpFile(Core& core) {

@@ -17,8 +17,10 @@
 std::string startedLine();
 
 // startCore: the work folder (setworkdir), the version migration (migrateVersion), every stored
-// option (readSettings) and an empty queue. The desktop window then sets up the context-menu
-// entries when settings().context is 0. Never fails; problems are logged.
+// option (readSettings), an empty queue, then the action filters and the exceptions from the
+// work folder ("Loaded N afilters" / "Loaded N efilters", level 2; "Failed to load afilters" /
+// "Failed to load efilters", level 1, keeping what did load). The desktop window then sets up the
+// context-menu entries when settings().context is 0. Never fails; problems are logged.
 void startCore(Core& core);
 
 // migrateVersion: compares the version that last started (the program key's default value)

@@ -25,6 +25,9 @@ class RecordingView : public CoreView {
     std::function<ConfirmDialogAnswer(const ConfirmDialogRequest&)> on_confirm;
     std::vector<MessageRequest> messages;
     bool tick_dont_show = false;
+    std::map<CoreList, std::vector<ListRow>> lists;  // the rows each list was last filled with
+    std::map<CoreList, int> refills;
+    std::map<CoreList, int32_t> selected;  // the row last selected in each list
 
     void queueRowAdded(int32_t index, const std::string& text) override { rows[index].text = text; }
     void queueRowChanged(int32_t index, const QueueRowUpdate& row) override {
@@ -35,6 +38,11 @@ class RecordingView : public CoreView {
         statuses.push_back(std::to_string(index) + ":" + row.status);
     }
     void logLineAdded(const std::string& line, int) override { log.push_back(line); }
+    void listRefilled(CoreList list, const std::vector<ListRow>& list_rows) override {
+        lists[list] = list_rows;
+        ++refills[list];
+    }
+    void listRowSelected(CoreList list, int32_t row) override { selected[list] = row; }
     void closeMainWindow() override { ++closes; }
     void pumpEvents() override {
         ++pumps;

@@ -19,6 +19,7 @@ struct TraceApi {
     TraceHook<LPFN_CONNECT> TX_connect = nullptr;
     TraceHook<LPFN_SEND> TX_send = nullptr;
     TraceHook<LPFN_GETHOSTBYNAME> TX_gethostbyname = nullptr;
+    TraceHook<LPFN_WSAASYNCSELECT> TX_WSAAsyncSelect = nullptr;
 };
 
 const TraceApi& trace() {
@@ -36,6 +37,8 @@ const TraceApi& trace() {
         a.TX_send = reinterpret_cast<TraceHook<LPFN_SEND>>(dlsym(lib, "TX_send"));
         a.TX_gethostbyname =
             reinterpret_cast<TraceHook<LPFN_GETHOSTBYNAME>>(dlsym(lib, "TX_gethostbyname"));
+        a.TX_WSAAsyncSelect =
+            reinterpret_cast<TraceHook<LPFN_WSAASYNCSELECT>>(dlsym(lib, "TX_WSAAsyncSelect"));
         return a;
     }();
     return api;
@@ -127,6 +130,15 @@ TEST_F(TraceLibrary, AFailedCallNamesItsErrorAndLeavesItForTheCaller) {
         << contents();
     EXPECT_NE(contents().find("gethostbyname(name=\"no.such.host\") = NULL error 11001 "
                               "WSAHOST_NOT_FOUND\n"),
+              std::string::npos)
+        << contents();
+}
+
+TEST_F(TraceLibrary, NotificationsShowTheirWindowMessageAndEvents) {
+    ASSERT_TRUE(api.WSXEnableTrace(log.c_str(), kvtrace::kTraceInfo));
+    api.TX_WSAAsyncSelect(0, 5, reinterpret_cast<HWND>(0x2a), 2025, FD_READ | FD_CLOSE);
+    EXPECT_NE(contents().find("] WSAAsyncSelect(s=5, hwnd=0x2a, msg=2025, events=FD_READ|FD_CLOSE)"
+                              " = 0\n"),
               std::string::npos)
         << contents();
 }

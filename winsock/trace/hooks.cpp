@@ -13,6 +13,12 @@
 namespace kvtrace {
 namespace {
 
+std::string formatPointer(const void* pointer) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
 // A call's line: "name(arg=value, ...) = result", then " error N NAME" for a failure, and the
 // data of a send or receive as a hex dump when dumps are wanted.
 class CallLine {
@@ -33,6 +39,10 @@ class CallLine {
         return arg(name, text);
     }
     CallLine& socket(SOCKET s) { return arg("s", formatSocket(s)); }
+    // The window and message a reply or notification is posted to.
+    CallLine& window(HWND hwnd, u_int msg) {
+        return arg("hwnd", formatPointer(hwnd)).number("msg", msg);
+    }
     // An address the call filled: shown only after a success, with the length it was given.
     CallLine& filledAddress(const char* name, bool succeeded, const sockaddr* address,
                             const int* len) {
@@ -73,9 +83,7 @@ class CallLine {
     void write(int result) { write(result == SOCKET_ERROR, std::to_string(result)); }
     void write(SOCKET result) { write(result == INVALID_SOCKET, formatSocket(result)); }
     void writeHandle(HANDLE result) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%p", result);
-        write(result == nullptr, result ? text : "NULL");
+        write(result == nullptr, result ? formatPointer(result) : "NULL");
     }
 
   private:
@@ -110,12 +118,6 @@ std::string formatService(const servent* service) {
 std::string formatProtocol(const protoent* protocol) {
     if (!protocol) return "NULL";
     return formatText(protocol->p_name) + " " + std::to_string(protocol->p_proto);
-}
-
-std::string formatWindow(HWND hwnd) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", static_cast<void*>(hwnd));
-    return text;
 }
 
 std::string formatOption(const char* value, int len) {
@@ -362,8 +364,7 @@ void TX_WSAAsyncGetServByName(HANDLE result, HWND hwnd, u_int msg, const char* n
                               const char* proto, char* buf, int buflen) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncGetServByName")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .arg("name", kvtrace::formatText(name))
         .arg("proto", kvtrace::formatText(proto))
         .number("buflen", buflen)
@@ -374,8 +375,7 @@ void TX_WSAAsyncGetServByPort(HANDLE result, HWND hwnd, u_int msg, int port, con
                               char* buf, int buflen) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncGetServByPort")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .number("port", port)
         .arg("proto", kvtrace::formatText(proto))
         .number("buflen", buflen)
@@ -386,8 +386,7 @@ void TX_WSAAsyncGetProtoByName(HANDLE result, HWND hwnd, u_int msg, const char* 
                                int buflen) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncGetProtoByName")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .arg("name", kvtrace::formatText(name))
         .number("buflen", buflen)
         .writeHandle(result);
@@ -397,8 +396,7 @@ void TX_WSAAsyncGetProtoByNumber(HANDLE result, HWND hwnd, u_int msg, int number
                                  int buflen) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncGetProtoByNumber")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .number("number", number)
         .number("buflen", buflen)
         .writeHandle(result);
@@ -408,8 +406,7 @@ void TX_WSAAsyncGetHostByName(HANDLE result, HWND hwnd, u_int msg, const char* n
                               int buflen) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncGetHostByName")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .arg("name", kvtrace::formatText(name))
         .number("buflen", buflen)
         .writeHandle(result);
@@ -423,8 +420,7 @@ void TX_WSAAsyncGetHostByAddr(HANDLE result, HWND hwnd, u_int msg, const char* a
         address = kvtrace::formatInAddr(*reinterpret_cast<const in_addr*>(addr));
     }
     CallLine("WSAAsyncGetHostByAddr")
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .arg("addr", address)
         .number("len", len)
         .number("type", type)
@@ -434,28 +430,23 @@ void TX_WSAAsyncGetHostByAddr(HANDLE result, HWND hwnd, u_int msg, const char* a
 
 void TX_WSACancelAsyncRequest(int result, HANDLE request) {
     if (kvtrace::off()) return;
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", request);
-    CallLine("WSACancelAsyncRequest").arg("request", text).write(result);
+    CallLine("WSACancelAsyncRequest").arg("request", kvtrace::formatPointer(request)).write(result);
 }
 
 void TX_WSAAsyncSelect(int result, SOCKET s, HWND hwnd, u_int msg, long events) {
     if (kvtrace::off()) return;
     CallLine("WSAAsyncSelect")
         .socket(s)
-        .arg("hwnd", kvtrace::formatWindow(hwnd))
-        .number("msg", msg)
+        .window(hwnd, msg)
         .arg("events", kvtrace::formatEvents(events))
         .write(result);
 }
 
 void TX_WSAEventSelect(int result, SOCKET s, WSAEVENT event, long events) {
     if (kvtrace::off()) return;
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", event);
     CallLine("WSAEventSelect")
         .socket(s)
-        .arg("event", text)
+        .arg("event", kvtrace::formatPointer(event))
         .arg("events", kvtrace::formatEvents(events))
         .write(result);
 }
@@ -463,10 +454,8 @@ void TX_WSAEventSelect(int result, SOCKET s, WSAEVENT event, long events) {
 void TX_WSAEnumNetworkEvents(int result, SOCKET s, WSAEVENT event,
                              LPWSANETWORKEVENTS networkEvents) {
     if (kvtrace::off()) return;
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", event);
     CallLine line("WSAEnumNetworkEvents");
-    line.socket(s).arg("event", text);
+    line.socket(s).arg("event", kvtrace::formatPointer(event));
     if (result == 0 && networkEvents) {
         line.arg("events", kvtrace::formatEvents(networkEvents->lNetworkEvents));
     }

@@ -46,6 +46,14 @@ int moduleOpen(const std::string& name, Module* lib);
 // a module that is not open).
 int moduleSymbol(Module* lib, const char* name, void** ptr);
 
+// moduleFunction is moduleSymbol for a function of type Pointer: the function, or nullptr when
+// the library does not define name.
+template <typename Pointer>
+Pointer moduleFunction(Module* lib, const char* name) {
+    void* found = nullptr;
+    return moduleSymbol(lib, name, &found) == 0 ? reinterpret_cast<Pointer>(found) : nullptr;
+}
+
 // moduleClose releases one use of the library; a closed module is left alone.
 void moduleClose(Module* lib);
 

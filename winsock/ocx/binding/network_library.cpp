@@ -76,11 +76,8 @@ int NetworkLibrary::bindLibrary(const std::string& moduleName, WORD version, WSA
             name = kDefaultNetworkModule;
         }
         if (moduleOpen(name, &m_module) != 0) return WSASYSNOTREADY;
-        void* found = nullptr;
-#define KVLINK_BIND_FUNCTION(function, type)                         \
-    m_api.function = moduleSymbol(&m_module, #function, &found) == 0 \
-                         ? reinterpret_cast<LPFN_##type>(found)      \
-                         : nullptr;
+#define KVLINK_BIND_FUNCTION(function, type) \
+    m_api.function = moduleFunction<LPFN_##type>(&m_module, #function);
         KVLINK_NETWORK_FUNCTIONS(KVLINK_BIND_FUNCTION)
 #undef KVLINK_BIND_FUNCTION
         m_loaded.store(true, std::memory_order_release);

@@ -7,18 +7,13 @@ namespace kvlink {
 bool TraceLink::load(LPFN_WSAGETLASTERROR getError, LPFN_WSASETLASTERROR setError) {
     if (m_loaded.load(std::memory_order_acquire)) return true;
     if (moduleOpen(m_moduleName, &m_module) != 0) return false;
-    // A name the library lacks leaves its entry null; each use below tests it.
-    void* found = nullptr;
-#define KVLINK_BIND_ENTRY(name, type)                            \
-    m_entries.name = moduleSymbol(&m_module, #name, &found) == 0 \
-                         ? reinterpret_cast<LPFN_##type>(found)  \
-                         : nullptr;
+        // A name the library lacks leaves its entry null; each use below tests it.
+#define KVLINK_BIND_ENTRY(name, type) \
+    m_entries.name = moduleFunction<LPFN_##type>(&m_module, #name);
     KVTRACE_ENTRIES(KVLINK_BIND_ENTRY)
 #undef KVLINK_BIND_ENTRY
-#define KVLINK_BIND_HOOK(name, type)                                         \
-    m_hooks.name.store(moduleSymbol(&m_module, "TX_" #name, &found) == 0     \
-                           ? reinterpret_cast<TraceHook<LPFN_##type>>(found) \
-                           : nullptr,                                        \
+#define KVLINK_BIND_HOOK(name, type)                                                   \
+    m_hooks.name.store(moduleFunction<TraceHook<LPFN_##type>>(&m_module, "TX_" #name), \
                        std::memory_order_release);
     KVTRACE_HOOKS(KVLINK_BIND_HOOK)
 #undef KVLINK_BIND_HOOK
