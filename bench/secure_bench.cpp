@@ -10,10 +10,10 @@
 #include <openssl/ssl.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/rate_reporter.h"
 #include "tools/testsupport/scoped_env.h"
 #include "tools/testsupport/test_ca.h"
 #include "winsock/ocx/secure/secure_channel.h"
@@ -143,36 +143,17 @@ BENCHMARK(BM_ChannelDownload)->Unit(benchmark::kMillisecond)->Iterations(3)->Use
 BENCHMARK(BM_PlainUpload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_ChannelUpload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// Keeps each benchmark's throughput for the closing ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto counter = run.counters.find("bytes_per_second");
-            if (counter != run.counters.end()) m_rates[run.benchmark_name()] = counter->second;
+// The closing lines: the channel's speed as a share of the plain loop's, each way.
+void printRatios(const RateReporter& reporter) {
+    for (const char* way : {"Download", "Upload"}) {
+        double channel = reporter.rate(std::string("BM_Channel") + way);
+        double plain = reporter.rate(std::string("BM_Plain") + way);
+        if (channel > 0 && plain > 0) {
+            std::printf("%s: channel %.0f MiB/s, plain OpenSSL %.0f MiB/s, ratio %.2f\n", way,
+                        channel / (1 << 20), plain / (1 << 20), channel / plain);
         }
     }
-    void printRatios() const {
-        for (const char* way : {"Download", "Upload"}) {
-            double channel = rate(std::string("BM_Channel") + way);
-            double plain = rate(std::string("BM_Plain") + way);
-            if (channel > 0 && plain > 0) {
-                std::printf("%s: channel %.0f MiB/s, plain OpenSSL %.0f MiB/s, ratio %.2f\n", way,
-                            channel / (1 << 20), plain / (1 << 20), channel / plain);
-            }
-        }
-    }
-
-  private:
-    double rate(const std::string& prefix) const {
-        for (const auto& [name, value] : m_rates) {
-            if (name.starts_with(prefix)) return value;
-        }
-        return 0;
-    }
-    std::map<std::string, double> m_rates;
-};
+}
 
 }  // namespace
 
@@ -194,9 +175,9 @@ int main(int argc, char** argv) {
     }
     g_ca = &ca;
     g_server = &server;
-    RatioReporter reporter;
+    RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    printRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "platform/registry/registry.h"
-#include "tools/testsupport/run_program.h"
-#include "tools/testsupport/scoped_env.h"
-#include "tools/testsupport/temp_dir.h"
+#include "tests/kvhost_fixture.h"
 
 namespace {
 
@@ -23,34 +21,6 @@ bool keyExists(const std::string& key) {
     RegCloseKey(handle);
     return true;
 }
-
-class KvhostProgram : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.ok());
-        EnvChanges env = isolatedUserEnv(m_dir.path());
-        ASSERT_FALSE(env.empty());
-        // This process reads the same registry as the programs it starts.
-        for (const auto& [name, value] : env) {
-            if (value)
-                m_env.set(name, *value);
-            else
-                m_env.unset(name);
-        }
-    }
-
-    ProgramResult regsvr(std::vector<std::string> args) {
-        args.insert(args.begin(), REGSVR_PROGRAM);
-        return runProgram(args);
-    }
-    ProgramResult kvhost(const std::string& script, std::vector<std::string> args = {}) {
-        args.insert(args.begin(), KVHOST_PROGRAM);
-        return runProgram(args, {}, script);
-    }
-
-    TempDir m_dir;
-    ScopedEnv m_env;
-};
 
 }  // namespace
 

@@ -84,11 +84,6 @@ void CWirran::stopTimer() {
     m_state.interval = 0;
 }
 
-void CWirran::closeSocket() {
-    // Socket layer: close m_socket with the Linger time here once sockets exist.
-    m_socket = wrInvalidSocket;
-}
-
 void CWirran::releaseCredentials() {
     // Secure channel: release the security credentials here once they exist.
 }

@@ -296,7 +296,10 @@ class CWirran final : public WirranFrame {
     HRESULT libraryGet(const void* pVal);
 
     bool hasSocket() const { return m_socket != wrInvalidSocket; }
+    // optionWord builds Connect's option word from the option properties.
+    uint32_t optionWord() const;
     void stopTimer();
+    // closeSocket closes the control's socket with the Linger time (members_stream.cpp).
     void closeSocket();
     void releaseCredentials();
     bool openTrace();

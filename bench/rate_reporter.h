@@ -1,0 +1,33 @@
+#pragma once
+// A console reporter that also keeps each benchmark's bytes_per_second, so a benchmark program
+// can close with lines that compare one case with another (our code against a plain loop).
+// With repetitions, the mean of them stands for the case.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class RateReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
+            auto counter = run.counters.find("bytes_per_second");
+            if (counter != run.counters.end()) m_rates[run.run_name.str()] = counter->second;
+        }
+    }
+
+    // rate is the bytes per second of the first case whose name starts with prefix; 0 if none.
+    double rate(const std::string& prefix) const {
+        for (const auto& [name, value] : m_rates) {
+            if (name.starts_with(prefix)) return value;
+        }
+        return 0;
+    }
+
+  private:
+    std::map<std::string, double> m_rates;
+};

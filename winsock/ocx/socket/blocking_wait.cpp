@@ -1,0 +1,89 @@
+// Waiting on one record: the blocked flag, the status, and the abort and cancel requests.
+
+#include "winsock/ocx/socket/blocking_wait.h"
+
+#include <utility>
+
+#include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/binding/wait_state.h"
+#include "winsock/ocx/socket/error_slot.h"
+
+namespace kvlink {
+
+int networkFailure() {
+    SetSocketError(static_cast<uint32_t>(networkLibrary().getLastError()));
+    return -1;
+}
+
+bool networkFailed() {
+    networkFailure();
+    return false;
+}
+
+int failWith(uint32_t code) {
+    SetSocketError(code);
+    return -1;
+}
+
+bool failedWith(uint32_t code) {
+    SetSocketError(code);
+    return false;
+}
+
+bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
+                  bool* failed) {
+    // A nested wait fails before it starts; it must not take the flags of the wait it is
+    // nested in.
+    if (waitState() & kWaitInProgress) return failedWith(kErrorOperationInProgress);
+
+    int32_t handle = record->handle;
+    {
+        std::lock_guard lock(socketTableLock());
+        record->blocked = true;
+        record->status = status;
+    }
+    int ready = waitForSocket(static_cast<SOCKET>(handle), what, timeoutSeconds, failed);
+    uint32_t waitError = ready < 0 ? SocketError() : 0;
+
+    bool aborted, cancelled;
+    {
+        std::lock_guard lock(socketTableLock());
+        record->blocked = false;
+        record->status = kStatusIdle;
+        aborted = std::exchange(record->abortRequested, false);
+        cancelled = std::exchange(record->cancelRequested, false);
+    }
+    // An event handler may have closed the socket while we waited.
+    SocketRef again = findSocket(handle);
+    if (again != record) return failedWith(kErrorInvalidHandle);
+    if (aborted) {
+        dropRecord(record, 0);
+        return failedWith(kErrorConnectionAborted);
+    }
+    if (cancelled) return failedWith(kErrorOperationCanceled);
+    if (ready < 0) return failedWith(waitError);
+    if (ready == 0) return failedWith(kErrorOperationTimeout);
+    return true;
+}
+
+bool dropRecord(const SocketRef& record, int lingerSeconds) {
+    NetworkLibrary& net = networkLibrary();
+    SOCKET s = static_cast<SOCKET>(record->handle);
+    record->status = kStatusDisconnect;
+    // Whoever takes the record out closes the socket, exactly once: its number may belong to
+    // a new socket afterwards.
+    if (!removeSocket(record)) return true;
+    if (record->secure) {
+        record->secure->shutdown(record->timeoutSeconds);
+        record->secure.reset();
+    }
+    if (lingerSeconds >= 0 && record->stream()) {
+        linger value{1, static_cast<u_short>(lingerSeconds)};
+        net.setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value),
+                       sizeof value);
+    }
+    if (net.closesocket(s) == SOCKET_ERROR) return networkFailed();
+    return true;
+}
+
+}  // namespace kvlink

@@ -1,0 +1,168 @@
+// Connect: check the request, resolve the host, create the socket and its record, connect
+// within the time-out, set the options of the option word.
+
+#include "winsock/ocx/socket/connect.h"
+
+#include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/socket/blocking_wait.h"
+#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/socket/resolver.h"
+#include "winsock/ocx/socket/secure_provider.h"
+
+namespace kvlink {
+namespace {
+
+constexpr size_t kLongestHostName = 128;
+
+bool validPort(int32_t port) {
+    return port >= 0 && port < 65536;
+}
+
+int socketType(int32_t protocol) {
+    if (protocol == kProtocolTcp) return SOCK_STREAM;
+    if (protocol == kProtocolUdp) return SOCK_DGRAM;
+    return SOCK_RAW;
+}
+
+// The remote address of the request: 0.0.0.0 and the broadcast address make sense for
+// datagrams only.
+bool remoteAddress(const ConnectRequest& request, int32_t protocol, uint32_t* address) {
+    if (!resolveHostAddress(request.host, address)) return false;
+    if (protocol == kProtocolTcp && (*address == INADDR_ANY || *address == INADDR_BROADCAST))
+        return failedWith(kErrorInvalidHostAddress);
+    return true;
+}
+
+void setFlag(SOCKET s, int level, int option, bool on) {
+    int value = on ? 1 : 0;
+    networkLibrary().setsockopt(s, level, option, reinterpret_cast<const char*>(&value),
+                                sizeof value);
+}
+
+// The options of the option word. They tune a connection that works without them, so a
+// refusal leaves the connection as it is.
+void applyOptions(SOCKET s, const SocketRecord& record) {
+    uint32_t options = record.options;
+    if (!record.stream()) {
+        if (options & kOptionBroadcast) setFlag(s, SOL_SOCKET, SO_BROADCAST, true);
+        return;
+    }
+    if (options & kOptionDontRoute) setFlag(s, SOL_SOCKET, SO_DONTROUTE, true);
+    if (options & kOptionKeepAlive) setFlag(s, SOL_SOCKET, SO_KEEPALIVE, true);
+    if (options & kOptionNoDelay) setFlag(s, IPPROTO_TCP, TCP_NODELAY, true);
+    if (options & kOptionInLine) setFlag(s, SOL_SOCKET, SO_OOBINLINE, true);
+}
+
+void readLocalAddress(SOCKET s, SocketRecord& record) {
+    sockaddr_in local{};
+    int size = sizeof local;
+    NetworkLibrary& net = networkLibrary();
+    if (net.getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0) {
+        record.localAddress = local.sin_addr.s_addr;
+        record.localPort = net.ntohs(local.sin_port);
+    }
+}
+
+// Starts the TCP connection and waits for it to complete.
+bool connectStream(const SocketRef& record, uint32_t address) {
+    NetworkLibrary& net = networkLibrary();
+    SOCKET s = static_cast<SOCKET>(record->handle);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = address;
+    to.sin_port = net.htons(record->remotePort);
+    if (net.connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
+    if (net.getLastError() != WSAEWOULDBLOCK) return networkFailed();
+
+    int seconds = record->timeoutSeconds > 0 ? record->timeoutSeconds : kDefaultConnectSeconds;
+    bool failed = false;
+    if (!waitOnRecord(record, WaitFor::Connected, seconds, kStatusConnect, &failed)) return false;
+    if (!failed) return true;
+    int error = 0;
+    int size = sizeof error;
+    net.getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+    return failedWith(error != 0 ? static_cast<uint32_t>(error) : kErrorConnectionRefused);
+}
+
+}  // namespace
+
+bool connectSocket(const ConnectRequest& request, int32_t* handle) {
+    *handle = kNoSocket;
+    if (request.host.empty()) return failedWith(kErrorInvalidHostName);
+    if (!validPort(request.remotePort) || !validPort(request.localPort))
+        return failedWith(kErrorInvalidServicePort);
+    if (request.notifyWindow &&
+        (!IsWindow(request.notifyWindow) || request.notifyMessage < WM_USER))
+        return failedWith(kErrorInvalidParameter);
+    if (request.options & kOptionSecure) {
+        const SecureProvider* provider = secureProvider();
+        uint32_t error = provider ? provider->load() : kErrorSecurityNotInitialized;
+        if (error != 0) return failedWith(error);
+    }
+    int32_t protocol = request.protocol == 0 ? kProtocolTcp : request.protocol;
+    if (protocol == kProtocolTcp && request.remotePort == 0)
+        return failedWith(kErrorInvalidServicePort);
+    uint32_t address = 0;
+    if (!remoteAddress(request, protocol, &address)) return false;
+    // Event-driven mode needs the socket watched for network events, which the layer cannot do
+    // yet: refuse before anything is opened.
+    if (request.notifyWindow) return failedWith(kErrorNotImplemented);
+
+    NetworkLibrary& net = networkLibrary();
+    SOCKET s = net.socket(AF_INET, socketType(protocol), protocol);
+    if (s == INVALID_SOCKET) return networkFailed();
+    auto record = std::make_shared<SocketRecord>();
+    record->handle = static_cast<int32_t>(s);
+    record->protocol = protocol;
+    record->options = request.options;
+    record->remoteAddress = address;
+    record->remotePort = static_cast<uint16_t>(request.remotePort);
+    record->timeoutSeconds = normalizeTimeout(request.timeout);
+    record->hostName = request.host.substr(0, kLongestHostName);
+    addSocket(record);
+
+    // From here on a failure closes the socket again, keeping the failure's error.
+    auto abandon = [&record] {
+        uint32_t error = SocketError();
+        dropRecord(record, -1);
+        SetSocketError(error);
+        return false;
+    };
+    if (request.localPort != 0 && (request.options & kOptionReuseAddress))
+        setFlag(s, SOL_SOCKET, SO_REUSEADDR, true);
+    if (request.localAddress != 0 || request.localPort != 0 || protocol != kProtocolTcp) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = request.localAddress;
+        local.sin_port = net.htons(static_cast<u_short>(request.localPort));
+        if (net.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            networkFailure();
+            return abandon();
+        }
+    }
+    // The socket stays non-blocking for good: every blocking call of the layer waits in
+    // PumpedSelect first, so no call can block the thread beyond its time-out.
+    u_long nonBlocking = 1;
+    if (net.ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        networkFailure();
+        return abandon();
+    }
+    if (protocol == kProtocolTcp) {
+        if (!connectStream(record, address)) return abandon();
+        record->connected = true;
+    }
+    record->status = kStatusIdle;
+    if (request.options & kOptionSecure) {
+        uint32_t error = secureProvider()->handshake(*record, request);
+        if (error != 0 && error != kErrorSecurityCertificate) {
+            SetSocketError(error);
+            return abandon();
+        }
+    }
+    readLocalAddress(s, *record);
+    applyOptions(s, *record);
+    *handle = record->handle;
+    return true;
+}
+
+}  // namespace kvlink

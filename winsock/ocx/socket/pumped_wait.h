@@ -1,0 +1,48 @@
+#pragma once
+// The socket layer's one way of waiting: PumpedSelect, a readiness wait over Winsock sets that
+// keeps the calling thread's windows alive. It waits in one-second slices; before each slice it
+// dispatches the thread's waiting messages and calls the host's pump hook, so a user interface
+// stays responsive, and an event or timer handler run there can end the wait (Cancel, Abort).
+//
+//   FD_SET readable;
+//   FD_ZERO(&readable);
+//   FD_SET(s, &readable);
+//   timeval limit{4, 0};
+//   int ready = PumpedSelect(&readable, nullptr, nullptr, &limit);  // 0: timed out
+//
+// Only one such wait can run on a thread at a time: a handler that starts another blocking call
+// inside it gets 10036. A quit message (WM_QUIT) seen while waiting is posted again, for the
+// thread's own loop, and ends the wait as a time-out does; a message posted to the thread
+// without a window is posted back too (after the slice's messages, so it never hides a quit),
+// and nothing the thread's loop expects is lost.
+//
+// This header is the Winsock view (winsock2.h): keep it out of translation units that include
+// the POSIX socket headers.
+
+#include "platform/ws2/winsock2.h"
+
+namespace kvlink {
+
+// PumpedSelect waits until a socket of the sets is ready or limit passes (nullptr: no limit).
+// The sets come back holding the ready sockets. Returns their number, 0 when the limit passed
+// (or a quit message ended the wait), or -1 with the error in the error slot:
+// kErrorNetworkNotInitialized (10093) before the network library was ever started,
+// kErrorOperationInProgress (10036) while another wait runs on this thread,
+// kErrorOperationCanceled (10004) when cancelWait() or a cancel asked it to end, or the network
+// library's own error. A limit of exactly zero polls once, and a thread that switched pumping
+// off (kWaitNoPump) waits plainly; neither runs messages.
+int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit);
+
+// What waitForSocket waits for.
+enum class WaitFor { Readable, Writable, Connected };
+
+// waitForSocket waits for one socket with PumpedSelect: readable, writable, or the end of a
+// connect (writable, or in the exception set when it failed). timeoutSeconds 0 means no limit.
+// Returns 1 when ready, 0 on time-out, -1 on failure (as PumpedSelect). For Connected, *failed
+// (when given) tells whether the socket came back in the exception set.
+int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed = nullptr);
+
+// pollSocket checks once, without waiting or running messages: 1 ready, 0 not, -1 failure.
+int pollSocket(SOCKET s, WaitFor what);
+
+}  // namespace kvlink

@@ -1,0 +1,103 @@
+// Send and receive: the wait, then the network library's call, and the record's totals.
+
+#include "winsock/ocx/socket/transfer.h"
+
+#include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/socket/blocking_wait.h"
+
+namespace kvlink {
+namespace {
+
+bool badArguments(const void* buffer, int length, int flags) {
+    return flags != 0 || length < 0 || (!buffer && length > 0);
+}
+
+}  // namespace
+
+int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32_t* fromAddress,
+                  uint16_t* fromPort) {
+    if (badArguments(buffer, length, flags) || !buffer) return failWith(kErrorInvalidParameter);
+    SocketRef record = findSocket(handle);
+    if (!record) return -1;
+    if (record->secure) return record->secure->receive(buffer, length, record->timeoutSeconds);
+
+    NetworkLibrary& net = networkLibrary();
+    SOCKET s = static_cast<SOCKET>(handle);
+    char* into = reinterpret_cast<char*>(buffer);
+    for (;;) {
+        if (!record->eventDriven() &&
+            !waitOnRecord(record, WaitFor::Readable, record->timeoutSeconds, kStatusRead))
+            return -1;
+        // Nothing asked for, nothing taken: a receive of 0 bytes would look like the peer's end.
+        if (length == 0) return 0;
+        int received;
+        sockaddr_in from{};
+        if (record->stream()) {
+            received = net.recv(s, into, length, 0);
+        } else {
+            int fromSize = sizeof from;
+            received =
+                net.recvfrom(s, into, length, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+        }
+        if (received == SOCKET_ERROR) {
+            // Readiness that another reader used up: in blocking mode, wait again.
+            if (net.getLastError() == WSAEWOULDBLOCK && !record->eventDriven()) continue;
+            return networkFailure();
+        }
+        if (received == 0 && record->stream()) record->closedByPeer = true;
+        record->bytesReceived += static_cast<uint64_t>(received);
+        if (!record->stream()) {
+            if (fromAddress) *fromAddress = from.sin_addr.s_addr;
+            if (fromPort) *fromPort = net.ntohs(from.sin_port);
+        }
+        return received;
+    }
+}
+
+int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
+    if (badArguments(data, length, flags)) return failWith(kErrorInvalidParameter);
+    SocketRef record = findSocket(handle);
+    if (!record) return -1;
+    if (record->secure) return record->secure->send(data, length, record->timeoutSeconds);
+
+    NetworkLibrary& net = networkLibrary();
+    SOCKET s = static_cast<SOCKET>(handle);
+    const char* from = reinterpret_cast<const char*>(data);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = record->remoteAddress;
+    to.sin_port = net.htons(record->remotePort);
+    int sent = 0;
+    do {
+        if (!record->eventDriven() &&
+            !waitOnRecord(record, WaitFor::Writable, record->timeoutSeconds, kStatusWrite))
+            return -1;
+        int n = record->stream() ? net.send(s, from + sent, length - sent, 0)
+                                 : net.sendto(s, from + sent, length - sent, 0,
+                                              reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        if (n == SOCKET_ERROR) {
+            if (net.getLastError() == WSAEWOULDBLOCK && !record->eventDriven()) continue;
+            return networkFailure();
+        }
+        sent += n;
+        record->bytesSent += static_cast<uint64_t>(n);
+        // Event-driven mode sends once; the owner hears by event when there is room again.
+        if (record->eventDriven()) return sent;
+    } while (sent < length);
+    return sent;
+}
+
+int socketReadable(int32_t handle) {
+    SocketRef record = findSocket(handle);
+    if (!record) return -1;
+    if (record->secure && record->secure->hasBufferedInput()) return 1;
+    return pollSocket(static_cast<SOCKET>(handle), WaitFor::Readable);
+}
+
+int socketWritable(int32_t handle) {
+    SocketRef record = findSocket(handle);
+    if (!record) return -1;
+    return pollSocket(static_cast<SOCKET>(handle), WaitFor::Writable);
+}
+
+}  // namespace kvlink

@@ -1,0 +1,135 @@
+// Send and receive over loopback: data both ways, the peer's close, time-outs, bad calls.
+
+#include "winsock/ocx/socket/transfer.h"
+
+#include <thread>
+#include <vector>
+
+#include "winsock/ocx/socket/close.h"
+#include "winsock/ocx/socket/socket_info.h"
+#include "winsock/ocx/socket/socket_test_support.h"
+
+using namespace kvlink;
+using socket_test::connectTo;
+using socket_test::lastCode;
+
+TEST(Transfer, EveryByteValueGoesThereAndBack) {
+    LoopbackServer echo([](PeerConnection& peer) { peer.send(peer.receive(256)); });
+    int32_t handle = connectTo(echo.port());
+    ASSERT_NE(handle, kNoSocket) << lastCode();
+    std::vector<uint8_t> bytes(256);
+    for (int i = 0; i < 256; ++i)
+        bytes[i] = static_cast<uint8_t>(i);
+    ASSERT_EQ(socketSend(handle, bytes.data(), 256), 256);
+
+    std::vector<uint8_t> back;
+    uint8_t buffer[100];
+    while (back.size() < 256) {
+        int n = socketReceive(handle, buffer, sizeof buffer);
+        ASSERT_GT(n, 0) << lastCode();
+        EXPECT_LE(n, 100);
+        back.insert(back.end(), buffer, buffer + n);
+    }
+    EXPECT_EQ(back, bytes);
+    SocketSnapshot info;
+    ASSERT_TRUE(readSocket(handle, &info));
+    EXPECT_EQ(info.bytesSent, 256u);
+    EXPECT_EQ(info.bytesReceived, 256u);
+    EXPECT_EQ(info.status, kStatusIdle);
+    closeSocket(handle, 0);
+}
+
+TEST(Transfer, ThePeersCloseReadsAsZeroAndMarksTheRecord) {
+    LoopbackServer server([](PeerConnection& peer) { peer.send("bye"); });
+    int32_t handle = connectTo(server.port());
+    ASSERT_NE(handle, kNoSocket);
+    uint8_t buffer[16];
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 3);
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 0);
+    SocketSnapshot info;
+    ASSERT_TRUE(readSocket(handle, &info));
+    EXPECT_TRUE(info.closedByPeer);
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 0) << "and so do later reads";
+    closeSocket(handle, 0);
+}
+
+TEST(Transfer, AReceiveWithNothingComingTimesOut) {
+    LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
+    int32_t handle = connectTo(server.port(), 1);
+    ASSERT_NE(handle, kNoSocket);
+    uint8_t buffer[16];
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), -1);
+    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    // The socket stays usable, and a later time-out from the record applies to the next wait.
+    ASSERT_TRUE(setSocketTimeout(handle, 1500));  // milliseconds
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), -1);
+    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    closeSocket(handle, 0);
+}
+
+TEST(Transfer, ASendToAPeerThatNeverReadsTimesOutInsteadOfHanging) {
+    LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
+    int32_t handle = connectTo(server.port(), 1);
+    ASSERT_NE(handle, kNoSocket);
+    // More than the kernel buffers of both ends hold.
+    std::vector<uint8_t> data(64u << 20, 'x');
+    EXPECT_EQ(socketSend(handle, data.data(), static_cast<int>(data.size())), -1);
+    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    SocketSnapshot info;
+    ASSERT_TRUE(readSocket(handle, &info));
+    EXPECT_GT(info.bytesSent, 0u) << "what went before the time-out is counted";
+    EXPECT_LT(info.bytesSent, data.size());
+    closeSocket(handle, 0);
+}
+
+TEST(Transfer, ALargeSendGoesOutWhole) {
+    std::atomic<uint64_t> received{0};
+    LoopbackServer sink([&](PeerConnection& peer) { received = peer.sink(); });
+    int32_t handle = connectTo(sink.port());
+    ASSERT_NE(handle, kNoSocket);
+    std::vector<uint8_t> data(16u << 20, 'y');
+    EXPECT_EQ(socketSend(handle, data.data(), static_cast<int>(data.size())),
+              static_cast<int>(data.size()));
+    closeSocket(handle, 0);
+    for (int i = 0; i < 200 && received.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(received.load(), data.size());
+}
+
+TEST(Transfer, BadCallsAreRefused) {
+    LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
+    int32_t handle = connectTo(server.port());
+    ASSERT_NE(handle, kNoSocket);
+    uint8_t buffer[8];
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer, 2), -1) << "flags";
+    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(socketReceive(handle, nullptr, 8), -1);
+    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(socketReceive(handle, buffer, -1), -1);
+    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(socketSend(handle, buffer, 8, 1), -1);
+    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    closeSocket(handle, 0);
+    EXPECT_EQ(socketSend(handle, buffer, 8), -1) << "closed";
+    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(socketReadable(handle), -1);
+    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+}
+
+TEST(Transfer, ReadinessIsCheckedWithoutWaiting) {
+    LoopbackServer server([](PeerConnection& peer) {
+        peer.receive(1);
+        peer.send("!");
+        peer.hold();
+    });
+    int32_t handle = connectTo(server.port());
+    ASSERT_NE(handle, kNoSocket);
+    EXPECT_EQ(socketReadable(handle), 0);
+    EXPECT_EQ(socketWritable(handle), 1);
+    uint8_t one = '?';
+    ASSERT_EQ(socketSend(handle, &one, 1), 1);
+    uint8_t reply;
+    ASSERT_EQ(socketReceive(handle, &reply, 1), 1);  // waits for it
+    EXPECT_EQ(socketReadable(handle), 0) << "nothing more";
+    closeSocket(handle, 0);
+}
