@@ -10,6 +10,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data APPDATA=$tmp/appdata
 export VANTEL_REGISTRY_DIR=$tmp/registry
+# Lookups (none of these cases gets that far) would go to a loopback port nobody serves.
+export VANTEL_API_BASE=http://127.0.0.1:9
 mkdir -p "$HOME"
 
 failures=0
