@@ -450,3 +450,56 @@ using LPFN_WSAASYNCSELECT = int (*)(SOCKET s, HWND hwnd, u_int msg, long events)
 using LPFN_WSAEVENTSELECT = int (*)(SOCKET s, WSAEVENT event, long events);
 using LPFN_WSAENUMNETWORKEVENTS = int (*)(SOCKET s, WSAEVENT event,
                                           LPWSANETWORKEVENTS networkEvents);
+
+// The functions an application binds by name from this library (dlsym), in binding order,
+// each with the suffix of its LPFN_ type. The socket control's entry table and the library's
+// own tests are built from this one list.
+// clang-format off
+#define WS2_BINDING_FUNCTIONS(X)                          \
+    X(accept, ACCEPT)                                     \
+    X(bind, BIND)                                         \
+    X(closesocket, CLOSESOCKET)                           \
+    X(connect, CONNECT)                                   \
+    X(ioctlsocket, IOCTLSOCKET)                           \
+    X(getpeername, GETPEERNAME)                           \
+    X(getsockname, GETSOCKNAME)                           \
+    X(getsockopt, GETSOCKOPT)                             \
+    X(htonl, HTONL)                                       \
+    X(htons, HTONS)                                       \
+    X(inet_addr, INET_ADDR)                               \
+    X(inet_ntoa, INET_NTOA)                               \
+    X(listen, LISTEN)                                     \
+    X(ntohl, NTOHL)                                       \
+    X(ntohs, NTOHS)                                       \
+    X(recv, RECV)                                         \
+    X(recvfrom, RECVFROM)                                 \
+    X(select, SELECT)                                     \
+    X(send, SEND)                                         \
+    X(sendto, SENDTO)                                     \
+    X(setsockopt, SETSOCKOPT)                             \
+    X(shutdown, SHUTDOWN)                                 \
+    X(socket, SOCKET)                                     \
+    X(gethostbyaddr, GETHOSTBYADDR)                       \
+    X(gethostbyname, GETHOSTBYNAME)                       \
+    X(gethostname, GETHOSTNAME)                           \
+    X(getservbyport, GETSERVBYPORT)                       \
+    X(getservbyname, GETSERVBYNAME)                       \
+    X(getprotobynumber, GETPROTOBYNUMBER)                 \
+    X(getprotobyname, GETPROTOBYNAME)                     \
+    X(WSAAccept, WSAACCEPT)                               \
+    X(WSAStartup, WSASTARTUP)                             \
+    X(WSACleanup, WSACLEANUP)                             \
+    X(WSASetLastError, WSASETLASTERROR)                   \
+    X(WSAGetLastError, WSAGETLASTERROR)                   \
+    X(WSAAsyncGetServByName, WSAASYNCGETSERVBYNAME)       \
+    X(WSAAsyncGetServByPort, WSAASYNCGETSERVBYPORT)       \
+    X(WSAAsyncGetProtoByName, WSAASYNCGETPROTOBYNAME)     \
+    X(WSAAsyncGetProtoByNumber, WSAASYNCGETPROTOBYNUMBER) \
+    X(WSAAsyncGetHostByName, WSAASYNCGETHOSTBYNAME)       \
+    X(WSAAsyncGetHostByAddr, WSAASYNCGETHOSTBYADDR)       \
+    X(WSACancelAsyncRequest, WSACANCELASYNCREQUEST)       \
+    X(WSAAsyncSelect, WSAASYNCSELECT)                     \
+    X(WSAEventSelect, WSAEVENTSELECT)                     \
+    X(WSAEnumNetworkEvents, WSAENUMNETWORKEVENTS)         \
+    X(WSAIoctl, WSAIOCTL)
+// clang-format on

@@ -12,55 +12,7 @@
 
 namespace kvlink {
 
-// clang-format off
-#define KVLINK_NETWORK_FUNCTIONS(X)                       \
-    X(accept, ACCEPT)                                     \
-    X(bind, BIND)                                         \
-    X(closesocket, CLOSESOCKET)                           \
-    X(connect, CONNECT)                                   \
-    X(ioctlsocket, IOCTLSOCKET)                           \
-    X(getpeername, GETPEERNAME)                           \
-    X(getsockname, GETSOCKNAME)                           \
-    X(getsockopt, GETSOCKOPT)                             \
-    X(htonl, HTONL)                                       \
-    X(htons, HTONS)                                       \
-    X(inet_addr, INET_ADDR)                               \
-    X(inet_ntoa, INET_NTOA)                               \
-    X(listen, LISTEN)                                     \
-    X(ntohl, NTOHL)                                       \
-    X(ntohs, NTOHS)                                       \
-    X(recv, RECV)                                         \
-    X(recvfrom, RECVFROM)                                 \
-    X(select, SELECT)                                     \
-    X(send, SEND)                                         \
-    X(sendto, SENDTO)                                     \
-    X(setsockopt, SETSOCKOPT)                             \
-    X(shutdown, SHUTDOWN)                                 \
-    X(socket, SOCKET)                                     \
-    X(gethostbyaddr, GETHOSTBYADDR)                       \
-    X(gethostbyname, GETHOSTBYNAME)                       \
-    X(gethostname, GETHOSTNAME)                           \
-    X(getservbyport, GETSERVBYPORT)                       \
-    X(getservbyname, GETSERVBYNAME)                       \
-    X(getprotobynumber, GETPROTOBYNUMBER)                 \
-    X(getprotobyname, GETPROTOBYNAME)                     \
-    X(WSAAccept, WSAACCEPT)                               \
-    X(WSAStartup, WSASTARTUP)                             \
-    X(WSACleanup, WSACLEANUP)                             \
-    X(WSASetLastError, WSASETLASTERROR)                   \
-    X(WSAGetLastError, WSAGETLASTERROR)                   \
-    X(WSAAsyncGetServByName, WSAASYNCGETSERVBYNAME)       \
-    X(WSAAsyncGetServByPort, WSAASYNCGETSERVBYPORT)       \
-    X(WSAAsyncGetProtoByName, WSAASYNCGETPROTOBYNAME)     \
-    X(WSAAsyncGetProtoByNumber, WSAASYNCGETPROTOBYNUMBER) \
-    X(WSAAsyncGetHostByName, WSAASYNCGETHOSTBYNAME)       \
-    X(WSAAsyncGetHostByAddr, WSAASYNCGETHOSTBYADDR)       \
-    X(WSACancelAsyncRequest, WSACANCELASYNCREQUEST)       \
-    X(WSAAsyncSelect, WSAASYNCSELECT)                     \
-    X(WSAEventSelect, WSAEVENTSELECT)                     \
-    X(WSAEnumNetworkEvents, WSAENUMNETWORKEVENTS)         \
-    X(WSAIoctl, WSAIOCTL)
-// clang-format on
+#define KVLINK_NETWORK_FUNCTIONS(X) WS2_BINDING_FUNCTIONS(X)
 
 // The bound functions. Written once, when the library is first loaded, before any use.
 struct NetworkApi {
