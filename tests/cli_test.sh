@@ -53,12 +53,16 @@ usage)
     run --version
     expect_status 0 "--version"
     expect_in "$out" "4.0" "--version"
-    for bad in "--bogus" "--get" "--set logging" "--get types $tmp" "--detect"; do
+    for bad in "--bogus" "--get" "--set logging" "--get types $tmp" "--detect" "--api" \
+        "--api api.tvmaze.com $tmp" "--dry-run --detect x.avi"; do
         # shellcheck disable=SC2086
         run $bad
         expect_status 2 "$bad"
         expect_in "$err" "Try 'vantel-cli --help'" "$bad"
     done
+    run --api api.tvmaze.com "$tmp"
+    expect_in "$err" "--api needs an http:// or https:// URL with a host, not 'api.tvmaze.com'" \
+        "a bad --api"
     ;;
 settings)
     run --get logging
