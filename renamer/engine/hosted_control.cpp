@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "platform/com/activation.h"
 #include "platform/com/olectl.h"
