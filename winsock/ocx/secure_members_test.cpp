@@ -133,17 +133,35 @@ TEST_F(WirranSecure, AValidCertificateGivesTheSessionDetailsAndAnEncryptedStream
 
         EXPECT_EQ(ask(c, "NAME"), "localhost") << "the host name went out as the server name";
         EXPECT_EQ(echo(c, "hello"), "hello");
-        // The server's close_notify is the end of the stream.
-        ASSERT_TRUE(writeAll(c, "BYE\n"));
-        std::string last;
-        EXPECT_EQ(read(c, 1, &last), "");
-        EXPECT_EQ(last, "I4:0");
-        EXPECT_EQ(property(c, "IsClosed"), "BOOL:-1");
 
         call(c, "Disconnect");
         EXPECT_EQ(property(c, "CertificateStatus"), "I4:0");
         EXPECT_EQ(property(c, "SecureCipher"), "I4:0");
         EXPECT_EQ(property(c, "CertificateSubject"), "BSTR:");
+    }
+}
+
+TEST_F(WirranSecure, ThePeersEndOfTheSessionIsTheEndOfTheStream) {
+    struct Case {
+        const char* command;
+        const char *read, *closed, *error;
+    } cases[] = {
+        {"BYE", "I4:0", "BOOL:-1", "I4:0"},       // close_notify
+        {"DROP", "I4:0", "BOOL:-1", "I4:0"},      // the connection ends between records
+        {"JUNK", "I4:-1", "BOOL:0", "I4:12105"},  // a record that no key decrypts
+    };
+    startServer();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.command);
+        ASSERT_EQ(connect(c, "127.0.0.1", m_server->port()), "I4:0");
+        ASSERT_EQ(put(c, "LastError", Variant(int32_t{0})), S_OK);
+        ASSERT_TRUE(writeAll(c, std::string(k.command) + "\n"));
+        std::string last;
+        EXPECT_EQ(read(c, 1, &last), "");
+        EXPECT_EQ(last, k.read);
+        EXPECT_EQ(property(c, "IsClosed"), k.closed);
+        EXPECT_EQ(property(c, "LastError"), k.error);
+        call(c, "Disconnect");
     }
 }
 
