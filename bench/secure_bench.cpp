@@ -1,15 +1,20 @@
-// 256 MiB over TLS each way through the secure channel (kvlink_secure: its buffer pair, a wait
-// before every send and receive, a transport of plain blocking-socket calls) against a plain
-// OpenSSL client loop (SSL_read/SSL_write straight on the socket), both talking to the same
-// OpenSSL server thread on 127.0.0.1 in the same run.
+// 256 MiB over TLS each way, three ways against the same OpenSSL server thread on 127.0.0.1 in
+// the same run:
+// - the control: Secure TRUE, Connect, then Write and Read of 64 KiB byte arrays by member call
+//   (the socket layer's table and pumped waits, the channel, the binding's traced wrappers);
+// - the secure channel alone (kvlink_secure: its buffer pair, a wait before every send and
+//   receive, a transport of plain blocking-socket calls);
+// - a plain OpenSSL client loop (SSL_read/SSL_write straight on the socket).
 //
 //   build/default/bin/bench_secure
-// reports bytes_per_second for each, then the channel's speed as a share of the plain loop's.
+// reports bytes_per_second for each, then the control's and the channel's speed as a share of
+// the plain loop's.
 
 #include <benchmark/benchmark.h>
 #include <openssl/ssl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,6 +24,7 @@
 #include "winsock/ocx/secure/secure_channel.h"
 #include "winsock/ocx/secure/test_transport.h"
 #include "winsock/ocx/secure/tls_test_server.h"
+#include "winsock/ocx/wirran.h"
 
 namespace {
 
@@ -77,6 +83,47 @@ struct PlainClient {
     int read(uint8_t* buffer, int size) { return SSL_read(ssl, buffer, size); }
 };
 
+// The control as a host drives it, with byte arrays so that no text conversion is measured.
+struct ControlClient {
+    ComPtr<CWirran> control = makeComObject<CWirran>(nullptr);
+    Variant chunk = byteArray(kChunk);
+    Variant missing = Variant::missing();
+
+    static Variant byteArray(size_t size) {
+        Variant bytes;
+        bytes.vt = VT_ARRAY | VT_UI1;
+        bytes.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size));
+        return bytes;
+    }
+    ~ControlClient() {
+        Variant error;
+        control->Disconnect(&error);
+    }
+    bool open() {
+        Variant error;
+        return control->put_Secure(VARIANT_TRUE) == S_OK &&
+               SUCCEEDED(control->Connect(Variant(u"127.0.0.1"), Variant(g_server->port()), missing,
+                                          Variant(int32_t{30}), missing, missing, missing,
+                                          &error)) &&
+               error.vt == VT_I4 && error.lVal == 0;
+    }
+    bool write(const uint8_t* data, size_t size) {
+        Variant other = size == kChunk ? Variant() : byteArray(size);
+        Variant& buffer = size == kChunk ? chunk : other;
+        std::memcpy(buffer.parray->pvData, data, size);
+        Variant result;
+        control->Write(buffer, missing, missing, missing, missing, &result);
+        return result.vt == VT_I4 && result.lVal == static_cast<LONG>(size);
+    }
+    int read(uint8_t* buffer, int size) {
+        Variant result, length(size);
+        control->Read(&chunk, length, missing, nullptr, nullptr, &result);
+        if (result.vt != VT_I4 || result.lVal <= 0) return -1;
+        std::memcpy(buffer, chunk.parray->pvData, static_cast<size_t>(result.lVal));
+        return result.lVal;
+    }
+};
+
 template <typename Client>
 bool command(Client& client, const std::string& line) {
     return client.write(reinterpret_cast<const uint8_t*>(line.data()), line.size());
@@ -130,6 +177,12 @@ void BM_ChannelDownload(benchmark::State& state) {
 void BM_PlainDownload(benchmark::State& state) {
     download<PlainClient>(state);
 }
+void BM_ControlDownload(benchmark::State& state) {
+    download<ControlClient>(state);
+}
+void BM_ControlUpload(benchmark::State& state) {
+    upload<ControlClient>(state);
+}
 void BM_ChannelUpload(benchmark::State& state) {
     upload<ChannelClient>(state);
 }
@@ -140,17 +193,21 @@ void BM_PlainUpload(benchmark::State& state) {
 // The two kinds alternate, so drift on a shared machine touches both alike.
 BENCHMARK(BM_PlainDownload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_ChannelDownload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ControlDownload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_PlainUpload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_ChannelUpload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ControlUpload)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// The closing lines: the channel's speed as a share of the plain loop's, each way.
+// The closing lines: the control's and the channel's speed as a share of the plain loop's.
 void printRatios(const RateReporter& reporter) {
     for (const char* way : {"Download", "Upload"}) {
-        double channel = reporter.rate(std::string("BM_Channel") + way);
         double plain = reporter.rate(std::string("BM_Plain") + way);
-        if (channel > 0 && plain > 0) {
-            std::printf("%s: channel %.0f MiB/s, plain OpenSSL %.0f MiB/s, ratio %.2f\n", way,
-                        channel / (1 << 20), plain / (1 << 20), channel / plain);
+        for (const char* kind : {"Control", "Channel"}) {
+            double ours = reporter.rate(std::string("BM_") + kind + way);
+            if (ours > 0 && plain > 0) {
+                std::printf("%-8s %-7s %5.0f MiB/s, plain OpenSSL %5.0f MiB/s, ratio %.2f\n", way,
+                            kind, ours / (1 << 20), plain / (1 << 20), ours / plain);
+            }
         }
     }
 }

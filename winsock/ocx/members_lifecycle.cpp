@@ -85,7 +85,8 @@ void CWirran::stopTimer() {
 }
 
 void CWirran::releaseCredentials() {
-    // Secure channel: release the security credentials here once they exist.
+    // A secure connection's credentials belong to its session, which goes with the socket;
+    // the control keeps none of its own between connections.
 }
 
 void CWirran::onFreezeEvents(bool) {

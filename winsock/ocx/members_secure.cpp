@@ -1,62 +1,85 @@
 // The secure channel's members: the Secure switch, the protocol choice, the certificate
 // settings, and what the channel of an open connection reports.
 //
-// The connection information comes from a socket's secure channel; without a socket it is 0 or
-// empty. The branches that need a socket end in socketLayerGet/socketLayerProperty, where the
-// secure channel's calls go.
+// The connection information comes from the socket's secure session; without a socket, or on a
+// plain connection, it is 0 or empty. How the negotiated session maps onto the wrSecureCipher,
+// wrSecureHash and wrSecureKeyExchange values is written out in secure/connection_info.h: in
+// short, TLS 1.3 suites name no key exchange and no record MAC, so the negotiated group stands
+// for the exchange (X25519 and the curves ECDH, the ffdhe groups DH) and the handshake digest
+// for the hash (TLS_AES_256_GCM_SHA384: SHA, 384 bits); ChaCha20 has no value and shows as
+// wrSecureCipherUnknown. Texts are UTF-8 in the session and UTF-16 here.
 
 #include "winsock/ocx/arguments.h"
 #include "winsock/ocx/error_table.h"
+#include "winsock/ocx/secure/connection_info.h"
+#include "winsock/ocx/secure/secure_constants.h"
+#include "winsock/ocx/secure/socket_session.h"
 #include "winsock/ocx/wirran.h"
 
+HRESULT CWirran::secureInfo(kvsecure::SecureConnectionInfo* info) {
+    if (HRESULT hr = designModeGet(); FAILED(hr)) return hr;
+    if (hasSocket() && !kvsecure::readSecureSession(m_socket, info)) return failProperty(0);
+    return S_OK;
+}
+
 HRESULT CWirran::get_CertificateExpires(BSTR* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getString(pVal, Bstr());
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getString(pVal, Bstr::fromUtf8(info.expires));
 }
 
 HRESULT CWirran::get_CertificateIssued(BSTR* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getString(pVal, Bstr());
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getString(pVal, Bstr::fromUtf8(info.issued));
 }
 
 HRESULT CWirran::get_CertificateIssuer(BSTR* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getString(pVal, Bstr());
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getString(pVal, Bstr::fromUtf8(info.issuer));
 }
 
 HRESULT CWirran::get_CertificateSubject(BSTR* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getString(pVal, Bstr());
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getString(pVal, Bstr::fromUtf8(info.subject));
 }
 
 HRESULT CWirran::get_CertificateStatus(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{wrCertificateNone});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.certificateStatus});
 }
 
 HRESULT CWirran::get_CipherStrength(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{0});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.cipherStrength});
 }
 
 HRESULT CWirran::get_HashStrength(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{0});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.hashStrength});
 }
 
 HRESULT CWirran::get_SecureCipher(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{wrSecureCipherNone});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.cipher});
 }
 
 HRESULT CWirran::get_SecureHash(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{wrSecureHashNone});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.hash});
 }
 
 HRESULT CWirran::get_SecureKeyExchange(LONG* pVal) {
-    if (hasSocket()) return socketLayerGet();
-    return getValue(pVal, LONG{wrSecureKeyExchangeNone});
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getValue(pVal, LONG{info.keyExchange});
 }
 
 HRESULT CWirran::get_CertificateName(BSTR* pVal) {
@@ -82,10 +105,29 @@ HRESULT CWirran::get_Secure(VARIANT_BOOL* pVal) {
 }
 
 HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
-    // Secure channel: start or end the channel on an open connection.
-    if (hasSocket()) return socketLayerProperty();
-    // Without a socket the next Connect uses it.
-    m_state.secure = asBool(value);
+    const VARIANT_BOOL wanted = asBool(value);
+    // Without a socket, or with the value it has, it is only stored: the next Connect uses it.
+    if (!hasSocket() || wanted == m_state.secure) {
+        m_state.secure = wanted;
+        return S_OK;
+    }
+    // On an open connection the channel starts or ends at once. A certificate that fails the
+    // check leaves the channel up, as on Connect; CertificateStatus tells.
+    if (wanted) {
+        int error = kvsecure::startSecureSession(
+            m_socket, m_state.secureProtocol, m_certificateStore.utf8(), m_certificateName.utf8());
+        if (error != 0 && error != kvsecure::kErrorCertificate) {
+            // An Abort during the handshake closed the socket.
+            if (error == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
+            return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
+        }
+        m_state.secure = VARIANT_TRUE;
+        return S_OK;
+    }
+    // The channel is gone even when telling the peer failed; that failure is raised.
+    m_state.secure = VARIANT_FALSE;
+    if (int error = kvsecure::endSecureSession(m_socket))
+        return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
     return S_OK;
 }
 

@@ -159,6 +159,9 @@ HRESULT CWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Prot
     request.options = static_cast<uint32_t>(options);
     request.localAddress = m_state.localAddress;
     request.localPort = localPort;
+    request.secureProtocol = m_state.secureProtocol;
+    request.certificateStore = m_certificateStore.utf8();
+    request.certificateName = m_certificateName.utf8();
     if (!localAddress.empty() &&
         !kvlink::parseDottedAddress(localAddress.latin1(), &request.localAddress)) {
         return failMethod(Error, wirranErrorHresult(wrErrorInvalidHostAddress),

@@ -312,10 +312,6 @@ TEST(WirranStream, ConnectFailuresCarryTheirCodes) {
          {Variant(u"127.0.0.1"), Variant(int32_t{80}), Variant::missing(), Variant::missing(),
           Variant::missing(), Variant(u"1.2.3.x")},
          "I4:12005"},
-        {"secure",
-         {Variant(u"127.0.0.1"), Variant(int32_t{80}), Variant::missing(), Variant::missing(),
-          Variant(int32_t{4096})},
-         "I4:12101"},
     };
     for (Case& c : cases) {
         Outcome out = call(control.get(), "Connect", c.args);

@@ -4,6 +4,7 @@
 
 #include "platform/com/activation.h"
 #include "winsock/ocx/network_library.h"
+#include "winsock/ocx/secure/socket_session.h"
 
 ModuleLock& wirranModuleLock() {
     static ModuleLock lock;
@@ -16,6 +17,9 @@ CWirran::CWirran(IUnknown* outer) : WirranFrame(outer) {
     std::string progId;
     if (FAILED(progIdFromClsid(CLSID_Wirran, &progId)) || progId.empty()) progId = kWirranProgId;
     m_errorSource = utf8ToUtf16(progId);
+    // The socket layer runs secure connects through the secure channel. Installing it is
+    // idempotent, so every control may do it.
+    kvlink::setSecureProvider(&kvsecure::socketSecureProvider());
 }
 
 CWirran::~CWirran() {

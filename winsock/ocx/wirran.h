@@ -25,6 +25,10 @@
 #include "winsock/ocx/control_frame.h"
 #include "winsock/ocx/events.h"
 
+namespace kvsecure {
+struct SecureConnectionInfo;
+}
+
 // The member table behind IDispatch: one entry per IWirran member, in slot order.
 std::span<const DispMember> wirranMembers();
 
@@ -302,6 +306,10 @@ class CWirran final : public WirranFrame {
     // closeSocket closes the control's socket with the Linger time (members_stream.cpp).
     void closeSocket();
     void releaseCredentials();
+    // secureInfo is the start of a get of the security information: the design-mode failure,
+    // else the secure session of the control's socket in *info (zero and empty without a socket
+    // or a session), or the failure to find the socket (failProperty).
+    HRESULT secureInfo(kvsecure::SecureConnectionInfo* info);
     bool openTrace();
     void closeTrace();
 

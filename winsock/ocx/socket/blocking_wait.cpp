@@ -74,7 +74,9 @@ bool dropRecord(const SocketRef& record, int lingerSeconds) {
     // a new socket afterwards.
     if (!removeSocket(record)) return true;
     if (record->secure) {
-        record->secure->shutdown(record->timeoutSeconds);
+        // A reset (linger 0, as Abort closes) ends the session as abruptly as the connection;
+        // any other close tells the peer that the data ended here.
+        if (lingerSeconds != 0) record->secure->shutdown(record->timeoutSeconds);
         record->secure.reset();
     }
     if (lingerSeconds >= 0 && record->stream()) {

@@ -21,9 +21,10 @@ namespace kvlink {
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed = nullptr);
 
-// dropRecord ends a socket: status Disconnect, out of the table, the secure session ended, the
-// linger time set when lingerSeconds >= 0 (0 resets the connection), the socket closed. False
-// with the network library's error in the slot when the close itself failed.
+// dropRecord ends a socket: status Disconnect, out of the table, the secure session ended (the
+// peer told so, unless lingerSeconds is 0), the linger time set when lingerSeconds >= 0 (0
+// resets the connection), the socket closed. False with the network library's error in the
+// slot when the close itself failed.
 bool dropRecord(const SocketRef& record, int lingerSeconds);
 
 // networkFailure stores the calling thread's network error in the error slot and returns -1;

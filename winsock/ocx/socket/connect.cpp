@@ -152,7 +152,8 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         record->connected = true;
     }
     record->status = kStatusIdle;
-    if (request.options & kOptionSecure) {
+    // TLS needs a stream; on a datagram socket the secure option has nothing to act on.
+    if ((request.options & kOptionSecure) && protocol == kProtocolTcp) {
         uint32_t error = secureProvider()->handshake(*record, request);
         if (error != 0 && error != kErrorSecurityCertificate) {
             SetSocketError(error);

@@ -27,6 +27,11 @@ struct ConnectRequest {
     // empty, the connect blocks in the layer's pumped wait until it completes.
     HWND notifyWindow = nullptr;
     UINT notifyMessage = 0;
+    // A secure connect (kOptionSecure): the wrSecureProtocol bits offered (0: the default) and
+    // the certificate this side presents, by store and name (UTF-8; empty: none).
+    int32_t secureProtocol = 0;
+    std::string certificateStore;
+    std::string certificateName;
 };
 
 // The time a blocking connect waits when the request's time-out is 0.
@@ -42,6 +47,9 @@ constexpr int32_t kDefaultConnectSeconds = 60;
 //  - kErrorInvalidParameter (10014) for a notification window that is not one, or a message
 //    below WM_USER;
 //  - kErrorSecurityNotInitialized (12101) for a secure connect without the security library;
+//  - for a secure TCP connect, the installed provider's handshake failures (secure_provider.h);
+//    its 12104 (a certificate that failed the check) is left in the slot of a connect that
+//    succeeds;
 //  - kErrorNotImplemented (12003) for event-driven mode, which the layer cannot watch yet;
 //  - kErrorConnectionRefused (10061) or the socket's own error when the peer refuses;
 //  - kErrorOperationTimeout (10060) when the connect does not complete in time;

@@ -68,17 +68,21 @@ constexpr int32_t kNoSocket = -1;
 
 // The secure channel of a connection, as the socket layer sees it: the record owns one after a
 // secure connect, and send, receive and the readiness checks go through it instead of the
-// socket. The secure channel (winsock/ocx/secure) provides the implementation.
+// socket. The secure channel (winsock/ocx/secure) provides the implementation. A call in
+// progress holds its own reference, so a close run from an event handler during one of the
+// session's waits cannot destroy the session under it.
 class SecureSession {
   public:
     virtual ~SecureSession() = default;
-    // send and receive have the meaning of the layer's own (transfer.h): a byte count, 0 when
-    // the peer ended the session (receive), -1 with the error in the error slot.
+    // send and receive have the meaning of the layer's own (transfer.h): send takes all of the
+    // data or fails; receive gives a byte count, 0 when the peer ended the session; both give
+    // -1 with the error in the error slot.
     virtual int send(const uint8_t* data, int length, int timeoutSeconds) = 0;
     virtual int receive(uint8_t* buffer, int length, int timeoutSeconds) = 0;
     // Whether decrypted or received data is waiting, so a reader need not wait for the socket.
     virtual bool hasBufferedInput() const = 0;
-    // Ends the session before the socket closes (best effort).
+    // Ends the session before the socket closes (best effort; the error slot is left as it
+    // was).
     virtual void shutdown(int timeoutSeconds) = 0;
 };
 
@@ -113,7 +117,7 @@ struct SocketRecord {
     uint64_t bytesSent = 0;
     std::string hostName;  // as given to connect, at most 128 characters
 
-    std::unique_ptr<SecureSession> secure;
+    std::shared_ptr<SecureSession> secure;
 
     bool shareable() const { return (options & kOptionShareable) != 0; }
     bool stream() const { return protocol == kProtocolTcp; }

@@ -19,7 +19,12 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     if (badArguments(buffer, length, flags) || !buffer) return failWith(kErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
-    if (record->secure) return record->secure->receive(buffer, length, record->timeoutSeconds);
+    if (std::shared_ptr<SecureSession> session = record->secure) {
+        int received = session->receive(buffer, length, record->timeoutSeconds);
+        // The end of the secure session is the end of the stream.
+        if (received == 0 && length > 0) record->closedByPeer = true;
+        return received;
+    }
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(handle);
@@ -58,7 +63,8 @@ int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
     if (badArguments(data, length, flags)) return failWith(kErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
-    if (record->secure) return record->secure->send(data, length, record->timeoutSeconds);
+    if (std::shared_ptr<SecureSession> session = record->secure)
+        return session->send(data, length, record->timeoutSeconds);
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(handle);

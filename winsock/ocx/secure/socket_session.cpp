@@ -1,0 +1,204 @@
+// The secure channel over a record of the socket table: the transport made of the layer's own
+// calls and waits, the session the record sends and receives through, and the provider.
+
+#include "winsock/ocx/secure/socket_session.h"
+
+#include <memory>
+
+#include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/secure/credentials.h"
+#include "winsock/ocx/secure/secure_channel.h"
+#include "winsock/ocx/socket/blocking_wait.h"
+#include "winsock/ocx/socket/connect.h"
+#include "winsock/ocx/socket/error_slot.h"
+
+namespace kvsecure {
+namespace {
+
+using kvlink::SocketRecord;
+using kvlink::SocketRef;
+using kvlink::WaitFor;
+
+// The bytes under TLS: the record's socket through the network library, counted in the
+// record's totals, waiting in the layer's pumped wait.
+class RecordTransport final : public SecureTransport {
+  public:
+    explicit RecordTransport(SocketRecord& record) : m_record(record) {}
+
+    // While the handshake runs, its waits show as a connect.
+    void setHandshaking(bool on) { m_handshaking = on; }
+
+    int send(const uint8_t* data, int length) override {
+        kvlink::NetworkLibrary& net = kvlink::networkLibrary();
+        int sent = net.send(socket(), reinterpret_cast<const char*>(data), length, 0);
+        if (sent == SOCKET_ERROR) {
+            if (net.getLastError() == WSAEWOULDBLOCK) return 0;
+            return kvlink::networkFailure();
+        }
+        m_record.bytesSent += static_cast<uint64_t>(sent);
+        return sent;
+    }
+
+    int recv(uint8_t* buffer, int length) override {
+        kvlink::NetworkLibrary& net = kvlink::networkLibrary();
+        for (;;) {
+            int received = net.recv(socket(), reinterpret_cast<char*>(buffer), length, 0);
+            if (received != SOCKET_ERROR) {
+                m_record.bytesReceived += static_cast<uint64_t>(received);
+                return received;
+            }
+            if (net.getLastError() != WSAEWOULDBLOCK) return kvlink::networkFailure();
+            // Readiness that turned out empty: wait again, as the plain receive does.
+            int ready = wait(WaitFor::Readable, m_lastReadWait);
+            if (ready == 0) return kvlink::failWith(kvlink::kErrorOperationTimeout);
+            if (ready < 0) return -1;
+        }
+    }
+
+    int waitReadable(int timeoutSeconds) override {
+        m_lastReadWait = timeoutSeconds;
+        return wait(WaitFor::Readable, timeoutSeconds);
+    }
+
+    int waitWritable(int timeoutSeconds) override {
+        return wait(WaitFor::Writable, timeoutSeconds);
+    }
+
+    void trace(const std::string& line) override {
+        kvlink::networkLibrary().traceWrite(kvtrace::kTraceInfo, "%s", line.c_str());
+    }
+
+  private:
+    SOCKET socket() const { return static_cast<SOCKET>(m_record.handle); }
+
+    int wait(WaitFor what, int timeoutSeconds) {
+        SocketRef record = kvlink::findSocket(m_record.handle);
+        if (record.get() != &m_record) {
+            // The record has left the table: the socket is being closed and the session ends
+            // with what can go out at once. There is nobody left to wait for.
+            return kvlink::pollSocket(socket(), what);
+        }
+        int32_t status = m_handshaking               ? kvlink::kStatusConnect
+                         : what == WaitFor::Readable ? kvlink::kStatusRead
+                                                     : kvlink::kStatusWrite;
+        if (kvlink::waitOnRecord(record, what, timeoutSeconds, status)) return 1;
+        // The channel words a time-out itself; every other failure is in the slot already.
+        return SocketErrorCode(SocketError()) == kvlink::kErrorOperationTimeout ? 0 : -1;
+    }
+
+    SocketRecord& m_record;  // owns the session, so it outlives the transport
+    bool m_handshaking = false;
+    int m_lastReadWait = 0;
+};
+
+// What a secure record sends and receives through.
+class RecordSession final : public kvlink::SecureSession {
+  public:
+    RecordSession(SocketRecord& record, std::shared_ptr<const SecureCredentials> credentials)
+        : m_transport(record), m_channel(std::move(credentials), m_transport) {}
+
+    int handshake(const std::string& target, int timeoutSeconds) {
+        m_transport.setHandshaking(true);
+        int result = m_channel.connect(target, timeoutSeconds);
+        m_transport.setHandshaking(false);
+        return result;
+    }
+
+    // A blocking write takes all of its data, as on a plain socket: one record after the other
+    // until everything went out or a record fails.
+    int send(const uint8_t* data, int length, int timeoutSeconds) override {
+        int done = 0;
+        do {
+            int taken = m_channel.send(data + done, length - done, timeoutSeconds);
+            if (taken < 0) return -1;
+            done += taken;
+        } while (done < length);
+        return done;
+    }
+
+    int receive(uint8_t* buffer, int length, int timeoutSeconds) override {
+        return m_channel.receive(buffer, length, timeoutSeconds);
+    }
+
+    bool hasBufferedInput() const override { return m_channel.hasBufferedInput(); }
+
+    void shutdown(int timeoutSeconds) override {
+        uint32_t error = SocketError();
+        m_channel.shutdown(timeoutSeconds);
+        SetSocketError(error);
+    }
+
+    // Ends the session on a socket that goes on: the failure to say so is the caller's to hear.
+    int end(int timeoutSeconds) { return m_channel.shutdown(timeoutSeconds); }
+
+    const SecureConnectionInfo& info() const { return m_channel.info(); }
+
+  private:
+    RecordTransport m_transport;
+    SecureChannel m_channel;
+};
+
+// Acquires credentials and runs the handshake on record; the session goes into the record when
+// the channel is up.
+int secureRecord(SocketRecord& record, int protocol, const std::string& store,
+                 const std::string& name, const std::string& target) {
+    std::shared_ptr<SecureCredentials> credentials;
+    SecureStatus acquired = acquireClientCredentials(protocol, store, name, credentials);
+    if (!acquired.ok()) return acquired.code;
+    auto session = std::make_shared<RecordSession>(record, credentials);
+    int result = session->handshake(target, record.timeoutSeconds);
+    if (result != 0 && result != kErrorCertificate) return result;
+    record.secure = session;
+    return result;
+}
+
+uint32_t providerLoad() {
+    return static_cast<uint32_t>(loadSecurity());
+}
+
+uint32_t providerHandshake(SocketRecord& record, const kvlink::ConnectRequest& request) {
+    return static_cast<uint32_t>(secureRecord(record, request.secureProtocol,
+                                              request.certificateStore, request.certificateName,
+                                              request.host));
+}
+
+int failWithCode(uint32_t code) {
+    SetSocketError(code);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+const kvlink::SecureProvider& socketSecureProvider() {
+    static const kvlink::SecureProvider provider{providerLoad, providerHandshake};
+    return provider;
+}
+
+int startSecureSession(int32_t handle, int protocol, const std::string& store,
+                       const std::string& name) {
+    SocketRef record = kvlink::findSocket(handle);
+    if (!record) return static_cast<int>(SocketErrorCode(SocketError()));
+    if (!record->stream() || !record->connected) return failWithCode(kvlink::kErrorNotConnected);
+    if (record->secure) return failWithCode(kErrorContext);
+    if (int error = loadSecurity()) return error;
+    return secureRecord(*record, protocol, store, name, record->hostName);
+}
+
+int endSecureSession(int32_t handle) {
+    SocketRef record = kvlink::findSocket(handle);
+    if (!record) return static_cast<int>(SocketErrorCode(SocketError()));
+    auto session = std::dynamic_pointer_cast<RecordSession>(record->secure);
+    if (!session) return 0;
+    record->secure.reset();
+    return session->end(record->timeoutSeconds);
+}
+
+bool readSecureSession(int32_t handle, SecureConnectionInfo* info) {
+    SocketRef record = kvlink::findSocket(handle);
+    if (!record) return false;
+    auto* session = dynamic_cast<const RecordSession*>(record->secure.get());
+    *info = session ? session->info() : SecureConnectionInfo{};
+    return true;
+}
+
+}  // namespace kvsecure
