@@ -10,6 +10,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data APPDATA=$tmp/appdata
 export VANTEL_REGISTRY_DIR=$tmp/registry
+# Lookups (none of these cases gets that far) would go to a loopback port nobody serves.
+export VANTEL_API_BASE=http://127.0.0.1:9
 mkdir -p "$HOME"
 
 failures=0
@@ -51,12 +53,16 @@ usage)
     run --version
     expect_status 0 "--version"
     expect_in "$out" "4.0" "--version"
-    for bad in "--bogus" "--get" "--set logging" "--get types $tmp" "--detect"; do
+    for bad in "--bogus" "--get" "--set logging" "--get types $tmp" "--detect" "--api" \
+        "--api api.tvmaze.com $tmp" "--dry-run --detect x.avi"; do
         # shellcheck disable=SC2086
         run $bad
         expect_status 2 "$bad"
         expect_in "$err" "Try 'vantel-cli --help'" "$bad"
     done
+    run --api api.tvmaze.com "$tmp"
+    expect_in "$err" "--api needs an http:// or https:// URL with a host, not 'api.tvmaze.com'" \
+        "a bad --api"
     ;;
 settings)
     run --get logging

@@ -2,6 +2,20 @@
 
 #include <string_view>
 
+namespace {
+
+// An address the HTTP client can use as the service's root: a scheme it speaks and a host.
+bool usableApiAddress(const std::string& url) {
+    for (const char* scheme : {"http://", "https://"}) {
+        std::string_view prefix = scheme;
+        if (url.size() > prefix.size() && url.compare(0, prefix.size(), prefix) == 0)
+            return url[prefix.size()] != '/' && url[prefix.size()] != ':';
+    }
+    return false;
+}
+
+}  // namespace
+
 bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error) {
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
@@ -20,6 +34,19 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             options.detect = true;
         } else if (arg == "--yes") {
             options.yes = true;
+        } else if (arg == "--dry-run") {
+            options.dry_run = true;
+        } else if (arg == "--api") {
+            if (i + 1 >= argc) {
+                error = "--api needs a URL";
+                return false;
+            }
+            options.api = argv[++i];
+            if (!usableApiAddress(options.api)) {
+                error =
+                    "--api needs an http:// or https:// URL with a host, not '" + options.api + "'";
+                return false;
+            }
         } else if (arg == "--get" || arg == "--set") {
             if (i + 1 >= argc) {
                 error = std::string(arg) + " needs an argument";
@@ -49,6 +76,11 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
         error = "--get and --set cannot be combined with paths or --detect";
         return false;
     }
+    if ((options.dry_run || !options.api.empty()) &&
+        (options.detect || !options.settings.empty())) {
+        error = "--dry-run and --api only go with paths to queue";
+        return false;
+    }
     if (options.detect && options.paths.empty() && !options.help && !options.version) {
         error = "--detect needs at least one NAME";
         return false;
@@ -57,7 +89,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 }
 
 std::string usageText() {
-    return "Usage: vantel-cli [--yes] [--] PATH...\n"
+    return "Usage: vantel-cli [--yes] [--dry-run] [--api URL] [--] PATH...\n"
            "       vantel-cli --detect [--] NAME...\n"
            "       vantel-cli --get NAME | --set NAME=VALUE ...\n"
            "       vantel-cli --help | --version\n"
@@ -71,6 +103,13 @@ std::string usageText() {
            "A move or copy never replaces an existing file unless --yes is given; the replaced\n"
            "file then goes to the Trash. Without --yes such an item fails. A missing top-level\n"
            "target folder (the one below /) is never created.\n"
+           "\n"
+           "--dry-run does everything up to the file operation and leaves every file where it\n"
+           "is; an item that got that far is reported as planned, with its action:\n"
+           "number, \"Planned\", old path, new path, Rename/Move/Copy (TAB-separated).\n"
+           "--api URL looks shows and episodes up at URL instead of the configured address:\n"
+           "the environment variable VANTEL_API_BASE, else the registry value \"apibase\" of\n"
+           "the program's key, else https://api.tvmaze.com.\n"
            "\n"
            "--detect shows what filename detection makes of each NAME, in order, without\n"
            "queueing or renaming anything. NAME is a file name, or a path (it need not exist):\n"

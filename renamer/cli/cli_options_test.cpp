@@ -51,6 +51,15 @@ TEST(CliOptions, DetectTakesTheNamesThatFollow) {
     EXPECT_EQ(p.options.paths, (std::vector<std::string>{"a.s01e02.avi", "--b.avi"}));
 }
 
+TEST(CliOptions, DryRunAndApiGoWithPaths) {
+    Parsed p = parse({"--dry-run", "--api", "http://127.0.0.1:8080", "a.mkv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.options.dry_run);
+    EXPECT_EQ(p.options.api, "http://127.0.0.1:8080");
+    EXPECT_EQ(p.options.paths, (std::vector<std::string>{"a.mkv"}));
+    EXPECT_TRUE(parse({"--api", "https://api.tvmaze.com/"}).ok);
+}
+
 TEST(CliOptions, UsageErrors) {
     const std::vector<std::vector<const char*>> bad = {
         {"--frobnicate"},
@@ -63,6 +72,14 @@ TEST(CliOptions, UsageErrors) {
         {"a.mkv", "--set", "a=1"},
         {"--detect"},
         {"--detect", "--get", "types"},
+        {"--api"},
+        {"--api", "api.tvmaze.com", "a.mkv"},
+        {"--api", "ftp://host", "a.mkv"},
+        {"--api", "http://", "a.mkv"},
+        {"--api", "https:///path", "a.mkv"},
+        {"--dry-run", "--detect", "a.mkv"},
+        {"--dry-run", "--get", "types"},
+        {"--api", "http://h", "--set", "logging=2"},
     };
     for (const auto& args : bad) {
         Parsed p = parse(args);

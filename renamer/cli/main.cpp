@@ -7,11 +7,13 @@
 #include "renamer/cli/cli_text.h"
 #include "renamer/cli/console_view.h"
 #include "renamer/cli/detect_command.h"
+#include "renamer/cli/dry_run.h"
 #include "renamer/cli/setting_commands.h"
 #include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
 #include "renamer/engine/core.h"
 #include "renamer/engine/startup.h"
+#include "renamer/lookup/lookup_config.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -39,13 +41,20 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     // The shell's questions (a file in the way of a move or copy) are answered by --yes.
     setFileOperationConfirm(shellConfirmation(options.yes, std::cerr));
     ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
+    DryRunStages dry_run;
     // No caption: a desktop window starting meanwhile must not take this for a running instance
     // and hand its files over to it.
-    Core core(&view, nullptr, "");
+    Core core(&view, options.dry_run ? &dry_run : nullptr, "");
     watchInterrupts(signals, core.hwnd());
 
     core.debug_log(startedLine(), 1);
     startCore(core);
+    RouteHttpTrace(core.log());
+    ConfigureHttpTimeout();
+    core.setApiBase(ApiBase(options.api));
+    core.debug_log("Episode database: " + core.apiBase(), 2);
+    // A dry run asks nobody: nothing is going to be done.
+    if (options.dry_run) core.settings().confirm = false;
     queueCommandLine(core, options.paths);
     core.flags().loaded = true;
     MSG msg;
@@ -58,6 +67,11 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     int status = 0;
     for (int32_t i = 1; i <= core.queueCount(); ++i) {
         const QueueItem& item = core.item(i);
+        if (const PlannedOperation* op = options.dry_run ? dry_run.planFor(i) : nullptr) {
+            std::cout << i << "\tPlanned\t" << oneLine(op->from) << '\t' << oneLine(op->to) << '\t'
+                      << actionName(op->action) << '\n';
+            continue;
+        }
         std::string detail =
             item.state == kStateDone ? item.target_folder + item.new_name : item.error_text;
         std::cout << i << '\t' << core.statusText(i) << '\t' << oneLine(item.path) << '\t'

@@ -1,6 +1,7 @@
 #include "renamer/engine/core.h"
 
 #include "renamer/common/reg.h"
+#include "renamer/lookup/lookup_config.h"
 
 namespace {
 
@@ -22,7 +23,10 @@ bool registerWindowClass(WNDPROC proc) {
 }  // namespace
 
 Core::Core(CoreView* view, PipelineStages* stages, const std::string& caption)
-    : m_view(view ? view : &g_null_view), m_stages(stages ? stages : &g_build_stages) {
+    : m_view(view ? view : &g_null_view),
+      m_stages(stages ? stages : &g_build_stages),
+      m_wirran([this](const std::string& line, int level) { debug_log(line, level); },
+               [this] { pump(); }) {
     m_queue.push_back(std::make_unique<QueueItem>());  // slot 0 never holds an item
     m_log.setListener([this](bool cleared, const std::string& line, int level) {
         if (cleared) m_view->logCleared();
@@ -39,6 +43,11 @@ Core::~Core() {
         SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
         DestroyWindow(m_hwnd);
     }
+}
+
+const std::string& Core::apiBase() {
+    if (m_api_base.empty()) m_api_base = ApiBase();
+    return m_api_base;
 }
 
 void Core::setView(CoreView* view) {

@@ -28,8 +28,10 @@
 #include "renamer/common/view.h"
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
+#include "renamer/engine/hosted_control.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
+#include "renamer/lookup/episodes.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,6 +61,20 @@ class Core {
     PipelineStages& stages() { return *m_stages; }
 
     HWND hwnd() const { return m_hwnd; }
+
+    // The window's socket control "Wirran1" (created through COM on first use, hosted_control.h),
+    // through which every lookup request goes. setControlHost puts another host in its place
+    // (tests); nullptr goes back to the window's own.
+    ControlHost& controlHost() { return m_control_host ? *m_control_host : m_wirran; }
+    void setControlHost(ControlHost* host) { m_control_host = host; }
+
+    // The episode table of the last lookup.
+    EpisodeList& episodes() { return m_episodes; }
+
+    // The address of the episode database's web API the lookups use: the one set here, or
+    // else (read at the first lookup) ApiBase() of lookup_config.h.
+    const std::string& apiBase();
+    void setApiBase(const std::string& base) { m_api_base = base; }
 
     // Settings and flags.
     Settings& settings() { return m_settings; }
@@ -223,6 +239,10 @@ class Core {
     CoreView* m_view;
     PipelineStages* m_stages;
     HWND m_hwnd = nullptr;
+    HostedControl m_wirran;
+    ControlHost* m_control_host = nullptr;
+    EpisodeList m_episodes;
+    std::string m_api_base;
     Settings m_settings;
     RunFlags m_flags;
     ActivityLog m_log;

@@ -43,8 +43,19 @@ class Driver : public ::testing::Test {
     Core core{&view, &stages};
 };
 
-TEST_F(Driver, TheTimerFiresOnceAndThisBuildFailsItemsHonestly) {
+TEST_F(Driver, TheTimerFiresOnceAndTheBuildsLookupAsksTheWindowsControl) {
+    // A window whose control cannot be had: the build's show search must ask for it by name
+    // and fail the item in the driver's words, not pretend it found anything.
+    struct NoControl : ControlHost {
+        std::vector<std::string> asked;
+        IDispatch* control(const std::string& name) override {
+            asked.push_back(name);
+            return nullptr;
+        }
+    } host;
     core.setStages(nullptr);  // the stages this build really has
+    core.setControlHost(&host);
+    core.setApiBase("http://127.0.0.1:9");
     core.add_to_queue(tree.file("show.name.s01e02.mkv"), true);
     ASSERT_TRUE(core.timer1Enabled());
     MSG msg;
@@ -52,14 +63,15 @@ TEST_F(Driver, TheTimerFiresOnceAndThisBuildFailsItemsHonestly) {
         ASSERT_GT(GetMessageA(&msg, nullptr, 0, 0), 0);
         DispatchMessageA(&msg);
     }
-    // Detection is built and ran; the next stage is not, and the item says so.
     EXPECT_EQ(core.item(1).detected_show, "show name");
     EXPECT_EQ(core.item(1).season, 1);
     EXPECT_EQ(core.item(1).episode, 2);
     EXPECT_EQ(states(), (std::vector<int32_t>{kStateFailed}));
-    EXPECT_EQ(core.item(1).error_text, "The show search is not available in this build");
+    EXPECT_EQ(host.asked, (Lines{"Wirran1"}));
+    EXPECT_EQ(core.item(1).error_text,
+              "Unable to find show on TVmaze (www.tvmaze.com)\r\nSearched for: show name");
     EXPECT_EQ(view.statuses, (Lines{"1:Scanning", "1:Searching", "1:Failed"}));
-    EXPECT_TRUE(logged("The show search is not available in this build: show.name.s01e02.mkv"));
+    EXPECT_TRUE(logged("Error searching for show: The control Wirran1 is not available"));
     EXPECT_TRUE(logged("All items processed"));
     EXPECT_FALSE(core.timer1Enabled());  // one-shot
 }

@@ -3,9 +3,14 @@
 #include "renamer/engine/core.h"
 #include "renamer/engine/detection.h"
 #include "renamer/engine/fileops.h"
+#include "renamer/lookup/listings.h"
+#include "renamer/lookup/search.h"
 
-// Until a stage's module is part of the build, available() says so and its call fails. Each
-// module, as it lands, adds its stage to available() and makes the call go to the module.
+#include <stdexcept>
+#include <string>
+
+// Every stage of the pipeline is in this build. available() stays so that a build without one
+// (or a test) can say so instead of pretending the stage ran.
 
 bool PipelineStages::available(Stage stage) const {
     switch (stage) {
@@ -13,10 +18,9 @@ bool PipelineStages::available(Stage stage) const {
         case Stage::FileOperation:
         case Stage::Exceptions:
         case Stage::FilterChoice:
-            return true;
         case Stage::ShowSearch:
         case Stage::Listings:
-            return false;
+            return true;
     }
     return false;
 }
@@ -30,11 +34,28 @@ bool PipelineStages::checkex(Core& core, int32_t index) {
     return true;
 }
 
-bool PipelineStages::searchtv(Core& core, int32_t index) {
-    return false;
+namespace {
+
+LookupContext lookupContext(Core& core) {
+    return LookupContext{core.settings(), core.log(), core.controlHost(), core.episodes(),
+                         core.apiBase()};
 }
 
+}  // namespace
+
+bool PipelineStages::searchtv(Core& core, int32_t index) {
+    LookupContext context = lookupContext(core);
+    return ::searchtv(core.item(index), context);
+}
+
+// A listing that fails for a reason other than the service's answer (the control missing or
+// refusing a call, a cache file that cannot be named) is an error of this item, not a missing
+// episode: it goes to the driver as a run-time error, which fails the item with that reason.
 bool PipelineStages::getlistings(Core& core, int32_t index) {
+    LookupContext context = lookupContext(core);
+    std::string error;
+    if (::getlistings(core.item(index), context, &error)) return true;
+    if (!error.empty()) throw std::runtime_error(error);
     return false;
 }
 

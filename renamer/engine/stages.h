@@ -11,9 +11,11 @@
 //   dofilter(index)     action filter: fills new_name, target_folder, filter_index
 //   fileops(index)      file operation: false on failure, error_text set where the reason is known
 //
-// This class is the build's own set of stages. A stage that this build does not have yet
-// reports so through available(), and the driver then fails the item with unavailableText():
-// it never pretends the stage ran. Tests derive from it to script the stages.
+// This class is the build's own set of stages. The show search and the listing go to the
+// episode database through the core's control host (the hosted control "Wirran1") at the
+// core's apiBase(). A stage that a build does not have reports so through available(), and the
+// driver then fails the item with unavailableText(): it never pretends the stage ran. Tests
+// derive from it to script the stages.
 
 #include <cstdint>
 

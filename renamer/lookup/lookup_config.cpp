@@ -30,3 +30,17 @@ bool RouteHttpTrace(ActivityLog& log) {
     }
     return on;
 }
+
+int32_t ConfigureHttpTimeout() {
+    modHTTP::Limits limits = modHTTP::GetLimits();
+    const char* variable = std::getenv(kHttpTimeoutVariable);
+    if (variable && *variable) {
+        char* end = nullptr;
+        long seconds = std::strtol(variable, &end, 10);
+        if (*end == '\0' && seconds >= 1 && seconds <= 60) {
+            limits.timeout_seconds = static_cast<int32_t>(seconds);
+            modHTTP::SetLimits(limits);
+        }
+    }
+    return limits.timeout_seconds;
+}

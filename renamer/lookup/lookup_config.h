@@ -4,7 +4,9 @@
 //
 //   std::string base = ApiBase(options.api);  // "--api URL" of the headless front end, or ""
 //   RouteHttpTrace(log);                      // at start-up
+//   ConfigureHttpTimeout();                   // likewise
 
+#include <cstdint>
 #include <string>
 
 class ActivityLog;
@@ -28,3 +30,12 @@ inline constexpr const char* kHttpTraceVariable = "VANTEL_HTTP_TRACE";
 // when the trace variable is set, and discards them otherwise. log must outlive every request
 // made after the call. Returns whether the trace is routed.
 bool RouteHttpTrace(ActivityLog& log);
+
+// The environment variable that sets the HTTP client's time-out in whole seconds (1 to 60) in
+// place of its four seconds: tests of servers that never answer use 1.
+inline constexpr const char* kHttpTimeoutVariable = "VANTEL_HTTP_TIMEOUT";
+
+// ConfigureHttpTimeout sets the HTTP client's time-out (modHTTP::Limits::timeout_seconds) from
+// the variable when it holds a whole number from 1 to 60, and leaves it alone otherwise (an
+// unreadable value is ignored, as an unset one). Returns the time-out now in force.
+int32_t ConfigureHttpTimeout();

@@ -26,6 +26,24 @@ TEST(ApiBase, CommandLineThenEnvironmentThenRegistryThenDefault) {
     EXPECT_EQ(ApiBase(), "http://registry.example:8080");  // an empty variable counts as unset
 }
 
+TEST(ConfigureHttpTimeout, OnlyWholeSecondsFromOneToSixty) {
+    ScopedEnv env;
+    const modHTTP::Limits saved = modHTTP::GetLimits();
+    env.unset(kHttpTimeoutVariable);
+    EXPECT_EQ(ConfigureHttpTimeout(), 4);
+    struct {
+        const char* value;
+        int32_t expected;
+    } cases[] = {{"1", 1},   {"60", 60}, {"0", 60}, {"61", 60},
+                 {"2s", 60}, {"-3", 60}, {"", 60},  {"7", 7}};
+    for (const auto& c : cases) {
+        env.set(kHttpTimeoutVariable, c.value);
+        EXPECT_EQ(ConfigureHttpTimeout(), c.expected) << c.value;
+        EXPECT_EQ(modHTTP::GetLimits().timeout_seconds, c.expected) << c.value;
+    }
+    modHTTP::SetLimits(saved);
+}
+
 TEST(RouteHttpTrace, OnlyWhenAskedAndAsDetail) {
     ScopedEnv env;
     ActivityLog log;

@@ -1,0 +1,40 @@
+#include "renamer/cli/dry_run.h"
+
+#include "renamer/engine/core.h"
+
+bool DryRunStages::fileops(Core& core, int32_t index) {
+    const QueueItem& item = core.item(index);
+    PlannedOperation op{index, filterAction(core, item.filter_index), item.path,
+                        item.target_folder + item.new_name};
+    core.debug_log(
+        std::string("Dry run: ") + actionName(op.action) + " " + op.from + " -> " + op.to, 2);
+    // A retry pass may plan the same item again; the latest plan counts.
+    for (PlannedOperation& earlier : m_planned) {
+        if (earlier.index == index) {
+            earlier = std::move(op);
+            return true;
+        }
+    }
+    m_planned.push_back(std::move(op));
+    return true;
+}
+
+const PlannedOperation* DryRunStages::planFor(int32_t index) const {
+    for (const PlannedOperation& op : m_planned) {
+        if (op.index == index) return &op;
+    }
+    return nullptr;
+}
+
+const char* actionName(int32_t action) {
+    switch (action) {
+        case 1:
+            return "Rename";
+        case 2:
+            return "Move";
+        case 3:
+            return "Copy";
+        default:
+            return "Unknown";
+    }
+}

@@ -1,0 +1,133 @@
+#include "renamer/engine/hosted_control.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "platform/com/activation.h"
+#include "platform/com/olectl.h"
+#include "renamer/http/modhttp.h"
+
+namespace {
+
+// The code CoGetClassObject gives when the registered module cannot be loaded
+// (ERROR_MOD_NOT_FOUND).
+constexpr HRESULT kModuleNotFound = HRESULT_FROM_WIN32(126);
+
+std::string hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+std::string describe(HRESULT hr) {
+    std::string text = hex(hr) + " (" + hresultText(hr) + ")";
+    std::string why = comLastLoadError();
+    if (!why.empty()) text += ": " + why;
+    return text;
+}
+
+// The class is unknown to the registry, or registered to a module that is gone: in both cases
+// registering the shipped module is what an installer would do.
+bool notRegistered(HRESULT hr) {
+    return hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG || hr == kModuleNotFound;
+}
+
+}  // namespace
+
+HostedControl::HostedControl(Logger log, Pump pump)
+    : m_log(std::move(log)), m_pump(std::move(pump)) {}
+
+HostedControl::~HostedControl() {
+    if (m_control) {
+        if (auto object = m_control.as<IOleObject>()) object->SetClientSite(nullptr);
+        m_control.reset();
+    }
+    m_site.reset();
+    if (m_entered_com) CoUninitialize();
+}
+
+IDispatch* HostedControl::control(const std::string& name) {
+    if (name != modHTTP::kControlName) return nullptr;
+    if (!m_control && !create()) return nullptr;
+    return m_control.get();
+}
+
+void HostedControl::pumpEvents() {
+    if (m_pump) m_pump();
+}
+
+bool HostedControl::create() {
+    if (m_control) return true;
+    if (m_tried) return false;
+    m_tried = true;
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) return fail("Unable to enter COM for the socket control: " + describe(hr));
+    m_entered_com = true;
+
+    hr = createByProgId();
+    if (notRegistered(hr)) {
+        const std::string module = shippedControlModule();
+        m_log("The socket control is not registered; registering " + module, 1);
+        std::string why;
+        if (module.empty() || !registerControlModule(module, &why))
+            return fail("Unable to register the socket control: " +
+                        (module.empty() ? std::string("the program's folder is unknown") : why));
+        m_log("Registered the socket control " + module, 1);
+        hr = createByProgId();
+    }
+    if (FAILED(hr))
+        return fail(std::string("Unable to create the socket control ") + kControlProgId + ": " +
+                    describe(hr));
+
+    // The control asks its site whether it runs in user mode; a window's controls do.
+    m_site = AmbientSite::create();
+    m_site->setUserMode(true);
+    if (auto object = m_control.as<IOleObject>()) object->SetClientSite(m_site.get());
+    m_log(std::string("Created the socket control ") + modHTTP::kControlName, 2);
+    return true;
+}
+
+HRESULT HostedControl::createByProgId() {
+    CLSID clsid;
+    HRESULT hr = clsidFromProgId(kControlProgId, &clsid);
+    if (FAILED(hr)) return hr;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                            m_control.putVoid());
+}
+
+bool HostedControl::fail(const std::string& text) {
+    m_error = text;
+    m_log(text, 1);
+    return false;
+}
+
+std::string shippedControlModule() {
+    std::string program = modulePathOf(reinterpret_cast<const void*>(&shippedControlModule));
+    size_t slash = program.rfind('/');
+    if (slash == std::string::npos) return {};
+    return program.substr(0, slash) + "/../lib/libkvlink6.so";
+}
+
+bool registerControlModule(const std::string& path, std::string* error) {
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        const char* why = dlerror();
+        *error = "cannot load " + path + ": " + (why ? why : "unknown error");
+        return false;
+    }
+    auto entry = reinterpret_cast<DllRegisterServerFn>(dlsym(module, "DllRegisterServer"));
+    HRESULT hr = entry ? entry() : E_FAIL;
+    dlclose(module);
+    if (!entry) {
+        *error = path + " has no DllRegisterServer entry point";
+        return false;
+    }
+    if (FAILED(hr)) {
+        *error = "DllRegisterServer of " + path + " failed with " + hex(hr);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,82 @@
+// vantel-cli against a server that misbehaves, through the real socket control with a
+// one-second time-out: every case ends (the program exits by itself, no crash) with the item
+// Failed for the reason the HTTP client traced, or Done where the server recovers. The size
+// and redirect guards are what end the endless cases; their trace lines prove which one did.
+
+#include "tests/cli_run.h"
+
+namespace {
+
+struct Hostile {
+    const char* name;
+    const char* mode;   // the stand-in's mode for this case
+    const char* trace;  // the HTTP client's line that tells why the request ended
+    const char* status;
+    const char* prefix;  // the requests counted
+    int requests;        // how many the client made (-1: not checked)
+};
+
+class HostileServer : public CliRun, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileServer, EndsWithinItsGuards) {
+    const Hostile& c = GetParam();
+    touch("tv/Under.the.Dome.S01E01.mkv");
+    mode(c.mode);
+    CliReport run = runCli({dir("tv")});
+    CliLine line = run.item("Under.the.Dome.S01E01.mkv");
+    EXPECT_EQ(line.status, c.status) << line.detail;
+    EXPECT_TRUE(run.logged(c.trace)) << run.run.err;
+    if (c.requests >= 0) {
+        EXPECT_EQ(requests(c.prefix), c.requests);
+    }
+    if (std::string(c.status) == "Failed") {
+        EXPECT_EQ(run.run.exitCode, 1);
+        EXPECT_TRUE(readFile(dir("tv/Under.the.Dome.S01E01.mkv")));
+    }
+}
+
+// The search ("/search/shows") and the listing ("/shows/") take turns at misbehaving, so both
+// stages are seen to survive it.
+const Hostile kCases[] = {
+    {"NoAnswer", "path=/search/shows&stall&seconds=20",
+     "HTTP: Unable to receive data from server (error 10060", "Failed", "/search/shows", 1},
+    {"HeaderNeverEnds", "path=/shows/&header-endless&chunk=16384&interval=0",
+     "HTTP: The response header is too long", "Failed", "/shows/", 1},
+    {"HeaderLineNeverEnds", "path=/search/shows&header-endless&line=1&chunk=16384&interval=0",
+     "HTTP: The response header is too long", "Failed", "/search/shows", 1},
+    {"BodyNeverEnds", "path=/shows/&body-endless&chunk=65536&interval=0",
+     "HTTP: The response body is too long", "Failed", "/shows/", 1},
+    {"RedirectLoop", "path=/search/shows&redirect=http://127.0.0.1:{http}{path}",
+     "HTTP: Too many redirects (20)", "Failed", "/search/shows", 21},
+    {"ServerError", "path=/shows/&status=500", "HTTP: Unhandled return code (500)", "Failed",
+     "/shows/", 1},
+    {"BusyThenClear", "path=/search/shows&status=429&retry_after=1&times=1",
+     "HTTP: Server busy (429), retrying in 1000 ms...", "Done", "/search/shows", 2},
+    {"BusyForEver", "path=/shows/&status=429&retry_after=1", "HTTP: Unhandled return code (429)",
+     "Failed", "/shows/", 4},
+    {"CloseInTheHeader", "path=/search/shows&close-mid-header", "HTTP: Downloaded 0 bytes",
+     "Failed", "/search/shows", 1},
+    {"CloseBeforeAnswering", "path=/shows/&close-early", "HTTP: Downloaded 0 bytes", "Failed",
+     "/shows/", 1},
+    {"ConnectionReset", "path=/search/shows&reset", "HTTP: Unable to receive data from server",
+     "Failed", "/search/shows", 1},
+    {"NotHttp", "path=/shows/&malformed", "HTTP: Unhandled return code (0)", "Failed", "/shows/",
+     1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileServer, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Hostile>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(CliRun, NobodyListeningFailsTheItemAtOnce) {
+    touch("tv/Under.the.Dome.S01E01.mkv");
+    // A port of the loopback on which nothing listens: the stand-in's, once it has been stopped,
+    // is not safe to assume, so use the discard port, which no test machine serves.
+    m_env["VANTEL_API_BASE"] = "http://127.0.0.1:9";
+    CliReport run = runCli({dir("tv")});
+    EXPECT_EQ(run.item("Under.the.Dome.S01E01.mkv").status, "Failed");
+    EXPECT_TRUE(run.logged("HTTP: Unable to connect to 127.0.0.1 (error 10061)")) << run.run.err;
+}
+
+}  // namespace
