@@ -3,8 +3,10 @@
 #include "platform/com/activation.h"
 
 #include <dlfcn.h>
+
 #include <limits.h>
 #include <stdlib.h>
+#include <cstdio>
 
 #include <map>
 #include <mutex>
@@ -247,6 +249,34 @@ std::string modulePathOf(const void* address) {
     char resolved[PATH_MAX];
     if (realpath(info.dli_fname, resolved)) return resolved;
     return info.dli_fname;
+}
+
+HRESULT callServerRegistration(const std::string& path, bool unregister, std::string* why) {
+    const char* entryName = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    std::string failure;
+    HRESULT hr = S_OK;
+    if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (auto entry = reinterpret_cast<DllRegisterServerFn>(dlsym(module, entryName))) {
+            HRESULT entered = CoInitialize(nullptr);
+            hr = entry();
+            if (SUCCEEDED(entered)) CoUninitialize();
+            if (FAILED(hr)) {
+                char code[16];
+                std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+                failure = std::string(entryName) + " of " + path + " failed with " + code;
+            }
+        } else {
+            hr = CO_E_ERRORINDLL;
+            failure = path + " has no " + entryName + " entry point";
+        }
+        dlclose(module);
+    } else {
+        const char* loader = dlerror();
+        hr = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        failure = "cannot load " + path + ": " + (loader ? loader : "unknown error");
+    }
+    if (why) *why = failure;
+    return hr;
 }
 
 HRESULT registerEntries(HKEY root, std::span<const RegistryEntry> entries,

@@ -82,6 +82,14 @@ std::string comLastLoadError();
 // address; "" when there is none.
 std::string modulePathOf(const void* address);
 
+// callServerRegistration loads the server module at path and calls its DllRegisterServer (or,
+// with unregister, DllUnregisterServer) inside COM on the calling thread, as an installer does;
+// the module is unloaded again afterwards. HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) when it
+// cannot be loaded, CO_E_ERRORINDLL when it lacks the entry point, else the entry point's own
+// result. why, when given, receives a line saying what failed, with the entry point's code
+// when it failed ("" on success).
+HRESULT callServerRegistration(const std::string& path, bool unregister, std::string* why);
+
 // ---- Self-registration ------------------------------------------------------------------------
 
 // One registry entry written by a server: the key (below the root, backslash-separated), the

@@ -1,7 +1,5 @@
 #include "renamer/engine/hosted_control.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -112,22 +110,5 @@ std::string shippedControlModule() {
 }
 
 bool registerControlModule(const std::string& path, std::string* error) {
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* why = dlerror();
-        *error = "cannot load " + path + ": " + (why ? why : "unknown error");
-        return false;
-    }
-    auto entry = reinterpret_cast<DllRegisterServerFn>(dlsym(module, "DllRegisterServer"));
-    HRESULT hr = entry ? entry() : E_FAIL;
-    dlclose(module);
-    if (!entry) {
-        *error = path + " has no DllRegisterServer entry point";
-        return false;
-    }
-    if (FAILED(hr)) {
-        *error = "DllRegisterServer of " + path + " failed with " + hex(hr);
-        return false;
-    }
-    return true;
+    return SUCCEEDED(callServerRegistration(path, false, error));
 }

@@ -6,7 +6,6 @@
 // -u unregisters, -s prints nothing on success. Exit status: 0 done, 1 bad usage, 3 the module
 // cannot be loaded, 4 it has no such entry point, 5 the entry point failed.
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +20,7 @@ constexpr int kUsage = 1;
 constexpr int kLoadFailed = 3;
 constexpr int kNoEntryPoint = 4;
 constexpr int kCallFailed = 5;
+constexpr uint32_t kErrorModuleNotFound = 126;  // ERROR_MOD_NOT_FOUND
 
 int usage() {
     std::fprintf(stderr, "usage: regsvr [-u] [-s] MODULE.so\n");
@@ -54,27 +54,14 @@ int main(int argc, char** argv) {
     if (!module) return usage();
 
     const char* entryName = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    std::string path = modulePath(module);
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        std::fprintf(stderr, "regsvr: cannot load %s: %s\n", module, why ? why : "unknown error");
-        return kLoadFailed;
-    }
-    auto entry = reinterpret_cast<DllRegisterServerFn>(dlsym(handle, entryName));
-    if (!entry) {
-        std::fprintf(stderr, "regsvr: %s has no %s entry point\n", module, entryName);
-        dlclose(handle);
-        return kNoEntryPoint;
-    }
-
-    CoInitialize(nullptr);
-    HRESULT hr = entry();
-    CoUninitialize();
-    dlclose(handle);
+    std::string why;
+    HRESULT hr = callServerRegistration(modulePath(module), unregister, &why);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "regsvr: %s in %s failed with 0x%08X (%s)\n", entryName, module,
-                     static_cast<unsigned>(hr), hresultText(hr).c_str());
+        if (hr == HRESULT_FROM_WIN32(kErrorModuleNotFound) || hr == CO_E_ERRORINDLL) {
+            std::fprintf(stderr, "regsvr: %s\n", why.c_str());
+            return hr == CO_E_ERRORINDLL ? kNoEntryPoint : kLoadFailed;
+        }
+        std::fprintf(stderr, "regsvr: %s (%s)\n", why.c_str(), hresultText(hr).c_str());
         return kCallFailed;
     }
     if (!silent) std::printf("regsvr: %s in %s succeeded\n", entryName, module);
