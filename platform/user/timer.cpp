@@ -79,9 +79,9 @@ void armTimerFdLocked(Queue& q) {
     if (want == q.timerArmed && (!want || earliest == q.timerArmedFor)) return;
     uint64_t expirations;
     [[maybe_unused]] ssize_t n = ::read(q.timerFd.get(), &expirations, sizeof expirations);
-    itimerspec spec{};
-    if (want) spec.it_value = toTimespec(earliest);
-    ::timerfd_settime(q.timerFd.get(), TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec due{};
+    if (want) due.it_value = toTimespec(earliest);
+    ::timerfd_settime(q.timerFd.get(), TFD_TIMER_ABSTIME, &due, nullptr);
     q.timerArmed = want;
     q.timerArmedFor = earliest;
 }

@@ -78,16 +78,16 @@ void recordStatus(ProgramResult& result, int status) {
 
 }  // namespace
 
-int spawnProgram(const SpawnSpec& spec, pid_t& pid) {
-    if (spec.argv.empty()) return EINVAL;
+int spawnProgram(const SpawnSpec& launch, pid_t& pid) {
+    if (launch.argv.empty()) return EINVAL;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const int fds[3] = {spec.stdinFd, spec.stdoutFd, spec.stderrFd};
+    const int fds[3] = {launch.stdinFd, launch.stdoutFd, launch.stderrFd};
     for (int target = 0; target < 3; ++target) {
         if (fds[target] >= 0) posix_spawn_file_actions_adddup2(&actions, fds[target], target);
     }
-    if (!spec.workDir.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, spec.workDir.c_str());
+    if (!launch.workDir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, launch.workDir.c_str());
     }
     // The child starts with default signal handling and nothing blocked, whatever this process
     // has set up (a test may ignore SIGPIPE, for one).
@@ -101,24 +101,24 @@ int spawnProgram(const SpawnSpec& spec, pid_t& pid) {
     posix_spawnattr_setsigmask(&attr, &noSignals);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (spec.newProcessGroup) {
+    if (launch.newProcessGroup) {
         posix_spawnattr_setpgroup(&attr, 0);
         flags |= POSIX_SPAWN_SETPGROUP;
     }
     posix_spawnattr_setflags(&attr, flags);
 
     std::vector<char*> args;
-    for (const std::string& arg : spec.argv)
+    for (const std::string& arg : launch.argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    std::vector<std::string> envEntries = spec.env ? *spec.env : environmentWith({});
+    std::vector<std::string> envEntries = launch.env ? *launch.env : environmentWith({});
     std::vector<char*> envp;
     for (std::string& entry : envEntries)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    const char* path = spec.argv[0].c_str();
-    int rc = spec.argv[0].find('/') == std::string::npos
+    const char* path = launch.argv[0].c_str();
+    int rc = launch.argv[0].find('/') == std::string::npos
                  ? posix_spawnp(&pid, path, &actions, &attr, args.data(), envp.data())
                  : posix_spawn(&pid, path, &actions, &attr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -148,16 +148,16 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const RunOptions&
         return result;
     }
 
-    SpawnSpec spec;
-    spec.argv = argv;
-    spec.env = environmentWith(options.env);
-    spec.stdinFd = inRead.get();
-    spec.stdoutFd = outWrite.get();
-    spec.stderrFd = errWrite.get();
-    spec.newProcessGroup = true;
-    spec.workDir = options.workDir;
+    SpawnSpec launch;
+    launch.argv = argv;
+    launch.env = environmentWith(options.env);
+    launch.stdinFd = inRead.get();
+    launch.stdoutFd = outWrite.get();
+    launch.stderrFd = errWrite.get();
+    launch.newProcessGroup = true;
+    launch.workDir = options.workDir;
     pid_t pid = -1;
-    int rc = spawnProgram(spec, pid);
+    int rc = spawnProgram(launch, pid);
     if (rc != 0) {
         result.error = "cannot start " + argv[0] + ": " + std::strerror(rc);
         return result;

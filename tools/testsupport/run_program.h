@@ -52,4 +52,4 @@ struct SpawnSpec {
 // Starts a program with posix_spawn, with default signal handling and no signal blocked, and
 // does not wait for it. Returns 0 and sets pid, or returns the error number (ENOENT, EACCES,
 // EINVAL for an empty argv, ...). The caller reaps the child.
-int spawnProgram(const SpawnSpec& spec, pid_t& pid);
+int spawnProgram(const SpawnSpec& launch, pid_t& pid);

@@ -95,12 +95,12 @@ bool StandinServer::start(const StandinOptions& options) {
         close(in[1]);
         return false;
     }
-    SpawnSpec spec;
-    spec.argv = argv;
-    spec.stdinFd = in[0];
-    spec.stdoutFd = out[1];
+    SpawnSpec launch;
+    launch.argv = argv;
+    launch.stdinFd = in[0];
+    launch.stdoutFd = out[1];
     pid_t pid = -1;
-    int rc = spawnProgram(spec, pid);
+    int rc = spawnProgram(launch, pid);
     close(in[0]);
     close(out[1]);
     if (rc != 0) {
