@@ -60,8 +60,11 @@ void walkFolder(const std::string& folder, Walk& walk) {
             walkFolder(folder + entry.name + "/", walk);
             continue;
         }
-        walk.files.push_back(folder.substr(std::min(walk.prefix_length, folder.size())) +
-                             entry.name);
+        // Built in one allocation: a walk of a large collection makes one path per file.
+        const size_t from = std::min(walk.prefix_length, folder.size());
+        std::string& path = walk.files.emplace_back();
+        path.reserve(folder.size() - from + entry.name.size());
+        path.append(folder, from).append(entry.name);
         if (walk.pump && walk.files.size() % kPumpEvery == 0) {
             walk.stopped = !walk.pump() || !walk.pump();
         }

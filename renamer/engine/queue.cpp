@@ -38,7 +38,8 @@ bool Core::add_to_queue(std::string path, bool start) {
         // (dropped onto the window during the walk's pauses) cannot disturb it.
         std::vector<std::string> files;
         ++m_walking;
-        EnumFolder(base, base.size(), files, [this] {
+        // Whole paths: each one becomes its item's path as it is, with no second copy.
+        EnumFolder(base, 0, files, [this] {
             pump();
             return !m_unloaded;
         });
@@ -47,12 +48,12 @@ bool Core::add_to_queue(std::string path, bool start) {
         m_queue.reserve(m_queue.size() + files.size());
         m_queued_paths.reserve(m_queued_paths.size() + files.size());
         bool added = false;
-        for (const std::string& relative : files) {
+        for (std::string& file : files) {
             if (m_unloaded) break;
             // Each file is queued as if given on its own with start set. The walk has just seen
             // it as an existing file, so it is not looked up again; and the timer is armed once
             // after the last one, which is when each of those armings would have left it.
-            if (listedType(getextension(relative))) added |= queueFile(base + relative);
+            added |= queueFile(std::move(file));
         }
         --m_walking;
         if (added && !m_flags.busy) enableTimer1();
