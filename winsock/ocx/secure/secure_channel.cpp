@@ -16,10 +16,13 @@ namespace {
 // Received bytes not yet decrypted: room for several full records, so one receive can take
 // whatever the socket holds.
 constexpr int kInputBuffer = 0x20000;
-// Encrypted bytes not yet sent: one record with its overhead fits many times over.
-constexpr int kOutputBuffer = 0x10000;
+// Encrypted bytes not yet sent: a whole batch of records with their overhead fits.
+constexpr int kOutputBuffer = 0x20000;
 // The largest amount of data one TLS record carries.
 constexpr int kMaxRecordData = 16384;
+// Records encrypted by one send before they go out together: one wait and one socket send for
+// the batch instead of one of each per record.
+constexpr int kRecordsPerSend = 4;
 constexpr int kDefaultHandshakeSeconds = 60;
 
 using Clock = std::chrono::steady_clock;
@@ -233,18 +236,22 @@ int SecureChannel::send(const uint8_t* data, int length, int timeoutSeconds) {
         return -1;
     }
     clearOpenSslErrors();
-    int taken = SSL_write(m_ssl, data, std::min(length, kMaxRecordData));
-    if (taken <= 0) {
-        m_sendBroken = true;
-        failFromOpenSsl(kErrorEncryption, "encrypting");
-        return -1;
+    int taken = 0;
+    for (int record = 0; record < kRecordsPerSend && taken < length; ++record) {
+        int n = SSL_write(m_ssl, data + taken, std::min(length - taken, kMaxRecordData));
+        if (n <= 0) {
+            m_sendBroken = true;
+            failFromOpenSsl(kErrorEncryption, "encrypting");
+            return -1;
+        }
+        taken += n;
+        m_transport.trace(traceLine("Encrypted buffer of %ld bytes", n));
     }
     if (flushOutput(timeoutSeconds, false) != 0) {
-        // The record is encrypted and partly sent: nothing sent after it could be read.
+        // The records are encrypted and partly sent: nothing sent after them could be read.
         m_sendBroken = true;
         return -1;
     }
-    m_transport.trace(traceLine("Encrypted buffer of %ld bytes", taken));
     return taken;
 }
 

@@ -65,9 +65,9 @@ class SecureChannel {
     // (10012), or the transport's own error (10004 cancelled, 10054 reset, ...).
     int connect(const std::string& targetName, int timeoutSeconds);
 
-    // send encrypts at most one record's worth (16384 bytes) of data and sends the whole record.
-    // It waits for writability with timeoutSeconds (0: no limit) before encrypting, so a
-    // time-out or a cancel there changes nothing; should the record then go out only in part
+    // send encrypts up to four records' worth (16384 bytes each) of data and sends the whole
+    // records. It waits for writability with timeoutSeconds (0: no limit) before encrypting, so
+    // a time-out or a cancel there changes nothing; should the records then go out only in part
     // and the wait for the rest fail, the sending side is broken and later sends fail with
     // 12106. Returns the number of data bytes taken, or -1 with the error in the slot:
     // kErrorContext (12102) without an established session, kErrorEncryption (12106),

@@ -104,7 +104,7 @@ class RecordSession final : public kvlink::SecureSession {
         return result;
     }
 
-    // A blocking write takes all of its data, as on a plain socket: one record after the other
+    // A blocking write takes all of its data, as on a plain socket: batch after batch of records
     // until everything went out or a record fails.
     int send(const uint8_t* data, int length, int timeoutSeconds) override {
         int done = 0;
