@@ -129,6 +129,10 @@ empty)
     run "$tmp/videos/c.txt" "$tmp/missing.mkv" "\"$tmp/videos/a.mkv\" \"$tmp/videos/sub/b.avi\""
     expect_status 0 "nothing queued"
     [[ -z $out ]] || fail "nothing queued printed: $out"
+    expect_in "$err" "no such file or folder: $tmp/missing.mkv" "a missing path"
+    # A relative path is queued as the whole path below the current folder.
+    cd "$tmp" && run videos/a.mkv && cd - >/dev/null
+    expect_in "$out" "$(printf '1\tFailed\t%s' "$tmp/videos/a.mkv")" "a relative path"
     ;;
 quoted)
     make_folder

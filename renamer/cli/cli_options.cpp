@@ -1,5 +1,6 @@
 #include "renamer/cli/cli_options.h"
 
+#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -132,4 +133,12 @@ std::string usageText() {
            "\n"
            "Interrupt (Ctrl+C) finishes the current step, then stops; a second one stops at "
            "once.\n";
+}
+
+std::string queuePath(const std::string& given) {
+    if (given.empty() || given.front() == '/' || given.front() == '"') return given;
+    std::error_code error;
+    std::filesystem::path whole = std::filesystem::absolute(given, error);
+    if (error) return given;
+    return whole.lexically_normal().string();
 }

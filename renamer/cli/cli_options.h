@@ -38,5 +38,10 @@ struct CliOptions {
 // options; "-" alone is a path.
 bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
+// queuePath: a path of the command line as the core takes it: a relative path is made absolute
+// from the current folder and "." and ".." steps are resolved, as the desktop hands the core
+// whole paths; an absolute or quoted path stays as given. The file need not exist.
+std::string queuePath(const std::string& given);
+
 // The text printed by --help.
 std::string usageText();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <climits>
+
 namespace {
 
 struct Parsed {
@@ -86,6 +90,17 @@ TEST(CliOptions, UsageErrors) {
         EXPECT_FALSE(p.ok) << args[0];
         EXPECT_FALSE(p.error.empty());
     }
+}
+
+TEST(CliOptions, RelativePathsAreQueuedAsWholePaths) {
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string here = std::string(cwd) == "/" ? "" : cwd;
+    EXPECT_EQ(queuePath("v"), here + "/v");
+    EXPECT_EQ(queuePath("./shows/../v/a.mkv"), here + "/v/a.mkv");
+    EXPECT_EQ(queuePath("v/"), here + "/v/");
+    EXPECT_EQ(queuePath("/tv/a.mkv"), "/tv/a.mkv");
+    EXPECT_EQ(queuePath("\"/tv/a b.mkv\""), "\"/tv/a b.mkv\"");
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <pthread.h>
 #include <unistd.h>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -55,7 +56,16 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     core.debug_log("Episode database: " + core.apiBase(), 2);
     // A dry run asks nobody: nothing is going to be done.
     if (options.dry_run) core.settings().confirm = false;
-    queueCommandLine(core, options.paths);
+    // A path that names nothing queues nothing, which is no error (the status says how the
+    // queued files went); but a mistyped name deserves a word.
+    std::vector<std::string> paths;
+    for (const std::string& given : options.paths) {
+        paths.push_back(queuePath(given));
+        std::error_code error;
+        if (!given.empty() && given.front() != '"' && !std::filesystem::exists(paths.back(), error))
+            std::cerr << "vantel-cli: no such file or folder: " << given << '\n';
+    }
+    queueCommandLine(core, paths);
     core.flags().loaded = true;
     MSG msg;
     while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {

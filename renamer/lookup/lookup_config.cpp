@@ -19,15 +19,30 @@ std::string ApiBase(const std::string& commandLine) {
     return base;
 }
 
+namespace {
+
+// The client's messages that say why a request failed ("HTTP: Unable to connect to ...",
+// "HTTP: The certificate of ... is not valid", "HTTP: Too many redirects", ...), as opposed to
+// its progress ("HTTP: Sending Request...").
+bool isHttpFailure(const std::string& text) {
+    for (const char* start : {"HTTP: Unable", "HTTP: The ", "HTTP: Too many", "HTTP: Unhandled"})
+        if (text.starts_with(start)) return true;
+    return false;
+}
+
+}  // namespace
+
 bool RouteHttpTrace(ActivityLog& log) {
     const char* variable = std::getenv(kHttpTraceVariable);
     bool on = variable && *variable && std::string(variable) != "0";
-    if (on) {
-        // Everything the client traces is detail: verbose logging shows it.
-        modHTTP::SetTraceHook([&log](const std::string& text, int) { log.debug_log(text, 2); });
-    } else {
-        modHTTP::SetTraceHook(nullptr);
-    }
+    // A failure is always logged: without it a user whose network is down reads only that the
+    // show was not found. The rest is detail, shown by verbose logging when the trace is on.
+    modHTTP::SetTraceHook([&log, on](const std::string& text, int) {
+        if (isHttpFailure(text))
+            log.debug_log(text, 1);
+        else if (on)
+            log.debug_log(text, 2);
+    });
     return on;
 }
 

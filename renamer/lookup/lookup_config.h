@@ -26,9 +26,9 @@ std::string ApiBase(const std::string& commandLine = "");
 // The environment variable that switches the HTTP client's trace on (any value but "" and "0").
 inline constexpr const char* kHttpTraceVariable = "VANTEL_HTTP_TRACE";
 
-// RouteHttpTrace sends the HTTP client's trace messages to log at level 2 (verbose logging)
-// when the trace variable is set, and discards them otherwise. log must outlive every request
-// made after the call. Returns whether the trace is routed.
+// RouteHttpTrace sends the HTTP client's failure messages to log at level 1 always, and its
+// other trace messages at level 2 (verbose logging) when the trace variable is set. log must
+// outlive every request made after the call. Returns whether the whole trace is routed.
 bool RouteHttpTrace(ActivityLog& log);
 
 // The environment variable that sets the HTTP client's time-out in whole seconds (1 to 60) in

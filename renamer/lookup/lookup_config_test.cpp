@@ -69,4 +69,20 @@ TEST(RouteHttpTrace, OnlyWhenAskedAndAsDetail) {
     modHTTP::SetTraceHook(nullptr);
 }
 
+TEST(RouteHttpTrace, WhyARequestFailedIsLoggedWithoutTheTrace) {
+    ScopedEnv env;
+    env.unset(kHttpTraceVariable);
+    ActivityLog log;
+    log.setThreshold(1);
+    EXPECT_FALSE(RouteHttpTrace(log));
+    modHTTP::HttpTrace("HTTP: Connecting to api.tvmaze.com...", 1);
+    modHTTP::HttpTrace("HTTP: Unable to connect to api.tvmaze.com (error 11001)", 1);
+    modHTTP::HttpTrace("HTTP: The certificate of api.tvmaze.com is not valid (status 2)", 1);
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_NE(log.lines()[0].find(") HTTP: Unable to connect to api.tvmaze.com (error 11001)"),
+              std::string::npos);
+    EXPECT_NE(log.lines()[1].find(") HTTP: The certificate of"), std::string::npos);
+    modHTTP::SetTraceHook(nullptr);
+}
+
 }  // namespace
