@@ -22,64 +22,56 @@ HRESULT CWirran::secureInfo(kvsecure::SecureConnectionInfo* info) {
     return S_OK;
 }
 
-HRESULT CWirran::get_CertificateExpires(BSTR* pVal) {
+HRESULT CWirran::secureNumber(LONG* pVal, int kvsecure::SecureConnectionInfo::*field) {
     kvsecure::SecureConnectionInfo info;
     if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getString(pVal, Bstr::fromUtf8(info.expires));
+    return getValue(pVal, LONG{info.*field});
+}
+
+HRESULT CWirran::secureText(BSTR* pVal, std::string kvsecure::SecureConnectionInfo::*field) {
+    kvsecure::SecureConnectionInfo info;
+    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
+    return getString(pVal, Bstr::fromUtf8(info.*field));
+}
+
+HRESULT CWirran::get_CertificateExpires(BSTR* pVal) {
+    return secureText(pVal, &kvsecure::SecureConnectionInfo::expires);
 }
 
 HRESULT CWirran::get_CertificateIssued(BSTR* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getString(pVal, Bstr::fromUtf8(info.issued));
+    return secureText(pVal, &kvsecure::SecureConnectionInfo::issued);
 }
 
 HRESULT CWirran::get_CertificateIssuer(BSTR* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getString(pVal, Bstr::fromUtf8(info.issuer));
+    return secureText(pVal, &kvsecure::SecureConnectionInfo::issuer);
 }
 
 HRESULT CWirran::get_CertificateSubject(BSTR* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getString(pVal, Bstr::fromUtf8(info.subject));
+    return secureText(pVal, &kvsecure::SecureConnectionInfo::subject);
 }
 
 HRESULT CWirran::get_CertificateStatus(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.certificateStatus});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::certificateStatus);
 }
 
 HRESULT CWirran::get_CipherStrength(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.cipherStrength});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::cipherStrength);
 }
 
 HRESULT CWirran::get_HashStrength(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.hashStrength});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::hashStrength);
 }
 
 HRESULT CWirran::get_SecureCipher(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.cipher});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::cipher);
 }
 
 HRESULT CWirran::get_SecureHash(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.hash});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::hash);
 }
 
 HRESULT CWirran::get_SecureKeyExchange(LONG* pVal) {
-    kvsecure::SecureConnectionInfo info;
-    if (HRESULT hr = secureInfo(&info); FAILED(hr)) return hr;
-    return getValue(pVal, LONG{info.keyExchange});
+    return secureNumber(pVal, &kvsecure::SecureConnectionInfo::keyExchange);
 }
 
 HRESULT CWirran::get_CertificateName(BSTR* pVal) {

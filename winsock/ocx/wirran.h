@@ -310,6 +310,9 @@ class CWirran final : public WirranFrame {
     // else the secure session of the control's socket in *info (zero and empty without a socket
     // or a session), or the failure to find the socket (failProperty).
     HRESULT secureInfo(kvsecure::SecureConnectionInfo* info);
+    // secureNumber, secureText: a get of one field of that information, with its failures.
+    HRESULT secureNumber(LONG* pVal, int kvsecure::SecureConnectionInfo::*field);
+    HRESULT secureText(BSTR* pVal, std::string kvsecure::SecureConnectionInfo::*field);
     bool openTrace();
     void closeTrace();
 
