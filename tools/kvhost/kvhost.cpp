@@ -18,7 +18,7 @@
 #include "platform/com/olesite.h"
 #include "platform/user/user.h"
 #include "tools/kvhost/runner.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 namespace {
 

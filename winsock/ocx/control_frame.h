@@ -15,7 +15,7 @@
 #include "platform/com/errorinfo.h"
 #include "platform/com/olesite.h"
 #include "platform/user/user.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 // The notification message of the socket layer, sent to the control's window.
 constexpr UINT kSocketNotifyMessage = 2025;
