@@ -52,7 +52,8 @@ class WirranFrame : public WirranComBase {
     HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
     HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
 
-    // IProvideClassInfo2: no type information is compiled in; the default source is the events.
+    // IProvideClassInfo2: the class's type from the control's type library (type_library.h);
+    // the default source is the events.
     HRESULT GetClassInfo(ITypeInfo** info) override;
     HRESULT GetGUID(DWORD guidKind, GUID* guid) override;
 

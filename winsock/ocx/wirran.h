@@ -44,8 +44,8 @@ class CWirran final : public WirranFrame {
     // IID_IUnknown), E_POINTER for null ppv, E_NOINTERFACE for an interface it lacks.
     static HRESULT create(IUnknown* outer, REFIID riid, void** ppv);
 
-    // IDispatch, from the member table (wirran_dispatch.h). No type information is compiled
-    // in: GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL.
+    // IDispatch, from the member table (wirran_dispatch.h). GetTypeInfoCount answers 1 and
+    // GetTypeInfo(0) IWirran's type (type_library.h); another index is DISP_E_BADINDEX.
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
