@@ -16,7 +16,7 @@
 #include <vector>
 
 class ActivityLog {
-public:
+  public:
     static constexpr size_t kMaxLines = 1000;
     static constexpr const char* kLimitNotice =
         "Log has exceeded maximum allowed limit and will be cleared.";
@@ -38,7 +38,7 @@ public:
     using Clock = std::function<std::string()>;
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
-private:
+  private:
     void append(bool cleared, std::string line, int level);
 
     int m_threshold = 1;

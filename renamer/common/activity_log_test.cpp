@@ -36,7 +36,8 @@ TEST(ActivityLog, ClearsAtTheThousandthLine) {
     ActivityLog log = fixedLog(1);
     int clears = 0;
     log.setListener([&](bool cleared, const std::string&, int) { clears += cleared; });
-    for (int i = 0; i < 999; ++i) log.debug_log("line", 1);
+    for (int i = 0; i < 999; ++i)
+        log.debug_log("line", 1);
     EXPECT_EQ(log.lines().size(), 999u);
     log.debug_log("thousandth", 1);  // 1000 lines is allowed
     EXPECT_EQ(log.lines().size(), 1000u);
