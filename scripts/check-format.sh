@@ -10,7 +10,8 @@ if [[ "${1:-}" == "--fix" ]]; then
 fi
 bad=()
 for f in "${files[@]}"; do
-  clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad+=("$f")
+  # Compared whole, since a dry run does not report includes out of order.
+  clang-format "$f" | cmp -s - "$f" || bad+=("$f")
 done
 if ((${#bad[@]})); then
   printf 'check-format: not formatted: %s\n' "${bad[@]}"

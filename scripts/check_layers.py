@@ -21,6 +21,9 @@ import sys
 
 PLATFORM = ["platform/registry", "platform/user", "platform/com", "platform/ws2", "platform/shell"]
 CONTROL_BASE = ["winsock/ocx/base"]
+# The control's public contract: its error codes and its interface. A host (the renamer) may use
+# these, never the control's implementation.
+CONTROL_PUBLIC = CONTROL_BASE + ["winsock/ocx/interface"]
 RENAMER_LOW = ["renamer/common", "renamer/http", "renamer/lookup", "renamer/engine"]
 
 # Folder -> folders it may include or link, besides itself. A folder not listed (and not under
@@ -32,20 +35,21 @@ LAYERS = {
     "platform/ws2": ["platform/user"],
     "platform/shell": ["platform/user", "platform/registry"],
     "winsock/ocx/base": PLATFORM,
+    "winsock/ocx/interface": PLATFORM + CONTROL_BASE,
     "winsock/trace": PLATFORM + CONTROL_BASE,
     "winsock/ocx/binding": PLATFORM + CONTROL_BASE + ["winsock/trace"],
     "winsock/ocx/socket": PLATFORM + CONTROL_BASE + ["winsock/ocx/binding"],
     "winsock/ocx/secure": PLATFORM + CONTROL_BASE + ["winsock/ocx/binding", "winsock/ocx/socket"],
-    "winsock/ocx": PLATFORM + CONTROL_BASE + ["winsock/ocx/binding", "winsock/ocx/socket",
+    "winsock/ocx": PLATFORM + CONTROL_PUBLIC + ["winsock/ocx/binding", "winsock/ocx/socket",
                                                "winsock/ocx/secure", "winsock/trace"],
     "winsock": [],
     "renamer/common": PLATFORM,
-    "renamer/http": PLATFORM + CONTROL_BASE + ["renamer/common"],
-    "renamer/lookup": PLATFORM + CONTROL_BASE + ["renamer/common", "renamer/http"],
-    "renamer/engine": PLATFORM + CONTROL_BASE + ["renamer/common", "renamer/http",
+    "renamer/http": PLATFORM + CONTROL_PUBLIC + ["renamer/common"],
+    "renamer/lookup": PLATFORM + CONTROL_PUBLIC + ["renamer/common", "renamer/http"],
+    "renamer/engine": PLATFORM + CONTROL_PUBLIC + ["renamer/common", "renamer/http",
                                                  "renamer/lookup"],
-    "renamer/cli": PLATFORM + CONTROL_BASE + RENAMER_LOW,
-    "renamer/shell": PLATFORM + CONTROL_BASE + RENAMER_LOW,
+    "renamer/cli": PLATFORM + CONTROL_PUBLIC + RENAMER_LOW,
+    "renamer/shell": PLATFORM + CONTROL_PUBLIC + RENAMER_LOW,
     "renamer": [],
     "platform": [],
 }

@@ -3,8 +3,8 @@
 
 #include "platform/user/dialog.h"
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/wirran.h"
 
 namespace {
@@ -95,4 +95,3 @@ HRESULT CWirran::get_LastErrorString(BSTR* pVal) {
     *pVal = bstrFromUtf8(errorTextOrUndefined(m_state.lastError));
     return S_OK;
 }
-

@@ -3,11 +3,11 @@
 // ReportError with the code the layer left in its error slot.
 
 #include "winsock/ocx/arguments.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/io_buffer.h"
 #include "winsock/ocx/socket/close.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/socket_info.h"
 #include "winsock/ocx/socket/socket_record.h"

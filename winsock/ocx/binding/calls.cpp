@@ -3,8 +3,8 @@
 
 #include <bit>
 
-#include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/binding/network_library.h"
 
 namespace kvlink {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <functional>
 
-#include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/binding/network_library.h"
 
 using kvlink::NetworkLibrary;
 

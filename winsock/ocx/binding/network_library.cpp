@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/binding/wait_state.h"
 
 namespace kvlink {
 namespace {
@@ -25,7 +25,6 @@ constexpr int kOldestPlatformMajorVersion = 5;
 int platformMajorVersion() {
     return 6;
 }
-
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "tools/testsupport/temp_dir.h"
-#include "winsock/ocx/binding/wait_state.h"
 #include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/binding/wait_state.h"
 
 using kvlink::LibraryInfo;
 using kvlink::NetworkLibrary;

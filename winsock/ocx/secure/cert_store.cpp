@@ -129,7 +129,8 @@ SecureStatus findIdentity(const std::string& store, const std::string& name,
     } else if (fs::is_regular_file(store, error)) {
         files.push_back(readStoreFile(store));
     } else {
-        return {wrErrorSecurityCredentials, "certificate store \"" + store + "\" is not a file or folder"};
+        return {wrErrorSecurityCredentials,
+                "certificate store \"" + store + "\" is not a file or folder"};
     }
 
     const std::string wanted = lowered(name);
@@ -165,7 +166,7 @@ SecureStatus findIdentity(const std::string& store, const std::string& name,
     }
     if (matchedWithoutKey) {
         return {wrErrorSecurityCredentials, "the private key of the certificate \"" + name +
-                                       "\" is not in the store \"" + store + "\""};
+                                                "\" is not in the store \"" + store + "\""};
     }
     return {wrErrorSecurityCredentials,
             "no certificate for \"" + name + "\" in the store \"" + store + "\""};

@@ -19,8 +19,8 @@ struct StoreIdentity {
 };
 
 // findIdentity reads store and picks the certificate for name. Returns code 0 and fills
-// identity, or wrErrorSecurityCredentials (12103) with a message when the store is missing or unreadable,
-// no certificate matches, or none that matches has its private key in the store.
+// identity, or wrErrorSecurityCredentials (12103) with a message when the store is missing or
+// unreadable, no certificate matches, or none that matches has its private key in the store.
 SecureStatus findIdentity(const std::string& store, const std::string& name,
                           StoreIdentity& identity);
 

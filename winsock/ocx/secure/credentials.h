@@ -38,8 +38,8 @@ struct ssl_ctx_st;  // OpenSSL's SSL_CTX
 namespace kvsecure {
 
 // loadSecurity initialises OpenSSL once per process (later calls give the first result).
-// Returns 0, or wrErrorSecurityNotInitialized (12101) when the library cannot be initialised or is older
-// than OpenSSL 3; the error slot is set then.
+// Returns 0, or wrErrorSecurityNotInitialized (12101) when the library cannot be initialised or is
+// older than OpenSSL 3; the error slot is set then.
 int loadSecurity();
 
 enum class SecureRole { Client, Server };
@@ -73,9 +73,10 @@ class SecureCredentials {
 
 // acquireClientCredentials makes client credentials for protocol with the certificate of store
 // and name (both may be empty) and stores them in credentials. Returns a status whose code is 0,
-// wrErrorSecurityNotInitialized (12101) when the library is not loaded, or wrErrorSecurityCredentials (12103)
-// when nothing in protocol can be offered, the store cannot be read, no certificate matches the
-// name, its private key is missing or does not fit it; the error slot is set on failure.
+// wrErrorSecurityNotInitialized (12101) when the library is not loaded, or
+// wrErrorSecurityCredentials (12103) when nothing in protocol can be offered, the store cannot be
+// read, no certificate matches the name, its private key is missing or does not fit it; the error
+// slot is set on failure.
 SecureStatus acquireClientCredentials(int protocol, const std::string& store,
                                       const std::string& name,
                                       std::shared_ptr<SecureCredentials>& credentials);

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "tools/testsupport/run_program.h"
-#include "winsock/ocx/secure/secure_test_support.h"
 #include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/secure/secure_test_support.h"
 
 using namespace kvsecure;
 

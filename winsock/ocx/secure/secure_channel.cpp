@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/secure/openssl_util.h"
 #include "winsock/ocx/secure/session_details.h"
-#include "winsock/ocx/base/error_slot.h"
 
 namespace kvsecure {
 namespace {
@@ -93,7 +93,8 @@ int SecureChannel::onVerify(int ok, x509_store_ctx_st* store) {
 }
 
 int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
-    if (m_state != State::Idle) return fail(wrErrorSecurityContext, "the channel has had its handshake");
+    if (m_state != State::Idle)
+        return fail(wrErrorSecurityContext, "the channel has had its handshake");
     if (targetName.empty()) return fail(wrErrorInvalidHostName, "no target name to check");
     if (!m_credentials || m_credentials->role() != SecureRole::Client) {
         return fail(wrErrorSecurityCredentials, "no client credentials");
@@ -154,7 +155,8 @@ int SecureChannel::handshake(int timeoutSeconds) {
         if (status == SSL_ERROR_WANT_WRITE) continue;
         bool closed = false;
         if (int error = fillInput(left, closed)) return error;
-        if (closed) return fail(wrErrorSecurityContext, "TLS handshake: the peer closed the connection");
+        if (closed)
+            return fail(wrErrorSecurityContext, "TLS handshake: the peer closed the connection");
     }
 }
 
@@ -180,7 +182,8 @@ int SecureChannel::flushOutput(int timeoutSeconds, bool waitFirst) {
         if (size <= 0) break;
         if (wait) {
             int ready = m_transport.waitWritable(timeoutSeconds);
-            if (ready == 0) return fail(wrErrorOperationTimeout, "sending: the connection took nothing");
+            if (ready == 0)
+                return fail(wrErrorOperationTimeout, "sending: the connection took nothing");
             if (ready < 0) return failFromSlot("sending");
         }
         int sent = m_transport.send(reinterpret_cast<const uint8_t*>(pending), size);
@@ -293,10 +296,12 @@ int SecureChannel::receive(uint8_t* buffer, int length, int timeoutSeconds) {
 
 int SecureChannel::shutdown(int timeoutSeconds) {
     if (m_state == State::Closed) return 0;
-    if (m_state != State::Established) return fail(wrErrorSecurityContext, "no secure session to end");
+    if (m_state != State::Established)
+        return fail(wrErrorSecurityContext, "no secure session to end");
     m_state = State::Closed;
     clearOpenSslErrors();
-    if (SSL_shutdown(m_ssl) < 0) return failFromOpenSsl(wrErrorSecurityContext, "ending the session");
+    if (SSL_shutdown(m_ssl) < 0)
+        return failFromOpenSsl(wrErrorSecurityContext, "ending the session");
     return flushOutput(timeoutSeconds, true);
 }
 

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "winsock/ocx/secure/secure_test_support.h"
 #include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/secure/secure_test_support.h"
 
 using namespace kvsecure;
 using ::testing::MatchesRegex;
@@ -217,8 +217,8 @@ TEST_F(SecureChannelTest, HowThePeerEndsDecidesTheReceiveResult) {
         int result;
         int error;
     } cases[] = {
-        {"BYE", 0, 0},                   // close_notify
-        {"DROP", 0, 0},                  // the connection closed between records
+        {"BYE", 0, 0},                            // close_notify
+        {"DROP", 0, 0},                           // the connection closed between records
         {"JUNK", -1, wrErrorSecurityDecryption},  // a record no key decrypts
     };
     startServer();

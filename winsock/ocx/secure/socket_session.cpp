@@ -5,12 +5,12 @@
 
 #include <memory>
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/secure/credentials.h"
 #include "winsock/ocx/secure/secure_channel.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/base/error_slot.h"
 
 namespace kvsecure {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <utility>
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/base/error_slot.h"
 
 namespace kvlink {
 

@@ -2,9 +2,9 @@
 
 #include "winsock/ocx/socket/close.h"
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/wait_state.h"
 #include "winsock/ocx/socket/blocking_wait.h"
-#include "winsock/ocx/base/error_slot.h"
 
 namespace kvlink {
 namespace {

@@ -3,9 +3,9 @@
 
 #include "winsock/ocx/socket/connect.h"
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
-#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/secure_provider.h"
 
@@ -81,7 +81,8 @@ bool connectStream(const SocketRef& record, uint32_t address) {
     int error = 0;
     int size = sizeof error;
     net.getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-    return failedWith(error != 0 ? static_cast<uint32_t>(error) : uint32_t{wrErrorConnectionRefused});
+    return failedWith(error != 0 ? static_cast<uint32_t>(error)
+                                 : uint32_t{wrErrorConnectionRefused});
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {

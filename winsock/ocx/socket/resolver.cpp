@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {

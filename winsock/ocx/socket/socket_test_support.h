@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/user/user.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/socket_table.h"
 #include "winsock/ocx/socket/test_peer.h"
 #include "winsock/ocx/socket/test_timer.h"
