@@ -66,6 +66,10 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     auto* core = reinterpret_cast<Core*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!core) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (core->m_message_hook) {
+        if (std::optional<LRESULT> result = core->m_message_hook(msg, wParam, lParam))
+            return *result;
+    }
     switch (msg) {
         case WM_TIMER:
             if (wParam == kTimer1Id) {

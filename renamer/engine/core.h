@@ -25,7 +25,7 @@
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
 #include "renamer/common/settings.h"
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
 #include "renamer/engine/hosted_control.h"
@@ -34,7 +34,9 @@
 #include "renamer/lookup/episodes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,13 @@ class Core {
     PipelineStages& stages() { return *m_stages; }
 
     HWND hwnd() const { return m_hwnd; }
+
+    // The main window's procedure gives every message to this hook first (the application
+    // object takes the instance hand-over and the front end's own messages there); a value it
+    // returns is the message's result and the core's own handling is skipped. nullptr removes it.
+    using MessageHook =
+        std::function<std::optional<LRESULT>(UINT msg, WPARAM wParam, LPARAM lParam)>;
+    void setMessageHook(MessageHook hook) { m_message_hook = std::move(hook); }
 
     // The window's socket control "Wirran1" (created through COM on first use, hosted_control.h),
     // through which every lookup request goes. setControlHost puts another host in its place
@@ -239,6 +248,7 @@ class Core {
     CoreView* m_view;
     PipelineStages* m_stages;
     HWND m_hwnd = nullptr;
+    MessageHook m_message_hook;
     HostedControl m_wirran;
     ControlHost* m_control_host = nullptr;
     EpisodeList m_episodes;

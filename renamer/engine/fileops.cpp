@@ -1,7 +1,7 @@
 #include "renamer/engine/fileops.h"
 
 #include "platform/shell/shell.h"
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
 #include "renamer/engine/filters.h"
 
+#include "renamer/common/text.h"
 #include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
-#include "renamer/lookup/text.h"
 
 #include <charconv>
 

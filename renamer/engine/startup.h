@@ -1,6 +1,7 @@
 #pragma once
 // The start of the program that needs no window toolkit: what the desktop window and the
-// headless front end both do before and after the command line is queued.
+// headless front end both do before and after the command line is queued. Front ends do not call
+// these one by one: Application (application.h) runs them in order with the rest of the set-up.
 //
 //   Core core(&view, nullptr, mainCaption());
 //   core.debug_log(startedLine(), 1);
