@@ -20,6 +20,20 @@
 // pump window messages (pumpEvents), so files can be added, a close requested or the log
 // written while a pass runs; the driver allows for that. Each item keeps its place in memory
 // until resetQueue, so a reference to it stays valid while files are added.
+//
+// A front end does not wire this by hand: Application (application.h) creates the Core and runs
+// the start-up in order. The inherited names stay as the program has always called them, since
+// its log lines, texts and tests speak of them:
+//   add_to_queue     queue a file or a folder's files      process_queue  the queue driver's pass
+//   Timer1_Timer     the driver's one-shot timer ticks     update_lv      repaint a queue row
+//   refresh_lv2/3    refill the filter / exception list    confirm_item   the confirmation stage
+//   loadfilters      read the action filters ("filters.dat")
+//   loadefilters     read the exceptions ("man.dat")
+//   mnuRetry_Click   the Retry command                     mnuUndo_Click  the Undo command
+//   debug_log        the activity log                      getbits        filename detection
+//   checkex          apply the exceptions                  searchtv       the show search
+//   getlistings      the episode listing                   dofilter       choose the action filter
+//   fileops          rename, move or copy the file         Wirran1        the hosted socket control
 
 #include "platform/user/user.h"
 #include "renamer/common/activity_log.h"
@@ -229,13 +243,14 @@ class Core {
   private:
     enum class ItemOutcome { Next, Quit };
 
+    struct PipelineStep;
+    static const PipelineStep kPipeline[];
+
     static LRESULT windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     ItemOutcome processItem(int32_t index);
-    void setState(int32_t index, int32_t state);
+    StageResult runStep(int32_t index, const PipelineStep& step);
+    void setState(int32_t index, ItemState state);
     void failItem(int32_t index);
-    bool stageMissing(int32_t index, Stage stage);
-    template <class Call>
-    bool runStage(int32_t index, bool& result, Call&& call);
     void endPassForQuit();
     std::string episodeText(int32_t index) const;
     void pump();

@@ -23,10 +23,10 @@ std::string shellCommand(const std::string& program);
 std::vector<std::string> shellEntryTypes(const std::string& types);
 
 // AddShellEntries writes the entries of one extension (without its dot) or of "DIR". For an
-// extension: "SystemFileAssociations\.<ext in lower case>\shell\Vantel\command", and the verb
-// of the extension's file class (the default value of ".<ext>"; when that is empty it becomes
-// "<ext in lower case>file" first). For "DIR": "SystemFileAssociations\video\shell\Vantel\
-// command" and "Directory\shell\Vantel\command". Each command key's default value is command.
+// extension: the verb under "SystemFileAssociations\.<ext in lower case>", and the verb of the
+// extension's file class (the default value of ".<ext>"; when that is empty it becomes
+// "<ext in lower case>file" first). For "DIR": the verbs under "SystemFileAssociations\video"
+// and "Directory". A verb is the key "shell\Vantel\command" below, its default value command.
 // Registry errors are ignored and the next step runs.
 void AddShellEntries(const std::string& type, const std::string& command);
 
