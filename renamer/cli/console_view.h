@@ -5,10 +5,12 @@
 // (standard error). The confirmation before a file operation is asked on a terminal when there
 // is one; without one it is declined, so nothing is renamed, moved or copied unasked.
 
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 
 #include <istream>
 #include <ostream>
+
+namespace vantel {
 
 class ConsoleView final : public CoreView {
   public:
@@ -25,3 +27,5 @@ class ConsoleView final : public CoreView {
     std::istream* m_answers;
     bool m_told_cannot_ask = false;
 };
+
+}  // namespace vantel

@@ -4,12 +4,14 @@
 
 #include <sstream>
 
+namespace vantel {
+
 namespace {
 
 ConfirmDialogRequest renameRequest() {
     ConfirmDialogRequest r;
     r.index = 1;
-    r.action = 1;
+    r.action = kActionRename;
     r.caption = "Confirm File Rename";
     r.question = "Continue with file rename?";
     r.from = "/v/a.mkv";
@@ -46,3 +48,5 @@ TEST(ConsoleView, WithoutATerminalDeclinesAndSaysSoOnce) {
 }
 
 }  // namespace
+
+}  // namespace vantel

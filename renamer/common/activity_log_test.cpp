@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 ActivityLog fixedLog(int threshold) {
@@ -58,3 +60,5 @@ TEST(ActivityLog, AThrowingListenerNeverReachesTheCaller) {
 }
 
 }  // namespace
+
+}  // namespace vantel

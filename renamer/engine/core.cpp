@@ -3,6 +3,8 @@
 #include "renamer/common/reg.h"
 #include "renamer/lookup/lookup_config.h"
 
+namespace vantel {
+
 namespace {
 
 constexpr const char* kWindowClass = "VantelCore";
@@ -66,6 +68,10 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     auto* core = reinterpret_cast<Core*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!core) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (core->m_message_hook) {
+        if (std::optional<LRESULT> result = core->m_message_hook(msg, wParam, lParam))
+            return *result;
+    }
     switch (msg) {
         case WM_TIMER:
             if (wParam == kTimer1Id) {
@@ -126,3 +132,5 @@ void Core::unloadMainWindow() {
 void Core::pump() {
     m_view->pumpEvents();
 }
+
+}  // namespace vantel

@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "renamer/common/text.h"
 #include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
-#include "renamer/lookup/text.h"
+
+namespace vantel {
 
 namespace {
 
@@ -138,3 +140,5 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
         return fail(log, e.what());
     }
 }
+
+}  // namespace vantel

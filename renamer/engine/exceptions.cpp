@@ -1,6 +1,8 @@
 #include "renamer/engine/exceptions.h"
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
+
+namespace vantel {
 
 bool ExceptionList::parse(std::string_view text, std::string* error) {
     clear();
@@ -74,3 +76,5 @@ void checkex(QueueItem& item, const ExceptionList& exceptions) {
         }
     }
 }
+
+}  // namespace vantel

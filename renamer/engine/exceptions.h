@@ -12,12 +12,14 @@
 
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 #include "renamer/engine/data_file.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace vantel {
 
 struct ExceptionFilter {
     std::string detected_name;  // a show name as detection produces it
@@ -79,3 +81,5 @@ class ExceptionList : public RecordList<ExceptionFilter> {
 // lower-cased, whole strings) replaces detected_show with its new_show_name in lower case.
 // Nothing else applies after it; an item that matches none is left as it is. Never fails.
 void checkex(QueueItem& item, const ExceptionList& exceptions);
+
+}  // namespace vantel

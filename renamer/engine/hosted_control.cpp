@@ -8,6 +8,8 @@
 #include "platform/com/olectl.h"
 #include "renamer/http/modhttp.h"
 
+namespace vantel {
+
 namespace {
 
 // The code CoGetClassObject gives when the registered module cannot be loaded
@@ -112,3 +114,5 @@ std::string shippedControlModule() {
 bool registerControlModule(const std::string& path, std::string* error) {
     return SUCCEEDED(callServerRegistration(path, false, error));
 }
+
+}  // namespace vantel

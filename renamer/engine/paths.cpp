@@ -2,7 +2,9 @@
 
 #include <vector>
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
+
+namespace vantel {
 
 namespace {
 
@@ -57,3 +59,5 @@ std::optional<std::string> folderName(std::string_view path) {
 std::string getshowname(std::string_view text) {
     return lowerCase(getfname(text));
 }
+
+}  // namespace vantel

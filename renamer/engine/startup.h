@@ -1,6 +1,7 @@
 #pragma once
 // The start of the program that needs no window toolkit: what the desktop window and the
-// headless front end both do before and after the command line is queued.
+// headless front end both do before and after the command line is queued. Front ends do not call
+// these one by one: Application (application.h) runs them in order with the rest of the set-up.
 //
 //   Core core(&view, nullptr, mainCaption());
 //   core.debug_log(startedLine(), 1);
@@ -12,6 +13,8 @@
 
 #include <string>
 #include <vector>
+
+namespace vantel {
 
 // startedLine: "Vantel 4.0 (build 151) started", the first line of every run's log.
 std::string startedLine();
@@ -39,3 +42,5 @@ std::string findHelpFile(Core& core);
 // shortly after start even when nothing was queued ("No work to do"). Stops early when the
 // window was closed meanwhile.
 void queueCommandLine(Core& core, const std::vector<std::string>& paths);
+
+}  // namespace vantel

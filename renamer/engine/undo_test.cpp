@@ -7,6 +7,8 @@
 
 #include <regex>
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -226,7 +228,8 @@ TEST_F(CoreFileOps, TheUndoEntryIsOfferedForDoneItemsOnly) {
     writeFile(folder("in") + "/a.avi", "a");
     ASSERT_TRUE(core.add_to_queue(path("in/a.avi"), false));
     struct Case {
-        int32_t state, action;
+        ItemState state;
+        int32_t action;
         Core::UndoMenuEntry entry;
     };
     for (const Case& c : std::vector<Case>{
@@ -256,3 +259,5 @@ TEST_F(CoreFileOps, TheUndoEntryIsOfferedForDoneItemsOnly) {
 }
 
 }  // namespace
+
+}  // namespace vantel

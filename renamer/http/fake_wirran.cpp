@@ -17,6 +17,8 @@
 #include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/base/error_table.h"
 
+namespace vantel {
+
 namespace {
 
 void setLong(VARIANT* out, LONG value) {
@@ -275,3 +277,5 @@ FakeHost::FakeHost() : wirran(makeComObject<FakeWirran>()) {}
 IDispatch* FakeHost::control(const std::string& name) {
     return hostsControl && name == "Wirran1" ? static_cast<IDispatch*>(wirran.get()) : nullptr;
 }
+
+}  // namespace vantel

@@ -26,6 +26,8 @@
 #include "renamer/http/control_host.h"
 #include "winsock/ocx/interface/wirran_dispatch.h"
 
+namespace vantel {
+
 // WirranDefaults: the control's interface with every member answering E_NOTIMPL, generated from
 // the control's member list, so a double overrides only what it plays.
 class WirranDefaults : public ComClass<IWirran> {
@@ -123,3 +125,5 @@ class FakeHost : public ControlHost {
     bool hostsControl = true;  // false: the host has no control (lookups fail)
     int pumps = 0;
 };
+
+}  // namespace vantel

@@ -13,6 +13,8 @@
 #include "renamer/http/split_url.h"
 #include "winsock/ocx/base/constants.h"
 
+namespace vantel {
+
 namespace modHTTP {
 
 namespace {
@@ -421,3 +423,5 @@ std::string URLEncode(const std::string& text) {
 }
 
 }  // namespace modHTTP
+
+}  // namespace vantel

@@ -4,10 +4,12 @@
 #include <system_error>
 #include <vector>
 
+#include "renamer/common/text.h"
 #include "renamer/common/textfile.h"
 #include "renamer/lookup/listings.h"
 #include "renamer/lookup/scrape.h"
-#include "renamer/lookup/text.h"
+
+namespace vantel {
 
 namespace {
 
@@ -96,3 +98,5 @@ bool parseEpisodeCache(std::string_view text, EpisodeList& episodes, std::string
     episodes = std::move(read);
     return true;
 }
+
+}  // namespace vantel

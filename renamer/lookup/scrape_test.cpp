@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "renamer/common/activity_log.h"
+#include "renamer/common/text.h"
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/listings.h"
-#include "renamer/lookup/text.h"
+
+namespace vantel {
 
 namespace {
 
@@ -156,3 +158,5 @@ TEST(DecodeTitle, DecodedOrOneCharacterPerByte) {
 }
 
 }  // namespace
+
+}  // namespace vantel

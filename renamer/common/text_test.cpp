@@ -1,8 +1,10 @@
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 #include <gtest/gtest.h>
 
 #include "renamer/common/activity_log.h"
+
+namespace vantel {
 
 namespace {
 
@@ -173,3 +175,5 @@ TEST(LowerCase, Table) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -1,9 +1,11 @@
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "renamer/common/activity_log.h"
+
+namespace vantel {
 
 namespace {
 
@@ -273,3 +275,5 @@ std::string lowerCase(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace vantel
