@@ -3,7 +3,8 @@
 // command line.
 //
 //   vantel-cli --history   one line per run, newest first: number, local time, how many file
-//                          operations it made, and "done", "undone" or "partly undone"
+//                          operations it made, and "done", "undone", "partly undone" or
+//                          "undo failed"
 //   vantel-cli --undo [N]  undoes the newest run not yet undone (or run N), its operations
 //                          newest first; one line per operation: its number, "Undone",
 //                          "Skipped", "Refused" or "Failed", where the file is, where it goes

@@ -253,28 +253,32 @@ JournalOpId Journal::opOfItem(int32_t index) const {
     return found == m_item_ops.end() ? JournalOpId{} : found->second;
 }
 
-bool Journal::recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log) {
-    if (!id.valid()) return false;
+namespace {
+
+// Appends one record to workdir's journal on its own (an undo may run in a program that made
+// no operation of its own).
+bool appendRecord(const std::string& workdir, const std::string& line, ActivityLog& log) {
     std::string reason;
     int fd = openForAppend(workdir, reason);
-    const std::string line =
-        "undo\t" + std::to_string(id.run) + "\t" + std::to_string(id.op) + "\t" + now() + "\r\n";
     bool ok = fd >= 0 && writeAll(fd, line) && ::fdatasync(fd) == 0;
-    if (fd >= 0 && !ok) reason = workdir + kFileName + ": " + std::strerror(errno);
+    if (fd >= 0 && !ok) reason = workdir + Journal::kFileName + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
     if (!ok) log.debug_log("Error writing journal: " + reason, 1);
     return ok;
 }
 
+}  // namespace
+
+bool Journal::recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log) {
+    if (!id.valid()) return false;
+    return appendRecord(
+        workdir,
+        "undo\t" + std::to_string(id.run) + "\t" + std::to_string(id.op) + "\t" + now() + "\r\n",
+        log);
+}
+
 bool Journal::recordRunUndone(const std::string& workdir, int32_t run, ActivityLog& log) {
-    std::string reason;
-    int fd = openForAppend(workdir, reason);
-    const std::string line = "undone\t" + std::to_string(run) + "\t" + now() + "\r\n";
-    bool ok = fd >= 0 && writeAll(fd, line) && ::fdatasync(fd) == 0;
-    if (fd >= 0 && !ok) reason = workdir + kFileName + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    if (!ok) log.debug_log("Error writing journal: " + reason, 1);
-    return ok;
+    return appendRecord(workdir, "undone\t" + std::to_string(run) + "\t" + now() + "\r\n", log);
 }
 
 int32_t JournalRun::undoable() const {
