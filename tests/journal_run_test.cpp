@@ -5,6 +5,12 @@
 #include "tests/cli_run.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "renamer/lookup/lookup_config.h"
 
 #include <sstream>
 
@@ -121,6 +127,41 @@ TEST_F(JournalRun, RunsAreListedAndUndoneNewestFirstWithoutLosingAFile) {
     ProgramResult missing = command({"--undo", "7"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("there is no run 7"), std::string::npos);
+}
+
+TEST_F(JournalRun, AKilledRunLosesNothingItDid) {
+    touch("k/Game.of.Thrones.S01E01.mkv");
+    touch("k/Under.the.Dome.S01E02.mkv");
+    // The second file's search gets no answer, and the program waits for it until it is killed.
+    mode("path=%2Fsearch%2Fshows%3Fq%3Dunder&stall&seconds=120");
+    m_env[kHttpTimeoutVariable] = "120";
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    ASSERT_GE(null, 0);
+    SpawnSpec spec;
+    spec.argv = {VANTEL_CLI_PROGRAM, dir("k/Game.of.Thrones.S01E01.mkv"),
+                 dir("k/Under.the.Dome.S01E02.mkv")};
+    spec.env = environmentWith(m_env);
+    spec.stdinFd = spec.stdoutFd = spec.stderrFd = null;
+    spec.newProcessGroup = true;
+    pid_t pid = 0;
+    ASSERT_EQ(spawnProgram(spec, pid), 0);
+    // Once the journal says the first operation was made, the run is killed outright.
+    const std::string journal = dir("home/.local/share/Vantel/journal.dat");
+    bool made = false;
+    for (int i = 0; i < 1200 && !made; ++i) {
+        made = readFile(journal).value_or("").find("done\t1\t1\r\n") != std::string::npos;
+        if (!made) ::usleep(100 * 1000);
+    }
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ::close(null);
+    ASSERT_TRUE(made) << readFile(journal).value_or("no journal");
+
+    EXPECT_EQ(history(), (std::vector<std::string>{"1\t1 operation\tdone"}));
+    ProgramResult undo = command({"--undo"});
+    EXPECT_EQ(undo.exitCode, 0) << undo.err;
+    EXPECT_EQ(content("k/Game.of.Thrones.S01E01.mkv"), "Game.of.Thrones.S01E01.mkv");
+    EXPECT_EQ(content("k/Under.the.Dome.S01E02.mkv"), "Under.the.Dome.S01E02.mkv");
 }
 
 TEST_F(JournalRun, ADryRunRefusesWhatTheRealRunRefuses) {
