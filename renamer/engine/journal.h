@@ -19,14 +19,17 @@
 //   undo   RUN  OP  TIME                  it was undone
 //   undone RUN  TIME                      an undo of the whole run went through all its operations
 // TIME is UTC, "2026-12-08T23:50:01Z". An operation is recorded before it is made and its end
-// after, each line flushed to disk at once: a run that is killed loses nothing it did, and an
+// after, each record written at once: a run that is killed loses nothing it did. The file is
+// flushed to the disk at a run's first record, at most once a second after that and at its
+// end, so a crash of the whole system loses at most the records of the last second. An
 // operation whose end is missing is "pending" (it may or may not have happened; the undo looks
-// at the files to tell). Records are only ever appended, a whole line in one write, so runs of
-// several processes at once do not tear each other's lines; run numbers are handed out under a
-// lock on the file.
+// at the files to tell). Records are only ever appended, a whole line in one write, so
+// runs of several processes at once do not tear each other's lines; run numbers are handed out
+// under a lock on the file.
 
 #include "renamer/common/activity_log.h"
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -78,7 +81,7 @@ class Journal {
     bool recordRunUndone(const std::string& workdir, int32_t run, ActivityLog& log);
 
   private:
-    bool append(const std::string& line, ActivityLog& log);
+    bool append(const std::string& line, bool sync, ActivityLog& log);
     bool openRun(const std::string& workdir, ActivityLog& log);
     std::string now() const;
     void failed(const std::string& reason, ActivityLog& log);
@@ -89,6 +92,7 @@ class Journal {
     int32_t m_run = 0;
     int32_t m_next_op = 1;
     bool m_error_logged = false;
+    std::chrono::steady_clock::time_point m_last_sync;  // when the file was last flushed
     std::unordered_map<int32_t, JournalOpId> m_item_ops;
 };
 
