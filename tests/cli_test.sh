@@ -65,14 +65,18 @@ usage)
         "a bad --api"
     ;;
 settings)
-    run --get logging
-    expect_status 1 "--get of a value never stored"
-    expect_in "$err" "logging is not set" "--get of a value never stored"
+    # Nothing stored: the default in effect, and a word that it is the default.
+    run --get logging --get types --get autoclose
+    expect_status 0 "--get of values never stored"
+    [[ $out == $'1\navi;mkv;mpg;mp4\n0' ]] || fail "--get of the defaults printed: $out"
+    expect_in "$err" "logging is not set; this is the default" "--get of a value never stored"
+    expect_in "$err" "types is not set; this is the default" "--get of a value never stored"
     run --set logging=2 --set "types=.AVI;Mkv;" --set autoclose=1
     expect_status 0 "--set"
     run --get logging --get types --get autoclose
     expect_status 0 "--get after --set"
     [[ $out == $'2\navi;mkv\n1' ]] || fail "--get after --set printed: $out"
+    [[ -z $err ]] || fail "--get of stored values said: $err"
     [[ -f $VANTEL_REGISTRY_DIR/registry.txt ]] || fail "the store is not in VANTEL_REGISTRY_DIR"
 
     # Refused commands change nothing, also the valid ones given with them.
@@ -82,7 +86,8 @@ settings)
         [[ -n $err ]] || fail "--set $bad: no reason given"
     done
     run --get confirm
-    expect_status 1 "--get confirm after refused sets"
+    [[ $out == 0 ]] || fail "--get confirm after refused sets printed: $out"
+    expect_in "$err" "confirm is not set" "--get confirm after refused sets"
     run --set colour=1
     expect_in "$err" "unknown setting 'colour'" "--set colour=1"
     run --get colour
@@ -124,12 +129,26 @@ empty)
     run
     expect_status 0 "no path, verbose"
     expect_in "$err" "No work to do" "no path, verbose"
-    # Paths that queue nothing are no error either.
+    # Each path that queues nothing is named with its reason, and the status is 1.
     make_folder
-    run "$tmp/videos/c.txt" "$tmp/missing.mkv" "\"$tmp/videos/a.mkv\" \"$tmp/videos/sub/b.avi\""
-    expect_status 0 "nothing queued"
+    mkdir -p "$tmp/only-text"
+    touch "$tmp/only-text/notes.txt" "$tmp/only-text/sample.avi" "$tmp/videos/Sample/e.avi"
+    long=$tmp/$(printf 'x%.0s' {1..300}).mkv
+    run "$tmp/videos/c.txt" "$tmp/missing.mkv" "\"$tmp/videos/a.mkv\" \"$tmp/videos/sub/b.avi\"" \
+        "$tmp/only-text" "$tmp/videos/Sample/e.avi" "$long" "ab"
+    expect_status 1 "nothing queued"
     [[ -z $out ]] || fail "nothing queued printed: $out"
-    expect_in "$err" "no such file or folder: $tmp/missing.mkv" "a missing path"
+    expect_in "$err" "nothing queued from $tmp/videos/c.txt: its type (txt) is not one of the accepted types avi;mkv;mpg;mp4" "another type"
+    expect_in "$err" "nothing queued from $tmp/missing.mkv: no such file or folder" "a missing path"
+    expect_in "$err" "nothing queued from \"$tmp/videos/a.mkv\" \"$tmp/videos/sub/b.avi\": no such file or folder" "two paths in one"
+    expect_in "$err" "nothing queued from $tmp/only-text: the folder holds no file to queue: 1 file of a type not in avi;mkv;mpg;mp4, 1 file with \"sample\" in the path" "a folder"
+    expect_in "$err" "nothing queued from $tmp/videos/Sample/e.avi: \"sample\" is in its path" "a sample"
+    expect_in "$err" "nothing queued from $long: the path is longer than the system allows" "a long name"
+    expect_in "$err" "nothing queued from ab: " "a short path"
+    # The same file twice: the second queues nothing; the run itself fails its one item.
+    run "$tmp/videos/a.mkv" "$tmp/videos/a.mkv"
+    expect_status 1 "the same file twice"
+    expect_in "$err" "nothing queued from $tmp/videos/a.mkv: it is queued already" "the same file twice"
     # A relative path is queued as the whole path below the current folder.
     cd "$tmp" && run videos/a.mkv && cd - >/dev/null
     expect_in "$out" "$(printf '1\tFailed\t%s' "$tmp/videos/a.mkv")" "a relative path"
@@ -182,6 +201,80 @@ detect)
     expect_in "$err" "Failed to load efilters" "--detect with a broken man.dat"
     [[ $(cat "$APPDATA/Vantel/man.dat") == $'Lost\tLost (2004)\r\nno tab\r' ]] ||
         fail "--detect changed man.dat"
+    ;;
+lists)
+    dat=$APPDATA/Vantel
+    run --filters
+    expect_status 0 "--filters"
+    [[ $out == $'1\tShow Name Equals Anything\tRename\t[show] - [s]x[ee] - [title]\t' ]] ||
+        fail "--filters with no filters.dat printed: $out"
+    # Stored as the filter wizard stores its fields.
+    run --add-filter --type .MKV --not --move "/tv/[show]"
+    expect_status 0 "--add-filter"
+    expect_in "$out" $'2\tFile Type Doesn\'t Equal mkv\tMove & Rename\t[show] - [s]x[ee] - [title]\t/tv/[show]/' \
+        "--add-filter prints the list"
+    run --add-filter --show "Lost*" --mask "[show] [s]x[ee]"
+    expect_status 0 "--add-filter --show"
+    [[ $(cat "$dat/filters.dat") == "$(printf '%s\r\n' \
+        $'1\tTrue\t\t*\t\t[show] - [s]x[ee] - [title]\tShow Name Equals Anything\t0\t1' \
+        $'2\tTrue\tmkv\t\t/tv/[show]/\t[show] - [s]x[ee] - [title]\tFile Type Doesn\'t Equal mkv\t2\t0' \
+        $'1\tTrue\t\tlost*\t\t[show] [s]x[ee]\tShow Name Equals lost*\t0\t1')" ]] ||
+        fail "filters.dat after two --add-filter: $(cat -A "$dat/filters.dat")"
+    run --add-filter --copy "D:"
+    expect_status 1 "--add-filter with a short path"
+    expect_in "$err" "Path not valid: You must enter a complete path" "--add-filter with a short path"
+    run --move-filter 3 1
+    expect_status 0 "--move-filter 3 1"
+    [[ $(cut -f1 <<<"$out") == $'1\n2\n3' && $(cut -f2 <<<"$out") == \
+        $'Show Name Equals lost*\nShow Name Equals Anything\nFile Type Doesn\'t Equal mkv' ]] ||
+        fail "--move-filter 3 1 printed: $out"
+    run --move-filter 3 down
+    expect_status 1 "--move-filter past the end"
+    run --remove-filter 4
+    expect_status 1 "--remove-filter outside the list"
+    expect_in "$err" "there is no filter 4 (the list holds 3)" "--remove-filter outside the list"
+    run --remove-filter 1
+    run --remove-filter 1
+    run --remove-filter 1
+    expect_status 1 "removing the last filter"
+    expect_in "$err" "Unable to remove filter: You must have at least one filter" "the last filter"
+    [[ $(wc -l <"$dat/filters.dat") == 1 ]] || fail "the last filter was removed"
+
+    run --add-exception "Doctor Who 2005" "Doctor Who (2005)"
+    run --add-exception "The Office" "The Office (US)"
+    expect_status 0 "--add-exception"
+    run --add-exception "" "x"
+    expect_status 1 "--add-exception with an empty name"
+    expect_in "$err" "Detected Name Required: Please enter a detected show name" "an empty name"
+    run --add-exception $'a\tb' "x"
+    expect_status 1 "--add-exception with a TAB"
+    run --move-exception 2 up
+    [[ $out == $'1\tThe Office\tThe Office (US)\n2\tDoctor Who 2005\tDoctor Who (2005)' ]] ||
+        fail "--move-exception 2 up printed: $out"
+    [[ $(cat "$dat/man.dat") == $'The Office\tThe Office (US)\r\nDoctor Who 2005\tDoctor Who (2005)\r' ]] ||
+        fail "man.dat: $(cat -A "$dat/man.dat")"
+    run --remove-exception 1
+    run --remove-exception 1
+    expect_status 0 "--remove-exception"
+    [[ ! -e $dat/man.dat ]] || fail "removing the only exception keeps man.dat"
+    run --exceptions
+    expect_status 0 "--exceptions of an empty list"
+    [[ -z $out ]] || fail "--exceptions of an empty list printed: $out"
+
+    # A list that did not load whole is not changed.
+    printf 'Lost\tLost (2004)\r\nno tab\r\n' >"$dat/man.dat"
+    run --remove-exception 1
+    expect_status 1 "--remove-exception on a broken man.dat"
+    expect_in "$err" "man.dat did not load" "a broken man.dat"
+    [[ $(cat "$dat/man.dat") == $'Lost\tLost (2004)\r\nno tab\r' ]] || fail "a broken man.dat was changed"
+
+    for bad in "--show x" "--remove-filter 0" "--move-filter 1 sideways" "--add-exception x" \
+        "--filters --exceptions" "--filters $tmp" "--history --undo" "--undo --yes" \
+        "--add-exception a b --not"; do
+        # shellcheck disable=SC2086
+        run $bad
+        expect_status 2 "$bad"
+    done
     ;;
 *)
     echo "unknown case $case_name" >&2

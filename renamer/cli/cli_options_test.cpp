@@ -66,6 +66,34 @@ TEST(CliOptions, DryRunAndApiGoWithPaths) {
     EXPECT_TRUE(parse({"--api", "https://api.tvmaze.com/"}).ok);
 }
 
+TEST(CliOptions, JournalAndListCommandsTakeTheirArguments) {
+    Parsed undo = parse({"--undo", "12"});
+    ASSERT_TRUE(undo.ok) << undo.error;
+    EXPECT_TRUE(undo.options.undo);
+    EXPECT_EQ(undo.options.undo_run, 12);
+    EXPECT_EQ(parse({"--undo"}).options.undo_run, 0);
+
+    Parsed add = parse({"--add-filter", "--type", ".mkv", "--not", "--copy", "/c", "--mask", ""});
+    ASSERT_TRUE(add.ok) << add.error;
+    const CliOptions::ListCommand& f = add.options.list;
+    EXPECT_EQ(f.kind, CliOptions::ListCommand::Add);
+    EXPECT_TRUE(f.filters && f.file_type && f.doesnt_equal);
+    EXPECT_EQ(f.condition, ".mkv");
+    EXPECT_EQ(f.action, 3);
+    EXPECT_EQ(f.path, "/c");
+    // The fields may come before the command too.
+    EXPECT_TRUE(parse({"--show", "x", "--add-filter"}).ok);
+
+    Parsed move = parse({"--move-exception", "3", "down"});
+    ASSERT_TRUE(move.ok) << move.error;
+    EXPECT_FALSE(move.options.list.filters);
+    EXPECT_EQ(move.options.list.index, 3);
+    EXPECT_EQ(move.options.list.to, "down");
+    Parsed ex = parse({"--add-exception", "--a", ""});
+    ASSERT_TRUE(ex.ok) << ex.error;
+    EXPECT_EQ(ex.options.list.detected_name, "--a");
+}
+
 TEST(CliOptions, UsageErrors) {
     const std::vector<std::vector<const char*>> bad = {
         {"--frobnicate"},
@@ -86,6 +114,17 @@ TEST(CliOptions, UsageErrors) {
         {"--dry-run", "--detect", "a.mkv"},
         {"--dry-run", "--get", "types"},
         {"--api", "http://h", "--set", "logging=2"},
+        {"--history", "a.mkv"},
+        {"--undo", "--history"},
+        {"--undo", "0"},  // 0 is no run number: it is taken as a path, which --undo refuses
+        {"--filters", "--exceptions"},
+        {"--show", "lost"},
+        {"--add-exception", "a", "b", "--move", "/tv"},
+        {"--add-filter", "--show", "a", "--type", "b"},
+        {"--move-filter", "1"},
+        {"--move-filter", "1", "left"},
+        {"--remove-exception", "x"},
+        {"--add-exception", "a"},
     };
     for (const auto& args : bad) {
         Parsed p = parse(args);

@@ -5,9 +5,10 @@
 namespace vantel {
 
 StageResult DryRunStages::fileops(Core& core, int32_t index) {
-    const QueueItem& item = core.item(index);
-    PlannedOperation op{index, filterAction(core, item.filter_index), item.path,
-                        item.target_folder + item.new_name};
+    QueueItem& item = core.item(index);
+    const FileAction action = filterAction(core, item.filter_index);
+    if (!m_rehearsal.rehearse(item, action, core.log())) return false;
+    PlannedOperation op{index, action, item.path, item.target_folder + item.new_name};
     core.debug_log(
         std::string("Dry run: ") + actionName(op.action) + " " + op.from + " -> " + op.to, 2);
     // A retry pass may plan the same item again; the latest plan counts.

@@ -8,6 +8,9 @@
 #include "renamer/cli/console_view.h"
 #include "renamer/cli/detect_command.h"
 #include "renamer/cli/dry_run.h"
+#include "renamer/cli/journal_commands.h"
+#include "renamer/cli/list_commands.h"
+#include "renamer/cli/queue_paths.h"
 #include "renamer/cli/setting_commands.h"
 #include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
@@ -17,7 +20,6 @@
 #include <pthread.h>
 #include <unistd.h>
 #include <csignal>
-#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -41,7 +43,7 @@ void watchInterrupts(const sigset_t& signals, HWND window) {
 
 int runQueue(const CliOptions& options, const sigset_t& signals) {
     ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
-    DryRunStages dry_run;
+    DryRunStages dry_run({.replace = options.yes});
     ApplicationOptions setup;
     setup.view = &view;
     setup.stages = options.dry_run ? &dry_run : nullptr;
@@ -58,20 +60,12 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     app.start();
     // A dry run asks nobody: nothing is going to be done.
     if (options.dry_run) core.settings().confirm = false;
-    // A path that names nothing queues nothing, which is no error (the status says how the
-    // queued files went); but a mistyped name deserves a word.
-    std::vector<std::string> paths;
-    for (const std::string& given : options.paths) {
-        paths.push_back(queuePath(given));
-        std::error_code error;
-        if (!given.empty() && given.front() != '"' && !std::filesystem::exists(paths.back(), error))
-            std::cerr << "vantel-cli: no such file or folder: " << given << '\n';
-    }
-    app.queueCommandLine(paths);
+    // Each path that queues nothing is named with the reason, and makes the status 1.
+    const bool all_queued = queueNamedPaths(app.core(), options.paths, std::cerr);
     app.setLoaded();
     app.runUntilWorkedThrough();
 
-    int status = 0;
+    int status = all_queued ? 0 : 1;
     for (int32_t i = 1; i <= core.queueCount(); ++i) {
         const QueueItem& item = core.item(i);
         if (const PlannedOperation* op = options.dry_run ? dry_run.planFor(i) : nullptr) {
@@ -113,6 +107,10 @@ int main(int argc, char** argv) {
         std::cout << "vantel-cli " << versionText() << " (build " << kVersionBuild << ")\n";
         return 0;
     }
+    if (options.history) return runHistory(std::cout, std::cerr);
+    if (options.undo) return runUndo(options.undo_run, std::cout, std::cerr);
+    if (options.list.kind != CliOptions::ListCommand::None)
+        return runListCommand(options.list, std::cout, std::cerr);
     if (!options.settings.empty())
         return runSettingCommands(options.settings, std::cout, std::cerr);
     if (options.detect) {

@@ -51,19 +51,28 @@ int run(const CliOptions::SettingCommand& command, std::ostream& out, std::ostre
             << "\n";
         return 1;
     }
+    // The value in effect: what the program reads from the store by its reading rules, which is
+    // the default when nothing usable is stored.
+    Settings settings;
+    readSettings(settings);
+    const std::string name = setting->name;
+    bool stored = false;
     if (setting->is_text) {
-        std::string text = modReg::GetSettingString(setting->name);
-        if (!text.empty()) {
-            out << text << "\n";
-            return 0;
-        }
-    } else if (auto value =
-                   modReg::RegReadDword(HKEY_CURRENT_USER, modReg::kAppKey, setting->name)) {
-        out << *value << "\n";
-        return 0;
+        stored = modReg::GetSettingString(setting->name).size() >= 3;
+        out << settings.types << "\n";
+    } else {
+        stored =
+            modReg::RegReadDword(HKEY_CURRENT_USER, modReg::kAppKey, setting->name).has_value();
+        const int32_t value = name == "context"   ? settings.context
+                              : name == "confirm" ? settings.confirm
+                              : name == "nocache" ? settings.nocache
+                              : name == "noutf8"  ? settings.noutf8
+                              : name == "logging" ? settings.logging
+                                                  : settings.autoclose;
+        out << value << "\n";
     }
-    err << "vantel-cli: " << setting->name << " is not set\n";
-    return 1;
+    if (!stored) err << "vantel-cli: " << setting->name << " is not set; this is the default\n";
+    return 0;
 }
 
 }  // namespace

@@ -13,9 +13,10 @@
 
 namespace vantel {
 
-// runSettingCommands: runs the commands in order; a get prints the stored value on out. Returns
-// the exit status: 0; 1 when a value to get is not stored or a set could not be written; 2 when
-// a name is unknown or a value is refused (nothing is run then). Reasons go to err.
+// runSettingCommands: runs the commands in order; a get prints the value in effect on out (the
+// stored value as the program reads it, or the default when nothing usable is stored, which is
+// then said on err). Returns the exit status: 0; 1 when a set could not be written; 2 when a
+// name is unknown or a value is refused (nothing is run then). Reasons go to err.
 int runSettingCommands(const std::vector<CliOptions::SettingCommand>& commands, std::ostream& out,
                        std::ostream& err);
 

@@ -43,6 +43,7 @@
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
 #include "renamer/engine/hosted_control.h"
+#include "renamer/engine/journal.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
 #include "renamer/lookup/episodes.h"
@@ -93,6 +94,9 @@ class Core {
     ControlHost& controlHost() { return m_control_host ? *m_control_host : m_wirran; }
     void setControlHost(ControlHost* host) { m_control_host = host; }
 
+    // The journal of this run's file operations (journal.h), kept in settings().workdir.
+    Journal& journal() { return m_journal; }
+
     // The episode table of the last lookup.
     EpisodeList& episodes() { return m_episodes; }
 
@@ -124,13 +128,28 @@ class Core {
     const QueueItem& item(int32_t index) const { return *m_queue.at(static_cast<size_t>(index)); }
     bool validIndex(int32_t index) const { return index >= 1 && index <= queueCount(); }
 
+    // What one add_to_queue call queued and why it left files out, for a front end that tells
+    // the user (the files below a folder are counted one by one).
+    struct QueueTally {
+        int32_t added = 0;
+        int32_t too_short = 0;       // the path is shorter than 3 characters
+        int32_t missing = 0;         // no such file or folder
+        int32_t too_long = 0;        // the path (or a name in it) is longer than the system allows
+        int32_t unreadable = 0;      // it cannot be looked at (error: why)
+        int32_t already_queued = 0;  // the same path is queued already
+        int32_t unlisted_type = 0;   // its extension is not in settings().types
+        int32_t sample = 0;          // "sample" is in its path
+        std::string error;
+    };
+
     // add_to_queue: queues the file path, or every suitable file below the folder path. True
     // when a file was added; a folder always gives false (its files are added one by one).
     // Ignored (false): a path shorter than 3 characters or missing, one already queued (exact
     // comparison), one whose extension is not in settings().types, one that contains "sample"
     // in any letter case. One pair of enclosing double quotes is removed first. An added file
-    // gets a queue row; with start set and no pass running, Timer1 is (re)armed.
-    bool add_to_queue(std::string path, bool start);
+    // gets a queue row; with start set and no pass running, Timer1 is (re)armed. tally, when
+    // given, counts what was added and what was left out and why.
+    bool add_to_queue(std::string path, bool start, QueueTally* tally = nullptr);
 
     // resetQueue: empties the queue (slot 0 only) and starts the numbering again.
     void resetQueue();
@@ -156,7 +175,8 @@ class Core {
     // item becomes Cancelled with "The file operation has been undone"; on failure it is logged
     // ("Failed to undo file operation") and the item becomes Failed with "The file undo
     // operation failed". Returns whether the undo succeeded; false and no change for an index
-    // outside the queue or an item that is not Done.
+    // outside the queue or an item that is not Done. An undone operation is recorded in the
+    // journal, so that an undo of the whole run later passes it over.
     bool mnuUndo_Click(int32_t index);
 
     // The undo entry of the queue list's context menu for item index: for a Done item enabled,
@@ -258,8 +278,8 @@ class Core {
     void pump();
     bool listedType(const std::string& extension) const;
     // Queues one existing file unless it is already queued, of an unlisted type or a sample;
-    // true when it was added (with its row). Does not arm the timer.
-    bool queueFile(std::string path);
+    // true when it was added (with its row), otherwise counted in tally. Does not arm the timer.
+    bool queueFile(std::string path, QueueTally& tally);
     bool alreadyQueued(const std::string& path, size_t hash) const;
 
     CoreView* m_view;
@@ -276,6 +296,7 @@ class Core {
     std::vector<std::unique_ptr<QueueItem>> m_queue;  // slot 0 holds an empty item
     FilterList m_filters;
     ExceptionList m_exceptions;
+    Journal m_journal;
     // The duplicate test: the hash of every queued path with its item, so that queueing a file
     // costs the same however long the queue is.
     PathIndex m_queued_paths;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <exception>
+#include <unordered_set>
 
 namespace vantel {
 
@@ -43,20 +44,30 @@ int shellOperation(UINT func, const std::string& from, const std::string& to, FI
     return SHFileOperationA(&op);
 }
 
+// How the checks before an operation see the files: as they are, or (for a rehearsal) as the
+// operations rehearsed before would have left them.
+class Look {
+  public:
+    virtual ~Look() = default;
+    virtual bool exists(const std::string& path) const { return pathExists(path); }
+    virtual bool folder(const std::string& path) const { return isFolder(path); }
+};
+
 // Reports a failed shell operation that was to put a file at target: the number, as the user
 // sees it, and where it is known a line that says in words what happened. Always false.
-bool operationFailed(QueueItem& item, int result, const std::string& target, ActivityLog& log) {
+bool operationFailed(QueueItem& item, int result, const std::string& target, ActivityLog& log,
+                     const Look& look = Look()) {
     const std::string n = std::to_string(result);
     log.debug_log("File operation failed (" + n + ")", 1);
     if (result == DE_FILEDESTISFLD) {
         log.debug_log("The destination " + target + " is a folder", 1);
     } else if (result == ERROR_CANCELLED) {
         std::string folder = target.substr(0, target.rfind('/') + 1);
-        if (pathExists(target)) {
+        if (look.exists(target)) {
             log.debug_log(
                 "The destination " + target + " already exists and replacing it was not confirmed",
                 1);
-        } else if (!folder.empty() && !isFolder(folder)) {
+        } else if (!folder.empty() && !look.folder(folder)) {
             log.debug_log(
                 "The folder " + folder + " does not exist and creating it was not confirmed", 1);
         } else {
@@ -73,9 +84,48 @@ int moveOrCopy(const QueueItem& item, UINT func, const std::string& dest) {
     return shellOperation(func, item.path, dest, FOF_ALLOWUNDO);
 }
 
-bool doFileops(QueueItem& item, FileAction action, ActivityLog& log) {
+// A rehearsal: how the checks see the files, and how the confirmations would be answered.
+struct Rehearsal {
+    const Look& look;
+    FileopsRehearsal::Answers answers;
+};
+
+// What make_tree and the shell would make of a move or copy to dest, without doing it: 0 when
+// it would go ahead. The folders make_tree may create (from the third level on) count as there.
+int rehearseMoveOrCopy(const std::string& target_folder, const std::string& dest,
+                       const Rehearsal& rehearsal) {
+    std::string prefix;
+    int level = 0;
+    size_t start = 0;
+    for (size_t slash = target_folder.find('/'); slash != std::string::npos;
+         slash = target_folder.find('/', slash + 1)) {
+        std::string component = target_folder.substr(start, slash - start);
+        start = slash + 1;
+        if (component.empty() && level > 0) continue;
+        prefix += component + "/";
+        ++level;
+        if (rehearsal.look.exists(prefix)) {
+            if (!rehearsal.look.folder(prefix)) return ERROR_PATH_NOT_FOUND;
+        } else if (level < 3 && !rehearsal.answers.create_folder) {
+            // Not made by make_tree: the shell asks before it creates the folder.
+            return ERROR_CANCELLED;
+        } else {
+            break;  // created, with every folder below it
+        }
+    }
+    if (rehearsal.look.folder(dest)) return DE_FILEDESTISFLD;
+    if (rehearsal.look.exists(dest) && !rehearsal.answers.replace) return ERROR_CANCELLED;
+    return 0;
+}
+
+// The file operation, or with rehearsal only its checks: the same refusals, log lines and
+// error texts, and true where the operation would go ahead.
+bool doFileops(QueueItem& item, FileAction action, ActivityLog& log,
+               const Rehearsal* rehearsal = nullptr) {
+    const Look real;
+    const Look& look = rehearsal ? rehearsal->look : real;
     const std::string dest = item.target_folder + item.new_name;
-    if (!pathExists(item.path)) {
+    if (!look.exists(item.path)) {
         log.debug_log("File rename failed. Source file not found", 2);
         return false;
     }
@@ -90,17 +140,21 @@ bool doFileops(QueueItem& item, FileAction action, ActivityLog& log) {
                 item.error_text = "The new filename is the same as the old filename";
                 return false;
             }
-            if (pathExists(dest)) {
+            if (look.exists(dest)) {
                 log.debug_log("File rename failed. Destination already exists", 2);
                 item.error_text = "The destination aleady exists. File cannot be renamed";
                 return false;
             }
-            result = shellOperation(FO_RENAME, item.path, dest, FOF_ALLOWUNDO);
+            if (!rehearsal) result = shellOperation(FO_RENAME, item.path, dest, FOF_ALLOWUNDO);
             break;
         case kActionMove:
         case kActionCopy:
             log.debug_log(
                 (action == kActionMove ? "Moving " : "Copying ") + item.path + " to " + dest, 2);
+            if (rehearsal) {
+                result = rehearseMoveOrCopy(item.target_folder, dest, *rehearsal);
+                break;
+            }
             make_tree(item.target_folder);
             // No FOF_NOCONFIRMMKDIR: a folder that make_tree would not create (a missing
             // top-level one) is put to the host's confirmation, as is an existing file.
@@ -109,7 +163,7 @@ bool doFileops(QueueItem& item, FileAction action, ActivityLog& log) {
         default:
             return false;
     }
-    return result == 0 || operationFailed(item, result, dest, log);
+    return result == 0 || operationFailed(item, result, dest, log, look);
 }
 
 bool doUndofileops(QueueItem& item, FileAction action, ActivityLog& log) {
@@ -198,6 +252,45 @@ void make_tree(const std::string& path) {
         if (++count < 3) continue;
         if (!pathExists(prefix)) (void)::mkdir(prefix.c_str(), 0777);  // a failure is ignored
     }
+}
+
+namespace {
+
+// The files as the rehearsed operations would have left them: names they took, names they
+// freed, over the files as they are.
+class RehearsedLook final : public Look {
+  public:
+    RehearsedLook(const std::unordered_set<std::string>& taken,
+                  const std::unordered_set<std::string>& freed)
+        : m_taken(taken), m_freed(freed) {}
+    bool exists(const std::string& path) const override {
+        return m_taken.count(path) || (!m_freed.count(path) && pathExists(path));
+    }
+    bool folder(const std::string& path) const override {
+        return !m_taken.count(path) && !m_freed.count(path) && isFolder(path);
+    }
+
+  private:
+    const std::unordered_set<std::string>& m_taken;
+    const std::unordered_set<std::string>& m_freed;
+};
+
+}  // namespace
+
+bool FileopsRehearsal::rehearse(QueueItem& item, FileAction action, ActivityLog& log) {
+    const RehearsedLook look(m_taken, m_freed);
+    const Rehearsal rehearsal{look, m_answers};
+    const bool ahead = trapped("Error renaming/moving: ", log,
+                               [&] { return doFileops(item, action, log, &rehearsal); });
+    if (!ahead) return false;
+    const std::string dest = item.target_folder + item.new_name;
+    if (action != kActionCopy) {
+        m_freed.insert(item.path);
+        m_taken.erase(item.path);
+    }
+    m_taken.insert(dest);
+    m_freed.erase(dest);
+    return true;
 }
 
 }  // namespace vantel

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 namespace vantel {
 
@@ -38,6 +39,36 @@ bool fileops(QueueItem& item, FileAction action, ActivityLog& log);
 // operation fails, for any other action, and on an unexpected error ("Error
 // renaming/moving (undo): "); the reason is logged. Leaves the item's state alone.
 bool undofileops(QueueItem& item, FileAction action, ActivityLog& log);
+
+// FileopsRehearsal: fileops without the file operations, for a dry run. Each rehearsed item gets
+// every check fileops makes, on the files as the operations rehearsed before it would have left
+// them (two files planned onto one name: the second finds it taken), with the confirmations
+// answered as given; it is refused, logged and given its error_text exactly as fileops would.
+// No file or folder is touched.
+//
+//   FileopsRehearsal rehearsal({.replace = yes});
+//   if (rehearsal.rehearse(item, action, log)) plan(item);  // else item.error_text says why
+// How the shell's confirmations would be answered: replacing a file in the way of a move or
+// copy, creating a folder that make_tree does not create (a missing top-level folder).
+struct RehearsalAnswers {
+    bool replace = false;
+    bool create_folder = false;
+};
+
+class FileopsRehearsal {
+  public:
+    using Answers = RehearsalAnswers;
+    explicit FileopsRehearsal(Answers answers = {}) : m_answers(answers) {}
+
+    // rehearse: true when fileops would go ahead with action on item; false, with the reason
+    // logged and error_text set as fileops sets them, when it would not.
+    bool rehearse(QueueItem& item, FileAction action, ActivityLog& log);
+
+  private:
+    Answers m_answers;
+    std::unordered_set<std::string> m_taken;  // names the rehearsed operations filled
+    std::unordered_set<std::string> m_freed;  // names they emptied
+};
 
 // make_tree creates the missing folders of path, a folder path ending in "/", one level at a
 // time. The root and the folder directly below it are never created (a missing top-level

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 namespace vantel {
@@ -28,11 +30,28 @@ bool Core::listedType(const std::string& extension) const {
     return !extension.empty() && m_settings.types.find(extension) != std::string::npos;
 }
 
-bool Core::add_to_queue(std::string path, bool start) {
+bool Core::add_to_queue(std::string path, bool start, QueueTally* tally) {
+    QueueTally own;
+    QueueTally& counts = tally ? *tally : own;
     if (!path.empty() && path.back() == '"') path.pop_back();
     if (!path.empty() && path.front() == '"') path.erase(0, 1);
+    if (path.size() < 3) {
+        ++counts.too_short;
+        return false;
+    }
     struct stat st {};
-    if (path.size() < 3 || ::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            ++counts.missing;
+        } else if (error == ENAMETOOLONG) {
+            ++counts.too_long;
+        } else {
+            ++counts.unreadable;
+            counts.error = std::strerror(error);
+        }
+        return false;
+    }
 
     if (S_ISDIR(st.st_mode)) {
         std::string base = path.back() == '/' ? path : path + "/";
@@ -55,23 +74,33 @@ bool Core::add_to_queue(std::string path, bool start) {
             // Each file is queued as if given on its own with start set. The walk has just seen
             // it as an existing file, so it is not looked up again; and the timer is armed once
             // after the last one, which is when each of those armings would have left it.
-            added |= queueFile(std::move(file));
+            added |= queueFile(std::move(file), counts);
         }
         --m_walking;
         if (added && !m_flags.busy) enableTimer1();
         return false;
     }
 
-    if (!queueFile(std::move(path))) return false;
+    if (!queueFile(std::move(path), counts)) return false;
     if (start && !m_flags.busy) enableTimer1();
     return true;
 }
 
-bool Core::queueFile(std::string path) {
+bool Core::queueFile(std::string path, QueueTally& tally) {
     const size_t hash = std::hash<std::string>{}(path);
-    if (alreadyQueued(path, hash)) return false;
-    if (!listedType(getextension(path))) return false;
-    if (containsSample(path)) return false;
+    if (alreadyQueued(path, hash)) {
+        ++tally.already_queued;
+        return false;
+    }
+    if (!listedType(getextension(path))) {
+        ++tally.unlisted_type;
+        return false;
+    }
+    if (containsSample(path)) {
+        ++tally.sample;
+        return false;
+    }
+    ++tally.added;
 
     auto added = std::make_unique<QueueItem>();
     added->file_name = getfname(path);

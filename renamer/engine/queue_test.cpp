@@ -36,6 +36,31 @@ TEST(AddToQueue, AFolderQueuesItsVideoFilesButNoSamples) {
     EXPECT_EQ(queuedPaths(again), (std::vector<std::string>{tree.path("sub/b.avi")}));
 }
 
+TEST(AddToQueue, TheTallySaysWhyNothingWasQueued) {
+    TestTree tree;
+    for (const char* f : {"a.mkv", "sub/b.avi", "c.txt", "Sample/d.mkv", "sample.avi"})
+        tree.file(f);
+    Core core;
+    Core::QueueTally folder;
+    core.add_to_queue(tree.path(""), false, &folder);
+    EXPECT_EQ(folder.added, 2);
+    EXPECT_EQ(folder.unlisted_type, 1);
+    EXPECT_EQ(folder.sample, 2);
+    Core::QueueTally again;
+    core.add_to_queue(tree.path("sub/"), false, &again);
+    EXPECT_EQ(again.added, 0);
+    EXPECT_EQ(again.already_queued, 1);
+
+    Core::QueueTally missing, too_long, too_short;
+    EXPECT_FALSE(core.add_to_queue(tree.path("nothing.mkv"), false, &missing));
+    EXPECT_EQ(missing.missing, 1);
+    EXPECT_FALSE(core.add_to_queue(tree.path(std::string(300, 'x') + ".mkv"), false, &too_long));
+    EXPECT_EQ(too_long.too_long, 1);
+    EXPECT_FALSE(core.add_to_queue("\"a\"", false, &too_short));
+    EXPECT_EQ(too_short.too_short, 1);
+    EXPECT_EQ(missing.added + too_long.added + too_short.added, 0);
+}
+
 TEST(AddToQueue, DuplicatesAreExactPathsOnly) {
     TestTree tree;
     const std::string lower = tree.file("show.mkv");

@@ -47,9 +47,19 @@ StageResult PipelineStages::dofilter(Core& core, int32_t index) {
     return vantel::dofilter(core.item(index), core.filters(), core.log());
 }
 
+// Each operation is recorded in the journal before it is made and its end after, so that a
+// later run can undo it even when this one is killed in between.
 StageResult PipelineStages::fileops(Core& core, int32_t index) {
     QueueItem& item = core.item(index);
-    return vantel::fileops(item, filterAction(core, item.filter_index), core.log());
+    const FileAction action = filterAction(core, item.filter_index);
+    JournalOpId id;
+    if (action >= kActionRename && action <= kActionCopy) {
+        id = core.journal().begin(core.settings().workdir, index, action, item.path,
+                                  item.target_folder + item.new_name, core.log());
+    }
+    const bool done = vantel::fileops(item, action, core.log());
+    core.journal().finish(id, done, core.log());
+    return done;
 }
 
 FileAction PipelineStages::filterAction(const Core& core, int32_t filter_index) const {

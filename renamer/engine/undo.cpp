@@ -12,6 +12,9 @@ bool Core::mnuUndo_Click(int32_t index) {
     const FileAction action = m_stages->filterAction(*this, item(index).filter_index);
     const bool undone = undofileops(item(index), action, log());
     if (undone) {
+        // Only an operation this run journalled (workdir set) is recorded as undone.
+        const JournalOpId id = m_journal.opOfItem(index);
+        if (id.valid()) m_journal.recordUndo(m_settings.workdir, id, log());
         item(index).error_text = "The file operation has been undone";
         setState(index, kStateCancelled);
     } else {

@@ -260,4 +260,32 @@ TEST_F(CoreFileOps, TheUndoEntryIsOfferedForDoneItemsOnly) {
 
 }  // namespace
 
+namespace {
+
+TEST_F(CoreFileOps, EveryOperationIsJournalledAndAnUndoOfTheItemToo) {
+    core.settings().workdir = folder("work") + "/";
+    Done renamed = processed("a", 1);
+    ASSERT_EQ(core.item(renamed.index).state, kStateDone);
+    Done moved = processed("b", 2);
+    ASSERT_EQ(core.item(moved.index).state, kStateDone);
+    JournalHistory history;
+    std::string error;
+    ASSERT_TRUE(readJournal(core.settings().workdir, history, &error)) << error;
+    ASSERT_EQ(history.runs.size(), 1u);
+    ASSERT_EQ(history.runs[0].ops.size(), 2u);
+    EXPECT_EQ(history.runs[0].ops[0].old_path, renamed.source);
+    EXPECT_EQ(history.runs[0].ops[0].new_path, renamed.dest);
+    EXPECT_EQ(history.runs[0].ops[0].state, JournalOpState::Done);
+    EXPECT_EQ(history.runs[0].ops[1].action, 2);
+
+    ASSERT_TRUE(core.mnuUndo_Click(renamed.index));
+    ASSERT_TRUE(readJournal(core.settings().workdir, history, &error)) << error;
+    EXPECT_EQ(history.runs[0].ops[0].state, JournalOpState::Undone);
+    EXPECT_EQ(history.runs[0].ops[1].state, JournalOpState::Done);
+    // An undo of the whole run later passes the undone one over.
+    EXPECT_EQ(history.runs[0].undoable(), 1);
+}
+
+}  // namespace
+
 }  // namespace vantel
