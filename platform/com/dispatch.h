@@ -42,7 +42,7 @@
 #include "platform/com/comptr.h"
 #include "platform/com/variant.h"
 
-struct ITypeInfo;  // type information is not provided (GetTypeInfo answers E_NOTIMPL)
+struct ITypeInfo;  // typeinfo.h: an object's type information
 
 using DISPID = LONG;
 using MEMBERID = DISPID;

@@ -92,7 +92,6 @@ bool ScriptRunner::run(const ScriptCommand& command) {
         case ScriptCommand::Kind::Put: {
             // A variable given as the value is passed by value: a put takes no output. A
             // constant comes by value from arguments already.
-            const ScriptArg& a = command.args.front();
             Variant value = std::move(arguments(command.args).front());
             if (value.vt == (VT_BYREF | VT_VARIANT)) value = Variant(*variantDeref(&value));
             hr = dispPutProperty(m_object, command.name, value, &description);

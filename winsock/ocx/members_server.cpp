@@ -1,11 +1,11 @@
 // Server and datagram members and the socket options: Listen, Accept, Reject, Bind, Shutdown,
 // and the option properties.
 //
-// The option properties store their value; on an open socket the socket layer is to apply the
-// option first (socketLayerProperty marks where). Listen, Accept and Bind start the network
-// library and then need the socket layer's server side; Reject and Shutdown act on the control's
-// socket and fail as a stream operation on no socket. Those parts are still to come (PENDING in
-// the member list).
+// The option properties (Broadcast, InLine, KeepAlive, NoDelay) are generated from the member
+// list (members_stored.cpp): they store their value, and on an open socket the socket layer is
+// to apply the option first. Listen, Accept and Bind start the network library and then need the
+// socket layer's server side; Reject and Shutdown act on the control's socket and fail as a
+// stream operation on no socket. Those parts are still to come (PENDING in the member list).
 
 #include "winsock/ocx/arguments.h"
 #include "winsock/ocx/base/error_table.h"
@@ -19,30 +19,6 @@ HRESULT CWirran::get_AtMark(VARIANT_BOOL* pVal) {
 HRESULT CWirran::get_Listening(VARIANT_BOOL* pVal) {
     if (hasSocket()) return socketLayerGet();  // Socket layer: is the socket listening?
     return getValue(pVal, VARIANT_BOOL{VARIANT_FALSE});
-}
-
-HRESULT CWirran::put_Broadcast(VARIANT_BOOL value) {
-    if (hasSocket()) return socketLayerProperty();  // Socket layer: set the option first.
-    m_state.broadcast = asBool(value);
-    return S_OK;
-}
-
-HRESULT CWirran::put_InLine(VARIANT_BOOL value) {
-    if (hasSocket()) return socketLayerProperty();  // Socket layer: set the option first.
-    m_state.inLine = asBool(value);
-    return S_OK;
-}
-
-HRESULT CWirran::put_KeepAlive(VARIANT_BOOL value) {
-    if (hasSocket()) return socketLayerProperty();  // Socket layer: set the option first.
-    m_state.keepAlive = asBool(value);
-    return S_OK;
-}
-
-HRESULT CWirran::put_NoDelay(VARIANT_BOOL value) {
-    if (hasSocket()) return socketLayerProperty();  // Socket layer: set the option first.
-    m_state.noDelay = asBool(value);
-    return S_OK;
 }
 
 HRESULT CWirran::put_Linger(LONG value) {

@@ -1,6 +1,8 @@
 // The bodies of the plain stored properties: every get and put the member list
-// (wirran_members.h) marks STORED. A get refuses in design mode and returns the stored value; a
-// put stores the value (a BOOL reduced to VARIANT_TRUE or VARIANT_FALSE) and cannot fail.
+// (wirran_members.h) marks STORED or PENDING_OPTION. A get refuses in design mode and returns the
+// stored value; a put stores the value (a BOOL reduced to VARIANT_TRUE or VARIANT_FALSE) and
+// cannot fail, except a socket option's put on an open socket, which the socket layer is still
+// to apply (socketLayerProperty).
 
 #include "winsock/ocx/wirran.h"
 
@@ -12,6 +14,12 @@
     HRESULT CWirran::put_##Name(Type value) { \
         store(Field, value);                  \
         return S_OK;                          \
+    }
+#define WIRRAN_PUT_PENDING_OPTION(Name, Type, Field)   \
+    HRESULT CWirran::put_##Name(Type value) {          \
+        if (hasSocket()) return socketLayerProperty(); \
+        store(Field, value);                           \
+        return S_OK;                                   \
     }
 #define WIRRAN_GET_CODE(Name, Type, Field)
 #define WIRRAN_GET_PENDING(Name, Type, Field)

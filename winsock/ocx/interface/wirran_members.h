@@ -20,7 +20,9 @@
 //            (BOOLs reduced to VARIANT_TRUE or VARIANT_FALSE);
 //   CODE     written by hand in a members_*.cpp file;
 //   PENDING  written by hand, and its behaviour is still to come: some or all of its paths
-//            answer wrErrorNotImplemented (12003) today (the comment on the line says which).
+//            answer wrErrorNotImplemented (12003) today (the comment on the line says which);
+//   PENDING_OPTION  generated put of a socket option: without a socket it stores the value; on
+//            an open socket setting the option is still to come (12003, no OnError).
 //   NONE     no such accessor (the put of a read-only property).
 
 #include "platform/com/dispatch.h"
@@ -36,7 +38,7 @@
     PROPERTY(RW, AutoResolve, 4, VARIANT_BOOL, m_state.autoResolve, STORED, STORED, "Whether host names and addresses are resolved automatically") \
     PROPERTY(RW, Backlog, 5, LONG, m_state.backlog, STORED, STORED, "Length of the queue of pending connections") \
     PROPERTY(RW, Blocking, 6, VARIANT_BOOL, m_state.blocking, STORED, PENDING, "Whether the socket blocks (TRUE) or raises events (FALSE)") /* put FALSE on an open socket: event-driven mode */ \
-    PROPERTY(RW, Broadcast, 7, VARIANT_BOOL, m_state.broadcast, STORED, PENDING, "Whether datagrams may be broadcast") /* put on an open socket: set the option */ \
+    PROPERTY(RW, Broadcast, 7, VARIANT_BOOL, m_state.broadcast, STORED, PENDING_OPTION, "Whether datagrams may be broadcast") \
     PROPERTY(RW, ByteOrder, 8, LONG, m_state.byteOrder, STORED, STORED, "Byte order of integer buffers") \
     PROPERTY(RO, CertificateExpires, 9, BSTR, _, CODE, NONE, "Date the peer's certificate expires") \
     PROPERTY(RO, CertificateIssued, 10, BSTR, _, CODE, NONE, "Date the peer's certificate was issued") \
@@ -54,13 +56,13 @@
     PROPERTY(INDEXED, HostAlias, 22, BSTR, _, PENDING, NONE, "An alias of the last resolved host") /* resolver: the alias list */ \
     PROPERTY(RW, HostFile, 23, BSTR, _, PENDING, PENDING, "Path of the host table file") /* the host table loader */ \
     PROPERTY(RW, HostName, 24, BSTR, m_state.hostName, STORED, PENDING, "Name of the remote host") /* put: the lookup */ \
-    PROPERTY(RW, InLine, 25, VARIANT_BOOL, m_state.inLine, STORED, PENDING, "Whether urgent data is read in line") /* put on an open socket: set the option */ \
+    PROPERTY(RW, InLine, 25, VARIANT_BOOL, m_state.inLine, STORED, PENDING_OPTION, "Whether urgent data is read in line") \
     PROPERTY(RW, Interval, 26, LONG, m_state.interval, STORED, CODE, "Milliseconds between OnTimer events, 0 for none") \
     PROPERTY(RO, IsBlocked, 27, VARIANT_BOOL, _, CODE, NONE, "Whether a blocking call is in progress") \
     PROPERTY(RO, IsClosed, 28, VARIANT_BOOL, _, CODE, NONE, "Whether the peer has closed the connection") \
     PROPERTY(RO, IsReadable, 29, VARIANT_BOOL, _, CODE, NONE, "Whether data can be read without waiting") \
     PROPERTY(RO, IsWritable, 30, VARIANT_BOOL, _, CODE, NONE, "Whether data can be written without waiting") \
-    PROPERTY(RW, KeepAlive, 31, VARIANT_BOOL, m_state.keepAlive, STORED, PENDING, "Whether the connection is kept alive") /* put on an open socket: set the option */ \
+    PROPERTY(RW, KeepAlive, 31, VARIANT_BOOL, m_state.keepAlive, STORED, PENDING_OPTION, "Whether the connection is kept alive") \
     PROPERTY(RW, LastError, 32, LONG, _, CODE, CODE, "Code of the last error") \
     PROPERTY(RO, LastErrorString, 33, BSTR, _, CODE, NONE, "Text of the last error") \
     PROPERTY(RW, Library, 34, BSTR, m_state.libraryPath, STORED, CODE, "Path of the network library") \
@@ -72,7 +74,7 @@
     PROPERTY(RW, LocalService, 40, BSTR, _, PENDING, PENDING, "Service name of the local port") /* resolver: services */ \
     PROPERTY(RO, MaxDatagram, 41, LONG, m_maxDatagram, STORED, NONE, "Largest datagram the network library sends") \
     PROPERTY(RO, MaxSockets, 42, LONG, m_maxSockets, STORED, NONE, "Most sockets the network library opens") \
-    PROPERTY(RW, NoDelay, 43, VARIANT_BOOL, m_state.noDelay, STORED, PENDING, "Whether small writes are sent at once") /* put on an open socket: set the option */ \
+    PROPERTY(RW, NoDelay, 43, VARIANT_BOOL, m_state.noDelay, STORED, PENDING_OPTION, "Whether small writes are sent at once") \
     PROPERTY(RO, PeerAddress, 44, BSTR, _, PENDING, NONE, "Address of the connected peer") /* with a socket */ \
     PROPERTY(RO, PeerName, 45, BSTR, _, PENDING, NONE, "Name of the connected peer") /* with a socket: reverse lookup */ \
     PROPERTY(RO, PeerPort, 46, LONG, _, PENDING, NONE, "Port of the connected peer") /* with a socket */ \
@@ -139,7 +141,7 @@
 #define WR_OPT_OUT(Name) VARIANT *Name,
 
 // The slots of one member as declarations: Prefix before each (virtual or nothing), Suffix after
-// (= 0 or override). A property's accessors follow its Access.
+// (ending the declaration). A property's accessors follow its Access.
 #define WIRRAN_GET_SLOT(Name, Type, Prefix, Suffix) Prefix HRESULT get_##Name(Type* pVal) Suffix
 #define WIRRAN_PUT_SLOT(Name, Type, Prefix, Suffix) Prefix HRESULT put_##Name(Type value) Suffix
 #define WIRRAN_SLOTS_RW(Name, Type, Prefix, Suffix) \
