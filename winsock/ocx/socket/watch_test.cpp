@@ -3,8 +3,6 @@
 
 #include "winsock/ocx/socket/watch.h"
 
-#include <poll.h>
-
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -17,6 +15,8 @@
 
 using namespace kvlink;
 using socket_test::lastCode;
+using socket_test::pumpFor;
+using socket_test::pumpUntil;
 
 namespace {
 
@@ -82,25 +82,6 @@ class NotifyWindow {
 
     HWND m_window = nullptr;
 };
-
-// Runs the thread's messages until done() holds or ms pass; returns done().
-bool pumpUntil(const std::function<bool()>& done, int ms = 5000) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        if (done()) return true;
-        int left = ms - static_cast<int>(GetTickCount() - start);
-        if (left <= 0) return done();
-        pollfd ready{GetQueueReadyFd(), POLLIN, 0};
-        poll(&ready, 1, left < 20 ? left : 20);
-    }
-}
-
-void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
 
 int32_t connectAsync(int port, HWND window, bool hold = false) {
     ConnectRequest request;
