@@ -4,8 +4,10 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/com/connpt.h"
 #include "platform/user/user.h"
@@ -98,7 +100,12 @@ void EventHost::onEvent(const std::string& prefix, DISPID id, DISPPARAMS* params
         m_runner.setVariable("arg" + std::to_string(i + 1), *dispParamsArg(params, i));
     std::string command = handler->second;  // the command may replace its own handler
     m_running[key] = true;
-    m_runner.runLine(command, m_handlerLines[key]);
+    std::map<std::string, int> start = m_fired;
+    const std::map<std::string, int>* outer = std::exchange(m_handlerStart, &start);
+    bool ok = true;
+    if (!hostCommand(command, m_handlerLines[key], &ok))
+        m_runner.runLine(command, m_handlerLines[key]);
+    m_handlerStart = outer;
     m_out.flush();
     m_running[key] = false;
 }
@@ -148,9 +155,17 @@ bool EventHost::hostCommand(std::string_view line, int lineNumber, bool* ok) {
         int ms = 0;
         if (event.empty() || !milliseconds(rest, &ms)) return usage("waitfor EVENT MS");
         std::string key = lowerCase(event);
-        bool fired = pump(ms, [&] { return m_fired[key] > m_awaited[key]; });
-        m_awaited[key] = m_fired[key];
-        if (!fired) *ok = fail("timeout waiting for " + event);
+        auto base = [&](const std::map<std::string, int>& counts) {
+            auto it = counts.find(key);
+            return it == counts.end() ? 0 : it->second;
+        };
+        int seen = std::max(m_handlerStart ? base(*m_handlerStart) : 0, m_awaited[key]);
+        bool fired = pump(ms, [&] { return m_fired[key] > seen; });
+        // A wait that timed out has seen nothing, so it uses nothing up.
+        if (fired)
+            m_awaited[key] = m_fired[key];
+        else
+            *ok = fail("timeout waiting for " + event);
         return true;
     }
     if (word == "on") {

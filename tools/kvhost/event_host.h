@@ -11,8 +11,11 @@
 //
 // Host commands:
 //   wait MS               run the message loop for MS milliseconds
-//   waitfor EVENT MS      run it until EVENT fired (since the last waitfor for it), else print
-//                         "timeout waiting for EVENT" and fail the line
+//   waitfor EVENT MS      run it until EVENT fires, else print "timeout waiting for EVENT" and
+//                         fail the line. An EVENT raised earlier and not waited for yet
+//                         counts too, so "Connect" then "waitfor OnConnect" never misses the
+//                         event; inside a handler only one raised after the handler started
+//                         counts.
 //   on EVENT COMMAND      run the one-line COMMAND after each EVENT, with its arguments in the
 //                         variables arg1, arg2, ...; "on EVENT" alone removes it
 //   create NAME           a further control instance, reached as NAME.Member; its events are
@@ -73,6 +76,7 @@ class EventHost {
     std::map<std::string, std::string> m_handlers;  // lower-case event key -> command
     std::map<std::string, int> m_fired;             // lower-case event key -> times fired
     std::map<std::string, int> m_awaited;           // what waitfor has already seen
-    std::map<std::string, bool> m_running;          // a handler that runs is not entered again
-    std::map<std::string, int> m_handlerLines;      // the "on" line of each handler
+    const std::map<std::string, int>* m_handlerStart = nullptr;  // inside a handler
+    std::map<std::string, bool> m_running;      // a handler that runs is not entered again
+    std::map<std::string, int> m_handlerLines;  // the "on" line of each handler
 };

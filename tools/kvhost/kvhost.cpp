@@ -42,9 +42,11 @@ absent or "-"): one late-bound call per line, each invoked by name through IDisp
 Host commands (the message loop runs only here and briefly between lines; a control that works
 by events needs them):
   wait MS               run the message loop for MS milliseconds, printing events as they come
-  waitfor EVENT MS      run it until EVENT fired, counting every time since the last waitfor for
-                        it (also between lines); after MS without it print
-                        "timeout waiting for EVENT" and count the line as failed
+  waitfor EVENT MS      run it until EVENT fires; after MS without it print
+                        "timeout waiting for EVENT" and count the line as failed. An EVENT
+                        raised earlier and not yet waited for counts too (so "Connect" then
+                        "waitfor OnConnect" never misses it); inside an "on" handler only one
+                        raised after the handler started counts
   on EVENT COMMAND      run the one-line COMMAND each time EVENT fires, right after its event
                         line, with the event's arguments in the variables arg1, arg2, ...; a
                         handler is not entered again while it runs

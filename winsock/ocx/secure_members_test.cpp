@@ -186,6 +186,34 @@ TEST_F(WirranSecure, ACertificateThatFailsTheCheckLeavesTheConnectionUpAndSaysWh
     }
 }
 
+TEST_F(WirranSecure, AnEventDrivenConnectRaisesOnConnectWithTheCertificateKnown) {
+    startServer();
+    EventLog events(m_control.get());
+    std::string subject, status, state;
+    events.sink().onInvoke = [&] {
+        if (events.sink().calls.back().id != kOnConnect) return;
+        subject = property(c, "CertificateSubject");
+        status = property(c, "CertificateStatus");
+        state = property(c, "State");
+    };
+    ASSERT_EQ(put(c, "Blocking", Variant(false)), S_OK);
+    ASSERT_EQ(connect(c, "localhost", m_server->port()), "I4:0");
+    EXPECT_EQ(property(c, "State"), "I4:3");
+    ASSERT_TRUE(socket_test::pumpUntil([&] { return !subject.empty(); }));
+    EXPECT_EQ(subject, "BSTR:CN=127.0.0.1");
+    EXPECT_EQ(status, "I4:1");
+    EXPECT_EQ(state, "I4:1");
+    // The channel works in the handlers as well: an OnRead handler reads the answer.
+    std::string answer;
+    events.sink().onInvoke = [&] {
+        if (events.sink().calls.back().id == kOnRead) answer += read(c, 1);
+    };
+    ASSERT_TRUE(writeAll(c, "NAME\n"));
+    ASSERT_TRUE(socket_test::pumpUntil([&] { return answer == "localhost\n"; })) << answer;
+    events.sink().onInvoke = nullptr;
+    call(c, "Disconnect");
+}
+
 TEST_F(WirranSecure, AHandshakeThatCannotFinishFailsTheConnectAndClosesTheSocket) {
     struct Case {
         TlsServerMode mode;
