@@ -4,7 +4,8 @@
 // conditions of the events it may post now. Posting an event clears its enabled bit; the
 // re-enabling calls set it again and re-arm, and since the set is level-triggered a condition
 // that still holds is reported at once, which gives Windows' rules:
-//  - FD_READ: one message until recv or recvfrom is called, then another if data remains;
+//  - FD_READ: one message until recv or recvfrom is called, then another if data remains
+//    (posted by the receive itself when it can see data left);
 //  - FD_OOB: likewise, re-enabled by a receive of out-of-band data;
 //  - FD_ACCEPT: one message until accept or WSAAccept is called;
 //  - FD_WRITE: once when the socket is connected (or registered while writable), then only after
@@ -285,7 +286,15 @@ void watchUpdate(SOCKET s, SocketEntry& entry) {
 
 void reenable(SOCKET s, SocketEntry& entry, long events) {
     if (!entry.async) return;
-    entry.async->enabled |= events & entry.async->events;
+    AsyncSelection& a = *entry.async;
+    a.enabled |= events & a.events;
+    // A receive that left data owes the next FD_READ at once: posting it here, on the caller's
+    // thread, spares a reader that works by events the watcher's round trip per receive.
+    bool receiving = entry.state == SocketState::Connected || entry.state == SocketState::Datagram;
+    if ((events & FD_READ) && receiving && enabled(a, FD_READ) && bytesWaiting(entry) > 0) {
+        a.enabled &= ~FD_READ;
+        post(s, a, FD_READ, 0);
+    }
     watchUpdate(s, entry);
 }
 

@@ -204,3 +204,15 @@ TEST_F(WirranEvents, ProgressReachesABlockingHostAndCountsAnEmptyTransferAsDone)
         EXPECT_EQ(names(events), (std::vector<std::string>{k.event}));
     }
 }
+
+TEST_F(WirranEvents, IntervalAbove65535FailsAndZeroStopsTheTimer) {
+    EXPECT_EQ(put(c, "Interval", Variant(int32_t{70000})), CTL_E_INVALIDPROPERTYVALUE);
+    EXPECT_EQ(property(c, "Interval"), "I4:0");
+    ASSERT_EQ(put(c, "Interval", Variant(int32_t{65535})), S_OK);
+    ASSERT_EQ(put(c, "Interval", Variant(int32_t{10})), S_OK);
+    ASSERT_TRUE(pumpUntil([&] { return heard(events, kOnTimer); }));
+    ASSERT_EQ(put(c, "Interval", Variant(int32_t{0})), S_OK);
+    events.take();
+    pumpFor(100);
+    EXPECT_TRUE(events.take().empty()) << "no tick after Interval = 0";
+}
