@@ -114,13 +114,18 @@ class Watcher {
         if (interest == 0) {
             if (a.watched) epoll_ctl(m_epoll, EPOLL_CTL_DEL, entry.fd, nullptr);
             a.watched = false;
+            a.armed = 0;
             return;
         }
+        // Still armed for the same conditions: a condition that holds is reported anyway, and
+        // a reader that works by events saves a system call per receive.
+        if (a.watched && a.armed == interest) return;
         epoll_event event{};
         event.events = interest | EPOLLONESHOT;
         event.data.u64 = a.watchId;
         if (epoll_ctl(m_epoll, a.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, entry.fd, &event) == 0) {
             a.watched = true;
+            a.armed = interest;
         }
     }
 
@@ -258,6 +263,7 @@ void Watcher::run() {
             SocketRef entry = findSocket(it->second);
             // The registration may have been replaced or cancelled since epoll reported.
             if (!entry || !entry->async || entry->async->watchId != id) continue;
+            entry->async->armed = 0;  // one-shot: the report disarmed it
             handleEvents(it->second, *entry, events[i].events);
         }
     }
