@@ -289,6 +289,15 @@ bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void
     return true;
 }
 
+void repostBufferedRead(const SocketRef& record) {
+    if (!record->networkWindow || !record->secure || !record->secure->hasBufferedInput()) return;
+    u_long waiting = 0;
+    networkLibrary().ioctlsocket(static_cast<SOCKET>(record->handle), FIONREAD, &waiting);
+    if (waiting > 0) return;  // the platform announces those bytes itself
+    PostMessageA(record->networkWindow, record->networkMessage, static_cast<WPARAM>(record->handle),
+                 WSAMAKESELECTREPLY(FD_READ, 0));
+}
+
 bool notifyProgress(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;

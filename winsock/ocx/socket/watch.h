@@ -20,6 +20,7 @@
 
 #include "platform/user/user.h"
 #include "winsock/ocx/socket/socket_record.h"
+#include "winsock/ocx/socket/socket_table.h"
 
 namespace kvlink {
 
@@ -66,6 +67,11 @@ bool rearmAccept(int32_t handle);
 // eight low ones); function nullptr empties it. False with 10014 for another code, or 10038 /
 // 10001 for the handle.
 bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void* user);
+
+// repostBufferedRead posts a read event for an event-driven socket whose secure session still
+// holds decrypted data while the socket itself has nothing waiting: the platform, which sees
+// only the socket, would never announce that data. Does nothing otherwise.
+void repostBufferedRead(const SocketRef& record);
 
 // notifyProgress delivers the progress notification (a stream transfer moved data), under the
 // same rules as the network events. False with 10038 / 10001 in the slot.
