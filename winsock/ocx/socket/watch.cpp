@@ -298,6 +298,19 @@ void repostBufferedRead(const SocketRef& record) {
                  WSAMAKESELECTREPLY(FD_READ, 0));
 }
 
+void discardNetworkEvents(const SocketRecord& record) {
+    if (!record.networkWindow) return;
+    std::vector<MSG> others;
+    MSG msg;
+    while (PeekMessageA(&msg, record.networkWindow, kNetworkEventMessage, kNetworkEventMessage,
+                        PM_REMOVE)) {
+        if (msg.wParam != static_cast<WPARAM>(record.handle)) others.push_back(msg);
+    }
+    // The other sockets' events go back, in their order.
+    for (const MSG& kept : others)
+        PostMessageA(kept.hwnd, kept.message, kept.wParam, kept.lParam);
+}
+
 bool notifyProgress(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;

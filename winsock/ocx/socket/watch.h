@@ -73,6 +73,11 @@ bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void
 // only the socket, would never announce that data. Does nothing otherwise.
 void repostBufferedRead(const SocketRef& record);
 
+// discardNetworkEvents drops the network events still queued for a socket that was just closed
+// (the caller's thread owns the window): its number may be given to the next socket, which
+// must not hear the old one's events.
+void discardNetworkEvents(const SocketRecord& record);
+
 // notifyProgress delivers the progress notification (a stream transfer moved data), under the
 // same rules as the network events. False with 10038 / 10001 in the slot.
 bool notifyProgress(int32_t handle);

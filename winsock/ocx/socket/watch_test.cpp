@@ -304,6 +304,24 @@ TEST(Watch, CallbacksProgressAndTheWindowsEnd) {
     closeSocket(handle, 0);
 }
 
+TEST(Watch, ANewSocketNeverHearsTheEventsOfAClosedOneWithItsNumber) {
+    LoopbackServer server([](PeerConnection& peer) { peer.hold(2000); });
+    NotifyWindow window;
+    int32_t first = connectAsync(server.port(), window.hwnd());
+    ASSERT_TRUE(pumpUntil([&] { return window.count(kNotifyWrite) == 1; }));
+    // Events of the first socket still queued when it closes.
+    postNetworkEvent(window.hwnd(), first, FD_CLOSE);
+    postNetworkEvent(window.hwnd(), first, FD_READ);
+    ASSERT_TRUE(closeSocket(first, 0));
+    window.heard.clear();
+    int32_t second = connectAsync(server.port(), window.hwnd());
+    ASSERT_TRUE(pumpUntil([&] { return window.count(kNotifyWrite) == 1; }));
+    pumpFor(100);
+    EXPECT_EQ(window.count(kNotifyDisconnect), 0) << (second == first ? "same number" : "");
+    EXPECT_EQ(window.heard.front().event, kNotifyConnect);
+    closeSocket(second, 0);
+}
+
 TEST(Watch, ProgressPercent) {
     struct Case {
         uint64_t total, copied;
