@@ -11,7 +11,7 @@
 
 #include "platform/com/connpt.h"
 #include "platform/user/user.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // OnDisconnect, OnRead, OnWrite, OnProgress or, with an error, OnError; freezing the control's
 // events holds the socket's notifications, and thawing releases what came meanwhile.
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/watch.h"
 #include "winsock/ocx/wirran.h"
 

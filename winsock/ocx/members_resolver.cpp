@@ -1,11 +1,12 @@
 // Names, addresses, ports and services: the host, the local and remote side, the peer, the
 // local adapters, the external address, and Resolve.
 //
-// The resolver belongs to the socket layer, which this control does not have yet. What needs
-// no resolver (the stored values, the range checks, the empty peer of a control without a
-// socket) is answered here; a member that must resolve or parse an address, or that first
-// starts the network library (which fails honestly until the binding exists), ends in
-// socketLayerProperty/socketLayerMethod after the start, where the resolver's calls go.
+// The socket layer's resolver does the connect's name lookup, but the members that resolve,
+// parse or list addresses on their own are still to come (PENDING in the member list). What
+// needs no resolver (the stored values, the range checks, the empty peer of a control without a
+// socket) is answered here; a member that must resolve or parse an address starts the network
+// library first and then ends in socketLayerProperty/socketLayerMethod, where the resolver's
+// calls go.
 
 #include "winsock/ocx/arguments.h"
 #include "winsock/ocx/wirran.h"
@@ -17,15 +18,6 @@ bool validPort(LONG port) {
 }
 
 }  // namespace
-
-HRESULT CWirran::get_AutoResolve(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.autoResolve);
-}
-
-HRESULT CWirran::put_AutoResolve(VARIANT_BOOL value) {
-    m_state.autoResolve = asBool(value);
-    return S_OK;
-}
 
 HRESULT CWirran::get_AdapterAddress(VARIANT, BSTR* pVal) {
     if (HRESULT hr = libraryGet(pVal); FAILED(hr)) return hr;
@@ -40,10 +32,6 @@ HRESULT CWirran::get_AdapterCount(LONG* pVal) {
 HRESULT CWirran::get_ExternalAddress(BSTR* pVal) {
     if (HRESULT hr = libraryGet(pVal); FAILED(hr)) return hr;
     return socketLayerProperty();  // Socket layer: the external-address lookup.
-}
-
-HRESULT CWirran::get_HostAddress(BSTR* pVal) {
-    return getString(pVal, m_state.hostAddress);
 }
 
 HRESULT CWirran::put_HostAddress(BSTR value) {
@@ -70,10 +58,6 @@ HRESULT CWirran::put_HostFile(BSTR value) {
     // An empty name unloads the table, and there is none loaded.
     if (SysStringLen(value) == 0) return S_OK;
     return socketLayerProperty();  // Resolver: load the host table file.
-}
-
-HRESULT CWirran::get_HostName(BSTR* pVal) {
-    return getString(pVal, m_state.hostName);
 }
 
 HRESULT CWirran::put_HostName(BSTR value) {
@@ -156,10 +140,6 @@ HRESULT CWirran::get_PhysicalAddress(BSTR* pVal) {
 HRESULT CWirran::get_PortString(BSTR* pVal) {
     if (hasSocket()) return socketLayerGet();  // Socket layer: the local address and port.
     return getString(pVal, Bstr());
-}
-
-HRESULT CWirran::get_RemotePort(LONG* pVal) {
-    return getValue(pVal, m_state.remotePort);
 }
 
 HRESULT CWirran::put_RemotePort(LONG value) {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "winsock/ocx/binding/network_library.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {
@@ -47,7 +47,7 @@ bool resolveHostAddress(const std::string& name, uint32_t* address) {
             return true;
         }
     }
-    SetSocketError(kErrorInvalidHostName);
+    SetSocketError(wrErrorInvalidHostName);
     return false;
 }
 

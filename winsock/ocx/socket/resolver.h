@@ -16,7 +16,7 @@ namespace kvlink {
 bool parseDottedAddress(const std::string& text, uint32_t* address);
 
 // resolveHostAddress finds the address of name: a dotted address as it is, else the host
-// table's entry, else the resolver's first address. False with kErrorInvalidHostName (11001)
+// table's entry, else the resolver's first address. False with wrErrorInvalidHostName (11001)
 // in the error slot for an empty name or one that nothing resolves.
 bool resolveHostAddress(const std::string& name, uint32_t* address);
 

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <vector>
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/socket/error_slot.h"
 #include "winsock/ocx/socket/secure_provider.h"
 #include "winsock/ocx/socket/socket_table.h"
 
@@ -158,21 +158,21 @@ void readLocalEnd(SocketRecord& record) {
 void connectCompleted(const SocketRef& record, uint32_t error) {
     readLocalEnd(*record);
     std::shared_ptr<const ConnectRequest> request = std::move(record->pendingConnect);
-    if (error == 0 && record->stream() && (record->options & kOptionSecure) && request) {
+    if (error == 0 && record->stream() && (record->options & wrOptionSecure) && request) {
         // The handshake waits and pumps; what the server sends meanwhile is not the owner's yet.
         bool wasHeld = record->held;
         record->held = true;
         const SecureProvider* provider = secureProvider();
         uint32_t failure =
-            provider ? provider->handshake(*record, *request) : kErrorSecurityNotInitialized;
+            provider ? provider->handshake(*record, *request) : wrErrorSecurityNotInitialized;
         // A certificate that failed the check still gives a channel; the owner reads its status.
-        if (failure != 0 && failure != kErrorSecurityCertificate) error = failure;
+        if (failure != 0 && failure != wrErrorSecurityCertificate) error = failure;
         record->held = wasHeld;
     }
     if (error == 0) {
         std::lock_guard lock(socketTableLock());
         record->connected = true;
-        record->status = kStatusIdle;
+        record->status = wrStatusIdle;
     }
     deliver(record, kNotifyConnect, error);
     if (error != 0) dropRecord(record, -1);
@@ -239,8 +239,8 @@ bool watchSocket(int32_t handle, HWND window, UINT message, long mask) {
         stopWatch(*record);
         return true;
     }
-    if (record->managedElsewhere) return failedWith(kErrorOperationNotSupported);
-    if (!IsWindow(window) || message < WM_USER) return failedWith(kErrorInvalidParameter);
+    if (record->managedElsewhere) return failedWith(wrErrorOperationNotSupported);
+    if (!IsWindow(window) || message < WM_USER) return failedWith(wrErrorInvalidParameter);
     record->notifyWindow = window;
     record->notifyMessage = message;
     record->eventMask = mask;
@@ -282,7 +282,7 @@ bool rearmAccept(int32_t handle) {
 
 bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void* user) {
     int slot = slotOf(event);
-    if (slot < 0) return failedWith(kErrorInvalidParameter);
+    if (slot < 0) return failedWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return false;
     record->callbacks[slot] = NotifyCallbackSlot{function, user};

@@ -44,8 +44,8 @@ constexpr long kNotifyAboveNetwork = -32;
 // window subclassed, the platform asked to post kNetworkEventMessage for "accept" on a listening
 // socket, "read", "write", "connect" and "close" on any other). A null window stops the watch.
 // False with the error in the error slot: 10038 / 10001 for the handle;
-// kErrorOperationNotSupported (12201) for a socket another part of the layer manages;
-// kErrorInvalidParameter (10014) for a window that is not one or a message below WM_USER; the
+// wrErrorOperationNotSupported (12201) for a socket another part of the layer manages;
+// wrErrorInvalidParameter (10014) for a window that is not one or a message below WM_USER; the
 // network library's error when the platform refuses.
 bool watchSocket(int32_t handle, HWND window, UINT message, long mask);
 
@@ -83,7 +83,7 @@ void discardNetworkEvents(const SocketRecord& record);
 bool notifyProgress(int32_t handle);
 
 // setTransferProgress records a stream transfer's total and copied byte counts and its direction
-// (kStatusRead or kStatusWrite; 0 when it ended). transferProgress reads the counts back, the
+// (wrStatusRead or wrStatusWrite; 0 when it ended). transferProgress reads the counts back, the
 // total raised to the copied count when smaller. Both false with 10038 / 10001 in the slot.
 bool setTransferProgress(int32_t handle, uint64_t total, uint64_t copied, int32_t direction);
 bool transferProgress(int32_t handle, uint64_t* total, uint64_t* copied);

@@ -91,7 +91,7 @@ int32_t connectAsync(int port, HWND window, bool hold = false) {
     request.notifyMessage = kNotify;
     request.eventDriven = true;
     request.holdNotifications = hold;
-    int32_t handle = kNoSocket;
+    int32_t handle = wrInvalidSocket;
     EXPECT_TRUE(connectSocket(request, &handle)) << lastCode();
     return handle;
 }
@@ -106,17 +106,17 @@ void postNetworkEvent(HWND window, int32_t handle, long event) {
 TEST(Watch, RefusesWhatItCannotWatch) {
     LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
     int32_t handle = socket_test::connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     NotifyWindow window;
     EXPECT_FALSE(watchSocket(handle, reinterpret_cast<HWND>(0x1234), kNotify, kNotifyAll));
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     EXPECT_FALSE(watchSocket(handle, window.hwnd(), WM_USER - 1, kNotifyAll));
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
-    EXPECT_FALSE(watchSocket(kNoSocket, window.hwnd(), kNotify, kNotifyAll));
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
+    EXPECT_FALSE(watchSocket(wrInvalidSocket, window.hwnd(), kNotify, kNotifyAll));
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
     findSocket(handle)->managedElsewhere = true;
     EXPECT_FALSE(watchSocket(handle, window.hwnd(), kNotify, kNotifyAll));
-    EXPECT_EQ(lastCode(), kErrorOperationNotSupported);
+    EXPECT_EQ(lastCode(), wrErrorOperationNotSupported);
     EXPECT_EQ(findSocket(handle)->notifyWindow, nullptr) << "nothing recorded";
     closeSocket(handle, 0);
 }
@@ -130,7 +130,7 @@ TEST(Watch, AThreadThatNeverPumpsHearsNothingUntilItDoes) {
     int32_t handle = connectAsync(server.port(), window.hwnd());
     SocketSnapshot info;
     ASSERT_TRUE(readSocket(handle, &info));
-    EXPECT_EQ(info.status, kStatusConnect);
+    EXPECT_EQ(info.status, wrStatusConnect);
     EXPECT_FALSE(info.connected);
     // The connection completes and data arrives, but without a message loop nothing is heard.
     for (int i = 0; i < 200 && server.accepted() == 0; ++i)
@@ -142,7 +142,7 @@ TEST(Watch, AThreadThatNeverPumpsHearsNothingUntilItDoes) {
     EXPECT_EQ(window.heard.front().event, kNotifyConnect) << "connect comes first";
     EXPECT_EQ(window.heard.front().error, 0u);
     ASSERT_TRUE(readSocket(handle, &info));
-    EXPECT_EQ(info.status, kStatusIdle);
+    EXPECT_EQ(info.status, wrStatusIdle);
     EXPECT_TRUE(info.connected);
     EXPECT_NE(info.localPort, 0) << "the local end is recorded at the connect";
     closeSocket(handle, 0);
@@ -216,12 +216,12 @@ TEST(Watch, HeldEventsArePostedAgainOnceInOrder) {
 TEST(Watch, ARefusedConnectIsHeardWithItsErrorAndClosed) {
     NotifyWindow window;
     int32_t handle = connectAsync(refusedPort(), window.hwnd());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     bool openInHandler = false;
     window.handler = [&](const Notification&) { openInHandler = findSocket(handle) != nullptr; };
     ASSERT_TRUE(pumpUntil([&] { return !window.heard.empty(); }));
     EXPECT_EQ(window.heard.front().event, kNotifyConnect);
-    EXPECT_EQ(window.heard.front().error, kErrorConnectionRefused);
+    EXPECT_EQ(window.heard.front().error, wrErrorConnectionRefused);
     EXPECT_TRUE(openInHandler) << "the owner hears first";
     EXPECT_EQ(findSocket(handle), nullptr) << "then the socket is closed";
     pumpFor(50);
@@ -276,20 +276,20 @@ TEST(Watch, CallbacksProgressAndTheWindowsEnd) {
         static_cast<std::vector<long>*>(user)->push_back(event);
     };
     EXPECT_FALSE(setNotifyCallback(handle, 3, callback, &called));
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     ASSERT_TRUE(setNotifyCallback(handle, kNotifyConnect, callback, &called));
     ASSERT_TRUE(setNotifyCallback(handle, kNotifyProgress, callback, &called));
     ASSERT_TRUE(pumpUntil([&] { return window.count(kNotifyConnect) == 1; }));
 
     // A transfer's progress: the total is raised to what was copied.
-    ASSERT_TRUE(setTransferProgress(handle, 10, 25, kStatusWrite));
+    ASSERT_TRUE(setTransferProgress(handle, 10, 25, wrStatusWrite));
     uint64_t total = 0, copied = 0;
     ASSERT_TRUE(transferProgress(handle, &total, &copied));
     EXPECT_EQ(total, 25u);
     EXPECT_EQ(copied, 25u);
     SocketSnapshot info;
     readSocket(handle, &info);
-    EXPECT_EQ(info.status, kStatusWrite) << "a running transfer shows its direction";
+    EXPECT_EQ(info.status, wrStatusWrite) << "a running transfer shows its direction";
     ASSERT_TRUE(notifyProgress(handle));
     EXPECT_EQ(window.count(kNotifyProgress), 1);
     EXPECT_EQ(called, (std::vector<long>{kNotifyConnect, kNotifyProgress}));
