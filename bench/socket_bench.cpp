@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/rate_reporter.h"
+#include "bench/socket_cases.h"
 #include "winsock/ocx/socket/test_peer.h"
 #include "winsock/ocx/wirran.h"
 
@@ -29,13 +30,7 @@ enum class Buffer { String, Bytes };
 struct ConnectedControl {
     ComPtr<CWirran> control = makeComObject<CWirran>(nullptr);
 
-    bool open(int port) {
-        Variant error, missing = Variant::missing();
-        return SUCCEEDED(control->Connect(Variant(u"127.0.0.1"), Variant(port), missing,
-                                          Variant(int32_t{30}), missing, missing, missing,
-                                          &error)) &&
-               error.vt == VT_I4 && error.lVal == 0;
-    }
+    bool open(int port) { return connectLoopback(control.get(), port); }
     ~ConnectedControl() {
         Variant error;
         control->Disconnect(&error);
@@ -103,13 +98,7 @@ void BM_PlainSend(benchmark::State& state) {
 }
 
 void BM_PlainReceive(benchmark::State& state) {
-    size_t chunk = static_cast<size_t>(state.range(0));
-    for (auto _ : state) {
-        LoopbackServer source([](PeerConnection& peer) { peer.source(kTotal, kSourceChunk); });
-        if (plainReceiveLoop(source.port(), kTotal, chunk) != static_cast<int64_t>(kTotal))
-            state.SkipWithError("the plain receive failed");
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTotal));
+    plainReceiveCase(state, kTotal, kSourceChunk);
 }
 
 void BM_WriteString(benchmark::State& state) {

@@ -4,7 +4,8 @@
 // conditions of the events it may post now. Posting an event clears its enabled bit; the
 // re-enabling calls set it again and re-arm, and since the set is level-triggered a condition
 // that still holds is reported at once, which gives Windows' rules:
-//  - FD_READ: one message until recv or recvfrom is called, then another if data remains;
+//  - FD_READ: one message until recv or recvfrom is called, then another if data remains
+//    (posted by the receive itself when it can see data left);
 //  - FD_OOB: likewise, re-enabled by a receive of out-of-band data;
 //  - FD_ACCEPT: one message until accept or WSAAccept is called;
 //  - FD_WRITE: once when the socket is connected (or registered while writable), then only after
@@ -113,13 +114,18 @@ class Watcher {
         if (interest == 0) {
             if (a.watched) epoll_ctl(m_epoll, EPOLL_CTL_DEL, entry.fd, nullptr);
             a.watched = false;
+            a.armed = 0;
             return;
         }
+        // Still armed for the same conditions: a condition that holds is reported anyway, and
+        // a reader that works by events saves a system call per receive.
+        if (a.watched && a.armed == interest) return;
         epoll_event event{};
         event.events = interest | EPOLLONESHOT;
         event.data.u64 = a.watchId;
         if (epoll_ctl(m_epoll, a.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, entry.fd, &event) == 0) {
             a.watched = true;
+            a.armed = interest;
         }
     }
 
@@ -257,6 +263,7 @@ void Watcher::run() {
             SocketRef entry = findSocket(it->second);
             // The registration may have been replaced or cancelled since epoll reported.
             if (!entry || !entry->async || entry->async->watchId != id) continue;
+            entry->async->armed = 0;  // one-shot: the report disarmed it
             handleEvents(it->second, *entry, events[i].events);
         }
     }
@@ -285,7 +292,15 @@ void watchUpdate(SOCKET s, SocketEntry& entry) {
 
 void reenable(SOCKET s, SocketEntry& entry, long events) {
     if (!entry.async) return;
-    entry.async->enabled |= events & entry.async->events;
+    AsyncSelection& a = *entry.async;
+    a.enabled |= events & a.events;
+    // A receive that left data owes the next FD_READ at once: posting it here, on the caller's
+    // thread, spares a reader that works by events the watcher's round trip per receive.
+    bool receiving = entry.state == SocketState::Connected || entry.state == SocketState::Datagram;
+    if ((events & FD_READ) && receiving && enabled(a, FD_READ) && bytesWaiting(entry) > 0) {
+        a.enabled &= ~FD_READ;
+        post(s, a, FD_READ, 0);
+    }
     watchUpdate(s, entry);
 }
 

@@ -48,6 +48,7 @@ struct AsyncSelection {
     bool hungUp = false;          // the connection is gone in both directions
     uint64_t watchId = 0;         // identifies this registration to the watcher thread
     bool watched = false;         // the descriptor is in the watcher's epoll set
+    uint32_t armed = 0;           // the conditions armed and not reported yet (0: none)
 };
 
 struct SocketEntry {

@@ -12,11 +12,13 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/com/activation.h"
 #include "platform/com/connpt.h"
 #include "platform/com/olesite.h"
 #include "platform/user/user.h"
+#include "tools/kvhost/event_host.h"
 #include "tools/kvhost/members.h"
 #include "tools/kvhost/runner.h"
 #include "winsock/ocx/interface/iwirran.h"
@@ -37,6 +39,24 @@ absent or "-"): one late-bound call per line, each invoked by name through IDisp
   ? Name(arg, ...)      property get with arguments, printed
   Name arg, arg, ...    method call; its result is printed (Name(arg, ...) also works)
   # comment             comments and blank lines are ignored
+  NAME.Member ...       any of the above for the instance made by "create NAME"
+
+Host commands (the message loop runs only here and briefly between lines; a control that works
+by events needs them):
+  wait MS               run the message loop for MS milliseconds, printing events as they come
+  waitfor EVENT MS      run it until EVENT fires; after MS without it print
+                        "timeout waiting for EVENT" and count the line as failed. An EVENT
+                        raised earlier and not yet waited for counts too (so "Connect" then
+                        "waitfor OnConnect" never misses it); inside an "on" handler only one
+                        raised after the handler started counts
+  on EVENT COMMAND      run the one-line COMMAND each time EVENT fires, right after its event
+                        line, with the event's arguments in the variables arg1, arg2, ...; a
+                        handler is not entered again while it runs
+  on EVENT              remove that handler
+  create NAME           make a further control instance, addressed as NAME.Member ...; its
+                        events print as "event NAME.OnX(...)" and are named NAME.OnX in
+                        waitfor and on
+
 
 An argument is a number (decimal, or hexadecimal as &H2734), True or False, a quoted string
 (escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas for
@@ -58,6 +78,14 @@ Options:
 Exit status: 0 when every line ran, 1 when a line failed or the control cannot be created,
 2 for a bad command line.
 
+An event-driven echo client:
+  Blocking = False
+  on OnConnect Write "hello"
+  on OnRead Read reply, 100
+  Connect "127.0.0.1", 7
+  waitfor OnRead 5000
+  ? reply
+
 Example:
   Timeout = 4
   ? Version
@@ -71,12 +99,6 @@ prints
   10057
   No connection established with remote host
 )HELP";
-
-const char* eventName(DISPID id) {
-    for (const WirranEventName& e : kWirranEvents)
-        if (e.id == id) return e.name;
-    return nullptr;
-}
 
 struct Options {
     std::string progId = kWirranIndependentProgId;
@@ -116,25 +138,42 @@ HRESULT classOf(const std::string& id, CLSID* clsid) {
     return clsidFromProgId(id, clsid);
 }
 
-int runScript(std::istream& in, IDispatch* control) {
-    ScriptRunner runner(control, std::cout);
+int runScript(std::istream& in, ScriptRunner& runner, EventHost& events) {
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        runner.runLine(line, number);
+        bool ok = true;
+        if (!events.hostCommand(line, number, &ok)) runner.runLine(line, number);
         std::cout.flush();
-        // Let the control's window hear its timer between lines.
+        // Let the control's window hear its timer and its sockets between lines.
         DoEvents();
     }
     return runner.failed() ? kFailed : 0;
+}
+
+// Creates a control of the class and gives it a client site in the chosen mode; *keep holds
+// the site.
+HRESULT createControl(const CLSID& clsid, bool designMode, ComPtr<IDispatch>* control,
+                      ComPtr<IUnknown>* keep) {
+    HRESULT hr =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control->putVoid());
+    if (FAILED(hr)) return hr;
+    ComPtr<AmbientSite> site = AmbientSite::create();
+    site->setUserMode(!designMode);
+    if (auto object = control->as<IOleObject>()) object->SetClientSite(site.get());
+    *keep = ComPtr<IUnknown>(static_cast<IOleClientSite*>(site.get()));
+    return S_OK;
+}
+
+void releaseSite(IDispatch* control) {
+    if (auto object = ComPtr<IDispatch>(control).as<IOleObject>()) object->SetClientSite(nullptr);
 }
 
 int host(const Options& options) {
     CLSID clsid;
     HRESULT hr = classOf(options.progId, &clsid);
     ComPtr<IDispatch> control;
-    if (SUCCEEDED(hr))
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              control.putVoid());
+    ComPtr<IUnknown> site;
+    if (SUCCEEDED(hr)) hr = createControl(clsid, options.designMode, &control, &site);
     if (FAILED(hr)) {
         std::fprintf(stderr, "kvhost: cannot create %s: error 0x%08X: %s\n", options.progId.c_str(),
                      static_cast<unsigned>(hr), hresultText(hr).c_str());
@@ -148,40 +187,35 @@ int host(const Options& options) {
         if (FAILED(hr))
             std::fprintf(stderr, "kvhost: no type information: error 0x%08X: %s\n",
                          static_cast<unsigned>(hr), hresultText(hr).c_str());
+        releaseSite(control.get());
         return FAILED(hr) ? kFailed : 0;
     }
 
-    ComPtr<AmbientSite> site = AmbientSite::create();
-    site->setUserMode(!options.designMode);
-    if (auto object = control.as<IOleObject>()) object->SetClientSite(site.get());
-
-    ComPtr<IDispatch> sink;
-    createEventSink(
-        DIID__IWirranEvents,
-        [](DISPID id, DISPPARAMS* params) {
-            const char* name = eventName(id);
-            std::cout << eventLine(name ? std::string(name) : "Event" + std::to_string(id), params)
-                      << "\n";
-        },
-        sink.put());
-    DWORD cookie = 0;
-    bool advised = SUCCEEDED(adviseSink(control.get(), DIID__IWirranEvents, sink.get(), &cookie));
-
+    ScriptRunner runner(control.get(), std::cout);
+    std::vector<ComPtr<IDispatch>> created;
     int status;
-    if (options.script == "-") {
-        status = runScript(std::cin, control.get());
-    } else {
-        std::ifstream file(options.script);
-        if (!file) {
-            std::fprintf(stderr, "kvhost: cannot read %s\n", options.script.c_str());
-            status = kFailed;
+    {
+        EventHost events(runner, std::cout, [&](ComPtr<IDispatch>* more, ComPtr<IUnknown>* keep) {
+            HRESULT made = createControl(clsid, options.designMode, more, keep);
+            if (SUCCEEDED(made)) created.push_back(*more);
+            return made;
+        });
+        events.attach("", control.get());
+        if (options.script == "-") {
+            status = runScript(std::cin, runner, events);
         } else {
-            status = runScript(file, control.get());
+            std::ifstream file(options.script);
+            if (!file) {
+                std::fprintf(stderr, "kvhost: cannot read %s\n", options.script.c_str());
+                status = kFailed;
+            } else {
+                status = runScript(file, runner, events);
+            }
         }
     }
-
-    if (advised) unadviseSink(control.get(), DIID__IWirranEvents, cookie);
-    if (auto object = control.as<IOleObject>()) object->SetClientSite(nullptr);
+    for (const ComPtr<IDispatch>& more : created)
+        releaseSite(more.get());
+    releaseSite(control.get());
     return status;
 }
 

@@ -40,6 +40,19 @@ bool ScriptRunner::isConstant(std::string_view name, Variant* value) const {
     return SUCCEEDED(objectConstant(m_object, name, value));
 }
 
+void ScriptRunner::setVariable(std::string_view name, const VARIANT& value) {
+    variableSlot(name) = Variant(value);
+}
+
+void ScriptRunner::addObject(std::string_view name, IDispatch* object) {
+    m_objects[lowerCase(name)] = object;
+}
+
+IDispatch* ScriptRunner::object(std::string_view name) const {
+    auto it = m_objects.find(lowerCase(name));
+    return it == m_objects.end() ? nullptr : it->second;
+}
+
 Variant& ScriptRunner::variableSlot(std::string_view name) {
     return m_variables[lowerCase(name)];
 }
@@ -86,6 +99,11 @@ bool ScriptRunner::run(const ScriptCommand& command) {
     std::string description;
     Variant result;
     HRESULT hr = S_OK;
+    IDispatch* target = m_object;
+    if (!command.object.empty()) {
+        target = object(command.object);
+        if (!target) return report(DISP_E_UNKNOWNNAME, "no control named " + command.object);
+    }
     switch (command.kind) {
         case ScriptCommand::Kind::Nothing:
             return true;
@@ -94,12 +112,12 @@ bool ScriptRunner::run(const ScriptCommand& command) {
             // constant comes by value from arguments already.
             Variant value = std::move(arguments(command.args).front());
             if (value.vt == (VT_BYREF | VT_VARIANT)) value = Variant(*variantDeref(&value));
-            hr = dispPutProperty(m_object, command.name, value, &description);
+            hr = dispPutProperty(target, command.name, value, &description);
             if (FAILED(hr)) return report(hr, description);
             return true;
         }
         case ScriptCommand::Kind::Get: {
-            if (!command.parenthesised) {
+            if (!command.parenthesised && command.object.empty()) {
                 if (const VARIANT* v = variable(command.name)) {
                     m_out << formatValue(*v) << "\n";
                     return true;
@@ -110,15 +128,15 @@ bool ScriptRunner::run(const ScriptCommand& command) {
                 }
             }
             DISPID id;
-            hr = dispGetId(m_object, command.name, &id);
+            hr = dispGetId(target, command.name, &id);
             if (FAILED(hr)) return report(hr, hresultText(hr));
             std::vector<Variant> args = arguments(command.args);
-            hr = dispInvoke(m_object, id, DISPATCH_PROPERTYGET, args, &result, &description);
+            hr = dispInvoke(target, id, DISPATCH_PROPERTYGET, args, &result, &description);
             break;
         }
         case ScriptCommand::Kind::Call: {
             std::vector<Variant> args = arguments(command.args);
-            hr = dispCall(m_object, command.name, args, &result, &description);
+            hr = dispCall(target, command.name, args, &result, &description);
             break;
         }
     }

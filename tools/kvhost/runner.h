@@ -6,6 +6,8 @@
 //   runner.runLine("Timeout = 4", 1);
 //   runner.runLine("? Timeout", 2);              // prints "4"
 //   int status = runner.failed() ? 1 : 0;
+//   runner.addObject("srv", server.get());
+//   runner.runLine("? srv.Handle", 3);            // a member of the object named srv
 //
 // A bare name that the script has not used as a variable and that names a constant of the
 // object's type library (wrShutdownBoth, wrProtocolUdp) stands for that constant's value.
@@ -30,11 +32,20 @@ class ScriptRunner {
     // runLine parses and runs one line. False when it did not parse or its call failed.
     bool runLine(std::string_view line, int lineNumber);
 
-    // True once any line failed.
+    // True once any line failed; markFailed counts a failure the host found (a wait that timed
+    // out).
     bool failed() const { return m_failed; }
+    void markFailed() { m_failed = true; }
 
     // The script variable of that name (letter case ignored), or nullptr when it was never used.
     const VARIANT* variable(std::string_view name) const;
+    // setVariable gives the variable of that name a copy of value.
+    void setVariable(std::string_view name, const VARIANT& value);
+
+    // addObject makes a further object reachable as NAME.Member (letter case ignored).
+    void addObject(std::string_view name, IDispatch* object);
+    // The object of that name, nullptr when there is none.
+    IDispatch* object(std::string_view name) const;
 
   private:
     bool run(const ScriptCommand& command);
@@ -48,7 +59,8 @@ class ScriptRunner {
 
     IDispatch* m_object;
     std::ostream& m_out;
-    std::map<std::string, Variant> m_variables;  // keyed by the lower-case name; nodes stay put
+    std::map<std::string, Variant> m_variables;   // keyed by the lower-case name; nodes stay put
+    std::map<std::string, IDispatch*> m_objects;  // further instances, by lower-case name
     bool m_failed = false;
 };
 

@@ -19,7 +19,7 @@ class LineParser {
         if (peek() == '?') {
             ++m_pos;
             command->kind = ScriptCommand::Kind::Get;
-            if (!name(&command->name)) return false;
+            if (!memberName(command)) return false;
             skipBlanks();
             if (!atEnd() && peek() == '(') {
                 command->parenthesised = true;
@@ -27,7 +27,7 @@ class LineParser {
             }
             return end();
         }
-        if (!name(&command->name)) return false;
+        if (!memberName(command)) return false;
         skipBlanks();
         if (!atEnd() && peek() == '=') {
             ++m_pos;
@@ -84,6 +84,16 @@ class LineParser {
             ++m_pos;
         *out = std::string(m_line.substr(start, m_pos - start));
         return true;
+    }
+
+    // A member's name, or NAME.Member for a member of another control instance.
+    bool memberName(ScriptCommand* command) {
+        if (!name(&command->name)) return false;
+        if (atEnd() || peek() != '.') return true;
+        ++m_pos;
+        if (atEnd() || !nameStart(peek())) return fail("a member name is expected after \".\"");
+        command->object = std::move(command->name);
+        return name(&command->name);
     }
 
     bool parenthesisedArgs(std::vector<ScriptArg>* args) {

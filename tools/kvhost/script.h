@@ -12,6 +12,7 @@
 // (escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas, or
 // a bare name: a variable of the script, passed by reference so the member's output lands there.
 // Names of members and variables are letters, digits and "_", starting with a letter or "_".
+// A member of a further control instance is written NAME.Member (srv.Handle, srv.Accept h).
 
 #include <cstdint>
 #include <string>
@@ -35,6 +36,7 @@ struct ScriptCommand {
         Call,     // name args, or name(args)
     };
     Kind kind = Kind::Nothing;
+    std::string object;  // NAME of "NAME.Member": a further control instance; empty: the first
     std::string name;
     std::vector<ScriptArg> args;
     bool parenthesised = false;  // a Get written with "(...)" names a property, never a variable

@@ -88,7 +88,3 @@ void CWirran::releaseCredentials() {
     // A secure connection's credentials belong to its session, which goes with the socket;
     // the control keeps none of its own between connections.
 }
-
-void CWirran::onFreezeEvents(bool) {
-    // Event-driven mode: hold (frozen) or release (thawed) the socket's notifications here.
-}

@@ -12,6 +12,7 @@
 #include "winsock/ocx/socket/socket_info.h"
 #include "winsock/ocx/socket/socket_record.h"
 #include "winsock/ocx/socket/transfer.h"
+#include "winsock/ocx/socket/watch.h"
 #include "winsock/ocx/wirran.h"
 
 namespace {
@@ -46,12 +47,15 @@ void storePort(VARIANT* target, uint16_t port) {
 }  // namespace
 
 HRESULT CWirran::put_Blocking(VARIANT_BOOL value) {
-    // Switching an open socket to event-driven mode needs the layer to watch it for network
-    // events, which it cannot do yet; that fails honestly. Back to blocking mode there is
-    // nothing to stop: no socket is ever watched.
-    if (hasSocket() && !isSet(value)) {
-        if (!window()) return CTL_E_INVALIDPROPERTYVALUE;
-        return failProperty(wirranErrorHresult(wrErrorNotImplemented));
+    if (hasSocket()) {
+        if (isSet(value)) {
+            if (!kvlink::unwatchSocket(m_socket)) return ReportError(0, true, false);
+        } else {
+            if (!window()) return CTL_E_INVALIDPROPERTYVALUE;
+            if (!kvlink::watchSocket(m_socket, window(), kSocketNotifyMessage, kvlink::kNotifyAll))
+                return ReportError(0, true, false);
+            if (eventsFrozen()) kvlink::holdSocket(m_socket, true);
+        }
     }
     m_state.blocking = asBool(value);
     return S_OK;
@@ -156,9 +160,13 @@ HRESULT CWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Prot
         return failMethod(Error, wirranErrorHresult(wrErrorInvalidHostAddress),
                           ResultKind::ErrorCode);
     }
-    // Event-driven mode needs the socket layer to watch the socket, which it cannot do yet.
-    if (!isSet(m_state.blocking))
-        return failMethod(Error, wirranErrorHresult(wrErrorNotImplemented), ResultKind::ErrorCode);
+    // Event-driven, the connect completes by notification; in blocking mode the window still
+    // hears the socket's transfer progress. Events the host froze hold the new socket at once.
+    request.notifyWindow = window();
+    request.notifyMessage = kSocketNotifyMessage;
+    request.eventDriven = !isSet(m_state.blocking);
+    request.holdNotifications = eventsFrozen();
+    m_connectOwed = false;
 
     int32_t handle = wrInvalidSocket;
     if (!kvlink::connectSocket(request, &handle))
@@ -193,6 +201,7 @@ HRESULT CWirran::Disconnect(VARIANT* Error) {
 }
 
 void CWirran::closeSocket() {
+    m_connectOwed = false;
     if (!hasSocket()) return;
     // A socket that a wait of this thread still uses cannot be closed under it; it is aborted
     // instead (its waiting call closes it and fails with 10053), so it is never left open with

@@ -2,7 +2,7 @@
 //
 // Interval runs a system timer (identifier 1) on the control's window; each WM_TIMER raises
 // OnTimer, except while an OnTimer handler is still running (a handler that pumps messages
-// must not be entered again). The socket notification message belongs to event-driven mode.
+// must not be entered again). The socket notification message is handled in members_events.cpp.
 
 #include "winsock/ocx/wirran.h"
 
@@ -36,9 +36,4 @@ void CWirran::onTimer(UINT_PTR id) {
     m_state.timerGuard = true;
     m_fire.Fire_OnTimer();
     m_state.timerGuard = false;
-}
-
-void CWirran::onSocketNotification(WPARAM, LPARAM) {
-    // Event-driven mode: turn the socket layer's notification into OnAccept, OnConnect,
-    // OnDisconnect, OnRead, OnWrite, OnProgress or OnError here.
 }

@@ -186,6 +186,60 @@ TEST_F(WirranSecure, ACertificateThatFailsTheCheckLeavesTheConnectionUpAndSaysWh
     }
 }
 
+TEST_F(WirranSecure, AnEventDrivenConnectRaisesOnConnectWithTheCertificateKnown) {
+    startServer();
+    EventLog events(m_control.get());
+    std::string subject, status, state, answer;
+    // One handler for everything, as a host has: the server may send session data of its own
+    // right after the handshake, so OnRead can come before the answer and must read then.
+    events.sink().onInvoke = [&] {
+        DISPID id = events.sink().calls.back().id;
+        if (id == kOnConnect) {
+            subject = property(c, "CertificateSubject");
+            status = property(c, "CertificateStatus");
+            state = property(c, "State");
+            writeAll(c, "NAME\n");
+        } else if (id == kOnRead) {
+            Variant buffer;
+            std::string result =
+                call(c, "Read", {Variant::byRef(&buffer), Variant(int32_t{65536})});
+            if (result != "I4:-1" && buffer.vt == VT_BSTR) answer += bstrToLatin1(buffer.bstrVal);
+        }
+    };
+    ASSERT_EQ(put(c, "Blocking", Variant(false)), S_OK);
+    ASSERT_EQ(connect(c, "localhost", m_server->port()), "I4:0");
+    EXPECT_EQ(property(c, "State"), "I4:3");
+    ASSERT_TRUE(socket_test::pumpUntil([&] { return answer == "localhost\n"; })) << answer;
+    EXPECT_EQ(subject, "BSTR:CN=127.0.0.1");
+    EXPECT_EQ(status, "I4:1");
+    EXPECT_EQ(state, "I4:1");
+    events.sink().onInvoke = nullptr;
+    call(c, "Disconnect");
+}
+
+TEST_F(WirranSecure, AnOnReadHandlerReadingInSmallPartsGetsAllTheDecryptedData) {
+    startServer();
+    EventLog events(m_control.get());
+    const std::string text = pattern(3000);
+    std::string got;
+    // A record holds far more than one Read takes: the rest waits decrypted in the channel,
+    // where the socket's own readiness cannot show it.
+    events.sink().onInvoke = [&] {
+        DISPID id = events.sink().calls.back().id;
+        if (id == kOnConnect) writeAll(c, "ECHO " + std::to_string(text.size()) + "\n" + text);
+        if (id != kOnRead) return;
+        Variant buffer;
+        std::string result = call(c, "Read", {Variant::byRef(&buffer), Variant(int32_t{100})});
+        if (result != "I4:-1" && buffer.vt == VT_BSTR) got += bstrToLatin1(buffer.bstrVal);
+    };
+    ASSERT_EQ(put(c, "Blocking", Variant(false)), S_OK);
+    ASSERT_EQ(connect(c, "localhost", m_server->port()), "I4:0");
+    ASSERT_TRUE(socket_test::pumpUntil([&] { return got.size() >= text.size(); })) << got.size();
+    EXPECT_EQ(got, text);
+    events.sink().onInvoke = nullptr;
+    call(c, "Disconnect");
+}
+
 TEST_F(WirranSecure, AHandshakeThatCannotFinishFailsTheConnectAndClosesTheSocket) {
     struct Case {
         TlsServerMode mode;

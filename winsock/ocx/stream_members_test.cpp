@@ -337,11 +337,6 @@ TEST(WirranStream, ConnectFailuresCarryTheirCodes) {
         EXPECT_EQ(shown(out.result), c.error) << c.what;
         EXPECT_EQ("I4:" + std::string(c.error + 3), lastError(control.get())) << c.what;
     }
-    // Event-driven mode is not available yet; it says so rather than pretending.
-    ASSERT_EQ(put(control.get(), "Blocking", Variant(false)), S_OK);
-    EXPECT_EQ(shown(call(control.get(), "Connect", {Variant(u"127.0.0.1"), Variant(80)}).result),
-              "I4:12003");
-    EXPECT_EQ(property(control.get(), "Handle"), "I4:-1");
 }
 
 TEST(WirranStream, ArgumentErrorsReturnAtOnceAndLeaveLastErrorAlone) {

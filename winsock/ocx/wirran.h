@@ -223,6 +223,8 @@ class CWirran final : public WirranFrame {
     Bstr m_winsockVendor;
     Bstr m_winsockVersion;
     bool m_traceOpen = false;
+    // A connection completed while the host had frozen events: OnConnect is raised at the thaw.
+    bool m_connectOwed = false;
 
     ResetState m_state;
 };

@@ -37,7 +37,7 @@
     PROPERTY(RO, AtMark, 3, VARIANT_BOOL, _, PENDING, NONE, "Whether urgent data is waiting to be read") /* with a socket: the at-mark query */ \
     PROPERTY(RW, AutoResolve, 4, VARIANT_BOOL, m_state.autoResolve, STORED, STORED, "Whether host names and addresses are resolved automatically") \
     PROPERTY(RW, Backlog, 5, LONG, m_state.backlog, STORED, STORED, "Length of the queue of pending connections") \
-    PROPERTY(RW, Blocking, 6, VARIANT_BOOL, m_state.blocking, STORED, PENDING, "Whether the socket blocks (TRUE) or raises events (FALSE)") /* put FALSE on an open socket: event-driven mode */ \
+    PROPERTY(RW, Blocking, 6, VARIANT_BOOL, m_state.blocking, STORED, CODE, "Whether the socket blocks (TRUE) or raises events (FALSE)") \
     PROPERTY(RW, Broadcast, 7, VARIANT_BOOL, m_state.broadcast, STORED, PENDING_OPTION, "Whether datagrams may be broadcast") \
     PROPERTY(RW, ByteOrder, 8, LONG, m_state.byteOrder, STORED, STORED, "Byte order of integer buffers") \
     PROPERTY(RO, CertificateExpires, 9, BSTR, _, CODE, NONE, "Date the peer's certificate expires") \
@@ -106,7 +106,7 @@
     METHOD(Authenticate, 72, Error, WR_OPT(UserName) WR_OPT(Password) WR_OPT(CertificateStore) WR_OPT(CertificateName) WR_OPT(Options), PENDING, "Authenticates the session") /* secure channel */ \
     METHOD(Bind, 73, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options), PENDING, "Binds the socket to a local address") /* server and datagrams */ \
     METHOD(Cancel, 74, Error, , CODE, "Cancels the blocking call") \
-    METHOD(Connect, 75, Error, WR_OPT(RemoteAddress) WR_OPT(RemotePort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options) WR_OPT(LocalAddress) WR_OPT(LocalPort), PENDING, "Connects to a remote host") /* in event-driven mode */ \
+    METHOD(Connect, 75, Error, WR_OPT(RemoteAddress) WR_OPT(RemotePort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options) WR_OPT(LocalAddress) WR_OPT(LocalPort), CODE, "Connects to a remote host") \
     METHOD(Disconnect, 76, Error, , CODE, "Closes the connection") \
     METHOD(Flush, 77, Error, , PENDING, "Discards the data waiting to be read") /* with a socket */ \
     METHOD(Initialize, 78, Error, WR_OPT(Reserved0) WR_OPT(ModuleName) WR_OPT(Options) WR_OPT(Reserved), CODE, "Starts the network library") \

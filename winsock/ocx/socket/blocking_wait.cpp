@@ -7,6 +7,7 @@
 #include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/binding/wait_state.h"
+#include "winsock/ocx/socket/watch.h"
 
 namespace kvlink {
 
@@ -84,7 +85,11 @@ bool dropRecord(const SocketRef& record, int lingerSeconds) {
         net.setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value),
                        sizeof value);
     }
-    if (net.closesocket(s) == SOCKET_ERROR) return networkFailed();
+    bool closed = net.closesocket(s) != SOCKET_ERROR;
+    uint32_t error = closed ? 0 : static_cast<uint32_t>(net.getLastError());
+    // Nothing more is posted for the socket once it is closed; what is queued is stale.
+    discardNetworkEvents(*record);
+    if (!closed) return failedWith(error);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/secure_provider.h"
+#include "winsock/ocx/socket/watch.h"
 
 namespace kvlink {
 namespace {
@@ -105,9 +106,7 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         return failedWith(wrErrorInvalidServicePort);
     uint32_t address = 0;
     if (!remoteAddress(request, protocol, &address)) return false;
-    // Event-driven mode needs the socket watched for network events, which the layer cannot do
-    // yet: refuse before anything is opened.
-    if (request.notifyWindow) return failedWith(wrErrorNotImplemented);
+    if (request.eventDriven && !request.notifyWindow) return failedWith(wrErrorInvalidParameter);
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = net.socket(AF_INET, socketType(protocol), protocol);
@@ -147,6 +146,29 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
     if (net.ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         networkFailure();
         return abandon();
+    }
+    if (request.notifyWindow) {
+        long mask = request.eventDriven ? kNotifyAll : kNotifyAboveNetwork;
+        if (!watchSocket(record->handle, request.notifyWindow, request.notifyMessage, mask))
+            return abandon();
+        if (request.holdNotifications) holdSocket(record->handle, true);
+    }
+    if (request.eventDriven && protocol == wrProtocolTcp) {
+        // The connect goes on without us: its notification finishes it (watch.cpp).
+        record->pendingConnect = std::make_shared<const ConnectRequest>(request);
+        record->status = wrStatusConnect;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = address;
+        to.sin_port = net.htons(record->remotePort);
+        if (net.connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 &&
+            net.getLastError() != WSAEWOULDBLOCK) {
+            networkFailure();
+            return abandon();
+        }
+        applyOptions(s, *record);
+        *handle = record->handle;
+        return true;
     }
     if (protocol == wrProtocolTcp) {
         if (!connectStream(record, address)) return abandon();

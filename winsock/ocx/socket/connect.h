@@ -23,10 +23,16 @@ struct ConnectRequest {
     uint32_t options = 0;       // kOption bits
     uint32_t localAddress = 0;  // network byte order; 0: any
     int32_t localPort = 0;      // 0: any
-    // Event-driven mode: the window and message that receive the socket's notifications. Left
-    // empty, the connect blocks in the layer's pumped wait until it completes.
+    // The window and message that receive the socket's notifications (watch.h). With
+    // eventDriven set, the socket is watched for everything and the connect returns while it is
+    // under way (status Connect); its outcome arrives as the connect notification. Without it
+    // the connect blocks in the layer's pumped wait, and a window given here still hears the
+    // codes above write (the progress of transfers). holdNotifications holds them from the
+    // start (the owner has frozen its events).
     HWND notifyWindow = nullptr;
     UINT notifyMessage = 0;
+    bool eventDriven = false;
+    bool holdNotifications = false;
     // A secure connect (wrOptionSecure): the wrSecureProtocol bits offered (0: the default) and
     // the certificate this side presents, by store and name (UTF-8; empty: none).
     int32_t secureProtocol = 0;
@@ -50,8 +56,9 @@ constexpr int32_t kDefaultConnectSeconds = 60;
 //  - for a secure TCP connect, the installed provider's handshake failures (secure_provider.h);
 //    its 12104 (a certificate that failed the check) is left in the slot of a connect that
 //    succeeds;
-//  - wrErrorNotImplemented (12003) for event-driven mode, which the layer cannot watch yet;
-//  - wrErrorConnectionRefused (10061) or the socket's own error when the peer refuses;
+//  - the watch's failures (watch.h);
+//  - wrErrorConnectionRefused (10061) or the socket's own error when the peer refuses (for an
+//    event-driven connect, that arrives with the connect notification instead);
 //  - wrErrorOperationTimeout (10060) when the connect does not complete in time;
 //  - the wait's failures (10036 nested, 10004 cancelled, 10053 aborted);
 //  - the network library's error for anything else.

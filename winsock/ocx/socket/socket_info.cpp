@@ -11,7 +11,8 @@ bool readSocket(int32_t handle, SocketSnapshot* out) {
     out->connected = record->connected;
     out->closedByPeer = record->closedByPeer;
     out->blocked = record->blocked;
-    out->status = record->status;
+    // A running stream transfer shows its direction in place of the stored status.
+    out->status = record->transferStatus != 0 ? record->transferStatus : record->status;
     out->protocol = record->protocol;
     out->timeoutSeconds = record->timeoutSeconds;
     out->options = record->options;

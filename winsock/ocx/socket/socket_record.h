@@ -44,15 +44,47 @@ class SecureSession {
     virtual void shutdown(int timeoutSeconds) = 0;
 };
 
+struct ConnectRequest;
+
+// A per-event callback of a watched socket: called with the socket, the notification code, the
+// error (bare, 0 for none) and the slot's user value before the notification message is sent.
+using NotifyCallback = void (*)(int32_t handle, long event, uint32_t error, void* user);
+struct NotifyCallbackSlot {
+    NotifyCallback function = nullptr;
+    void* user = nullptr;
+};
+constexpr int kNotifyCallbackSlots = 8;
+
 struct SocketRecord {
     int32_t handle = wrInvalidSocket;
     DWORD owner = 0;       // the creating thread
     uint32_t options = 0;  // the option word used at connect
 
-    // Event-driven mode (a notification window); empty in blocking mode.
+    // The watch (watch.h), all of it the owner thread's. The notification window and message
+    // receive the notifications the owner's mask lets through; a socket watched for network
+    // events also has the window the platform posts them to (then the socket is event-driven).
     HWND notifyWindow = nullptr;
     UINT notifyMessage = 0;
     long eventMask = 0;
+    HWND networkWindow = nullptr;
+    UINT networkMessage = 0;
+    long deliveredOnce = 0;         // accept, connect, disconnect already delivered
+    long pendingEvents = 0;         // platform network events (FD_ bits) that came while held
+    bool held = false;              // notifications are being held
+    bool dispatching = false;       // a notification is being delivered right now
+    int holdAfterDispatch = -1;     // a hold (1) or release (0) asked for during the delivery
+    bool managedElsewhere = false;  // another part of the layer drives it: it cannot be watched
+    bool listening = false;
+    NotifyCallbackSlot callbacks[kNotifyCallbackSlots];
+    // An asynchronous connect keeps its request until the connection completes (the secure
+    // handshake needs it then).
+    std::shared_ptr<const ConnectRequest> pendingConnect;
+
+    // A stream transfer's progress (the progress notification reads it) and its direction
+    // (wrStatusRead or wrStatusWrite while one runs, else 0).
+    uint64_t transferTotal = 0;
+    uint64_t transferCopied = 0;
+    int32_t transferStatus = 0;
 
     // Changed under the table lock: a wait on the socket is in progress, and Abort or Cancel
     // asked it to end.
@@ -79,7 +111,8 @@ struct SocketRecord {
 
     bool shareable() const { return (options & kOptionShareable) != 0; }
     bool stream() const { return protocol == wrProtocolTcp; }
-    bool eventDriven() const { return notifyWindow != nullptr; }
+    // Watched for network events: its calls never wait, the owner hears by notification.
+    bool eventDriven() const { return networkWindow != nullptr; }
 };
 
 // normalizeTimeout turns a time-out as the control is given it into seconds: values of 1001 and

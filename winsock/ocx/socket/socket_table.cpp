@@ -63,6 +63,15 @@ bool removeSocket(const SocketRef& record) {
     return true;
 }
 
+std::vector<int32_t> socketHandles() {
+    std::lock_guard lock(socketTableLock());
+    std::vector<int32_t> handles;
+    handles.reserve(table().size());
+    for (const SocketRef& record : table())
+        handles.push_back(record->handle);
+    return handles;
+}
+
 size_t socketCount() {
     std::lock_guard lock(socketTableLock());
     return table().size();

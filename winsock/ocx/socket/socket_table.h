@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "winsock/ocx/socket/socket_record.h"
 
@@ -36,6 +37,9 @@ SocketRef findSocket(int32_t handle);
 // removeSocket takes the record out of the table. False when it is no longer there (someone
 // removed it first), so only one caller goes on to close its socket.
 bool removeSocket(const SocketRef& record);
+
+// The handles of every record in the table, whatever thread owns them.
+std::vector<int32_t> socketHandles();
 
 // The number of records in the table.
 size_t socketCount();

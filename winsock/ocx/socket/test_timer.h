@@ -1,9 +1,12 @@
 #pragma once
-// For tests: an action run from a WM_TIMER of a window of the calling thread, the way a host's
-// timer or event handler runs inside a blocking call's wait.
+// For tests: a message loop that runs for a while, and an action run from a WM_TIMER of a
+// window of the calling thread, the way a host's timer or event handler runs inside a blocking
+// call's wait.
 //
 //   TimerAction cancel(50, [&] { control->Cancel(&error); });
 //   control->Read(...);   // the wait dispatches the timer, and the handler cancels it
+
+#include <poll.h>
 
 #include <functional>
 
@@ -52,5 +55,25 @@ class TimerAction {
     HWND m_window = nullptr;
     int m_runs = 0;
 };
+
+// Runs the calling thread's messages until done() holds or ms pass, as a host's message loop
+// does; returns done().
+inline bool pumpUntil(const std::function<bool()>& done, int ms = 5000) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        if (done()) return true;
+        int left = ms - static_cast<int>(GetTickCount() - start);
+        if (left <= 0) return done();
+        pollfd ready{GetQueueReadyFd(), POLLIN, 0};
+        poll(&ready, 1, left < 20 ? left : 20);
+    }
+}
+
+inline void pumpFor(int ms) {
+    pumpUntil([] { return false; }, ms);
+}
 
 }  // namespace socket_test

@@ -4,6 +4,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
+#include "winsock/ocx/socket/watch.h"
 
 namespace kvlink {
 namespace {
@@ -23,6 +24,7 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
         int received = session->receive(buffer, length, record->timeoutSeconds);
         // The end of the secure session is the end of the stream.
         if (received == 0 && length > 0) record->closedByPeer = true;
+        if (received > 0) repostBufferedRead(record);
         return received;
     }
 
