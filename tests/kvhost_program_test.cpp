@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/typeinfo.h"
 #include "platform/registry/registry.h"
 #include "tests/kvhost_fixture.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 namespace {
 
@@ -99,4 +101,50 @@ TEST_F(KvhostProgram, HelpAndUsage) {
     EXPECT_NE(run.out.find("Example:"), std::string::npos);
     EXPECT_EQ(kvhost("", {"--bogus"}).exitCode, 2);
     EXPECT_EQ(kvhost("", {"a.txt", "b.txt"}).exitCode, 2);
+}
+
+TEST_F(KvhostProgram, ListsTheMembersAndTakesConstantsByName) {
+    ASSERT_EQ(regsvr({KVLINK6_MODULE}).exitCode, 0);
+    ProgramResult run = kvhost("", {"--members"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    size_t lines = 0;
+    for (char c : run.out)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 134u + 10u);  // every member slot, then every event
+    EXPECT_EQ(run.out.rfind("About()  [method -552]  Shows the about box\n", 0), 0u) << run.out;
+    for (const char* line :
+         {"\nTimeout(value As Long)  [put 62]  Seconds a blocking call waits\n",
+          "\nHostAlias(Index As Variant) As String  [get 22]",
+          "\nConnect([RemoteAddress As Variant], [RemotePort As Variant], [Protocol As Variant], "
+          "[Timeout As Variant], [Options As Variant], [LocalAddress As Variant], "
+          "[LocalPort As Variant]) As Variant  [method 75]",
+          "\nResolve(HostName As Variant, out HostAddress As Variant, [Reserved As Variant]) As "
+          "Variant  [method 88]",
+          "\nevent OnError(ErrorCode As Variant, Description As Variant)  [method 5]"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line;
+
+    // Constants of the type library stand for their values; other bare names stay variables.
+    run = kvhost(
+        "Protocol = wrProtocolUdp\n? Protocol\n? WRSHUTDOWNBOTH\n? wrAddressLoopback\n"
+        "Shutdown wrShutdownBoth\nRead wrNoSuchConstant, 16\n? wrNoSuchConstant\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "17\n2\n127.0.0.1\n"
+              "event OnError(10038, Invalid handle passed to function)\n10038\n"
+              "event OnError(10038, Invalid handle passed to function)\n-1\n\n");
+
+    // The registration names the module that holds the type library, and loading it gives the
+    // same library.
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_WirranCtl, 1, 0, 0, lib.put()), S_OK);
+    ComPtr<ITypeInfo> events;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(DIID__IWirranEvents, events.put()), S_OK);
+    Variant constant;
+    ASSERT_EQ(findTypeLibConstant(lib.get(), "wrStatusConnect", &constant), S_OK);
+    EXPECT_EQ(constant.lVal, 3);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_WirranCtl, 2, 0, 0, lib.put()), TYPE_E_LIBNOTREGISTERED);
+
+    // Without a registered class there is nothing to list.
+    ASSERT_EQ(regsvr({"-u", KVLINK6_MODULE}).exitCode, 0);
+    EXPECT_EQ(kvhost("", {"--members"}).exitCode, 1);
 }

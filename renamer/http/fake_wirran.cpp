@@ -13,57 +13,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/base/error_table.h"
+
 namespace {
-
-// The control's error codes for what the double can run into.
-constexpr LONG kErrorTimeout = 10060;       // wrErrorOperationTimeout
-constexpr LONG kErrorRefused = 10061;       // wrErrorConnectionRefused
-constexpr LONG kErrorReset = 10054;         // wrErrorConnectionReset
-constexpr LONG kErrorNotConnected = 10057;  // wrErrorNotConnected
-constexpr LONG kErrorHostName = 11001;      // wrErrorInvalidHostName
-constexpr LONG kErrorParameter = 10014;     // wrErrorInvalidParameter
-
-const char16_t* errorText(LONG code) {
-    switch (code) {
-        case kErrorTimeout:
-            return u"The specified operation has timed out";
-        case kErrorRefused:
-            return u"The connection has been refused by the remote host";
-        case kErrorReset:
-            return u"The connection has been reset by the remote host";
-        case kErrorNotConnected:
-            return u"No connection established with remote host";
-        case kErrorHostName:
-            return u"The specified host name is invalid or could not be resolved";
-        default:
-            return u"Undefined control error";
-    }
-}
-
-const char* const kConnectArgs[] = {"RemoteAddress", "RemotePort",   "Protocol", "Timeout",
-                                    "Options",       "LocalAddress", "LocalPort"};
-const char* const kReadArgs[] = {"Buffer", "Length", "Options", "RemoteAddress", "RemotePort"};
-const char* const kWriteArgs[] = {"Buffer", "Length", "Options", "RemoteAddress", "RemotePort"};
-
-// The control's DISPIDs for these members.
-const DispMember kMembers[] = {
-    dispGet<&IFakeWirran::get_AutoResolve>("AutoResolve", 4),
-    dispPut<&IFakeWirran::put_AutoResolve>("AutoResolve", 4),
-    dispGet<&IFakeWirran::get_Blocking>("Blocking", 6),
-    dispPut<&IFakeWirran::put_Blocking>("Blocking", 6),
-    dispGet<&IFakeWirran::get_CertificateStatus>("CertificateStatus", 13),
-    dispGet<&IFakeWirran::get_LastError>("LastError", 32),
-    dispPut<&IFakeWirran::put_LastError>("LastError", 32),
-    dispGet<&IFakeWirran::get_LastErrorString>("LastErrorString", 33),
-    dispGet<&IFakeWirran::get_Secure>("Secure", 55),
-    dispPut<&IFakeWirran::put_Secure>("Secure", 55),
-    dispGet<&IFakeWirran::get_Timeout>("Timeout", 62),
-    dispPut<&IFakeWirran::put_Timeout>("Timeout", 62),
-    dispMethod<&IFakeWirran::Connect>("Connect", 75, 0, kConnectArgs),
-    dispMethod<&IFakeWirran::Disconnect>("Disconnect", 76),
-    dispMethod<&IFakeWirran::Read>("Read", 81, 1, kReadArgs),
-    dispMethod<&IFakeWirran::Write>("Write", 92, 1, kWriteArgs),
-};
 
 void setLong(VARIANT* out, LONG value) {
     VariantClear(out);
@@ -95,12 +49,12 @@ HRESULT FakeWirran::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT FakeWirran::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return dispTableGetIDsOfNames(kMembers, riid, names, count, ids);
+    return dispTableGetIDsOfNames(wirranMembers(), riid, names, count, ids);
 }
 
 HRESULT FakeWirran::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
-    return dispTableInvoke(kMembers, static_cast<IFakeWirran*>(this), id, riid, 0, flags, params,
+    return dispTableInvoke(wirranMembers(), static_cast<IWirran*>(this), id, riid, 0, flags, params,
                            result, excep, argErr);
 }
 
@@ -155,7 +109,9 @@ HRESULT FakeWirran::put_LastError(LONG value) {
     return S_OK;
 }
 HRESULT FakeWirran::get_LastErrorString(BSTR* pVal) {
-    *pVal = SysAllocString(errorText(m_lastError & 0xFFFF));
+    // The control's own message table, so the client sees the texts the control gives.
+    *pVal =
+        bstrFromUtf8(errorTextOrUndefined(SocketErrorHresult(static_cast<uint32_t>(m_lastError))));
     return S_OK;
 }
 
@@ -182,8 +138,8 @@ bool FakeWirran::waitFor(short events, LONG seconds) {
     do {
         n = ::poll(&p, 1, ms);
     } while (n < 0 && errno == EINTR);
-    if (n == 0) fail(kErrorTimeout);
-    if (n < 0) fail(kErrorReset);
+    if (n == 0) fail(wrErrorOperationTimeout);
+    if (n < 0) fail(wrErrorConnectionReset);
     return n > 0;
 }
 
@@ -198,7 +154,7 @@ HRESULT FakeWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT P
     std::string name = bstrToLatin1(host.bstrVal);
     m_calls.push_back("Connect " + name + ":" + std::to_string(port));
     if (protocol != 6 || port <= 0 || port > 65535) {
-        setLong(Error, fail(kErrorParameter));
+        setLong(Error, fail(wrErrorInvalidParameter));
         return S_OK;
     }
 
@@ -207,7 +163,7 @@ HRESULT FakeWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT P
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) {
-        setLong(Error, fail(kErrorHostName));
+        setLong(Error, fail(wrErrorInvalidHostName));
         return S_OK;
     }
     sockaddr_in address;
@@ -221,14 +177,14 @@ HRESULT FakeWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT P
     LONG code = 0;
     if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) {
-            code = kErrorRefused;
+            code = wrErrorConnectionRefused;
         } else if (!waitFor(POLLOUT, m_timeout > 0 ? m_timeout : 60)) {
             code = m_lastError;
         } else {
             int pending = 0;
             socklen_t size = sizeof pending;
             ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &pending, &size);
-            if (pending != 0) code = kErrorRefused;
+            if (pending != 0) code = wrErrorConnectionRefused;
         }
     }
     if (code != 0) {
@@ -257,7 +213,7 @@ HRESULT FakeWirran::Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIA
         return E_INVALIDARG;
     if (m_socket < 0) {
         setLong(Result, -1);
-        fail(kErrorNotConnected);
+        fail(wrErrorNotConnected);
         return S_OK;
     }
     if (!waitFor(POLLIN, m_timeout)) {
@@ -271,7 +227,7 @@ HRESULT FakeWirran::Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIA
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         setLong(Result, -1);
-        fail(kErrorReset);
+        fail(wrErrorConnectionReset);
         return S_OK;
     }
     data.resize(static_cast<size_t>(n));
@@ -297,7 +253,7 @@ HRESULT FakeWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIA
     m_writes.push_back(data);
     if (m_socket < 0) {
         setLong(Result, -1);
-        fail(kErrorNotConnected);
+        fail(wrErrorNotConnected);
         return S_OK;
     }
     if (!waitFor(POLLOUT, m_timeout)) {
@@ -307,7 +263,7 @@ HRESULT FakeWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIA
     ssize_t n = ::send(m_socket, data.data(), data.size(), MSG_NOSIGNAL);
     if (n < 0) {
         setLong(Result, -1);
-        fail(kErrorReset);
+        fail(wrErrorConnectionReset);
         return S_OK;
     }
     setLong(Result, static_cast<LONG>(n));

@@ -1,8 +1,10 @@
 #pragma once
 // FakeWirran: a TEST DOUBLE of the socket control, for the HTTP client's and the lookup's tests
-// only (never linked into a program). It answers by member name to exactly what the HTTP client
+// only (never linked into a program). It implements the control's own interface and dispatch
+// table (every member name and DISPID of the real control), and plays what the HTTP client
 // uses (AutoResolve, Blocking, Timeout, Secure, Connect, Write, Read, Disconnect, LastError,
-// LastErrorString, CertificateStatus) with the control's calling conventions: methods return
+// LastErrorString, CertificateStatus); every other member answers E_NOTIMPL. It keeps the
+// control's calling conventions and error texts: methods return
 // S_OK and put their outcome in the result (0 or an error code; a byte count or -1), failures
 // are stored in LastError. Underneath are plain blocking POSIX sockets with real time-outs
 // (Timeout seconds for connect, read and write waits; 0 waits for ever, 60 s for a connect).
@@ -22,38 +24,28 @@
 #include "platform/com/comobject.h"
 #include "platform/com/dispatch.h"
 #include "renamer/http/control_host.h"
+#include "winsock/ocx/interface/wirran_dispatch.h"
 
-inline constexpr IID IID_IFakeWirran{
-    0x5A17E0B1, 0x7C3D, 0x4F02, {0x9E, 0x41, 0x0B, 0x6D, 0x2C, 0x8A, 0x13, 0x77}};
+// WirranDefaults: the control's interface with every member answering E_NOTIMPL, generated from
+// the control's member list, so a double overrides only what it plays.
+class WirranDefaults : public ComClass<IWirran> {
+  public:
+#define WIRRAN_SLOT_PREFIX
+#define WIRRAN_SLOT_SUFFIX \
+    override {             \
+        return E_NOTIMPL;  \
+    }
+    WIRRAN_DECLARE_MEMBERS()
+#undef WIRRAN_SLOT_PREFIX
+#undef WIRRAN_SLOT_SUFFIX
 
-struct IFakeWirran : IDispatch {
-    static constexpr const IID& kIid = IID_IFakeWirran;
-    using ComBase = IDispatch;
-    virtual HRESULT get_AutoResolve(VARIANT_BOOL* pVal) = 0;
-    virtual HRESULT put_AutoResolve(VARIANT_BOOL value) = 0;
-    virtual HRESULT get_Blocking(VARIANT_BOOL* pVal) = 0;
-    virtual HRESULT put_Blocking(VARIANT_BOOL value) = 0;
-    virtual HRESULT get_Timeout(LONG* pVal) = 0;
-    virtual HRESULT put_Timeout(LONG value) = 0;
-    virtual HRESULT get_Secure(VARIANT_BOOL* pVal) = 0;
-    virtual HRESULT put_Secure(VARIANT_BOOL value) = 0;
-    virtual HRESULT get_CertificateStatus(LONG* pVal) = 0;
-    virtual HRESULT get_LastError(LONG* pVal) = 0;
-    virtual HRESULT put_LastError(LONG value) = 0;
-    virtual HRESULT get_LastErrorString(BSTR* pVal) = 0;
-    virtual HRESULT Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Protocol,
-                            VARIANT Timeout, VARIANT Options, VARIANT LocalAddress,
-                            VARIANT LocalPort, VARIANT* Error) = 0;
-    virtual HRESULT Disconnect(VARIANT* Error) = 0;
-    virtual HRESULT Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
-                         VARIANT* RemotePort, VARIANT* Result) = 0;
-    virtual HRESULT Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
-                          VARIANT RemotePort, VARIANT* Result) = 0;
+  protected:
+    WirranDefaults() : ComClass(nullptr) {}
 };
 
-class FakeWirran final : public ComClass<IFakeWirran> {
+class FakeWirran final : public WirranDefaults {
   public:
-    FakeWirran() : ComClass(nullptr) {}
+    FakeWirran() = default;
     ~FakeWirran() override;
 
     // IDispatch
@@ -63,7 +55,7 @@ class FakeWirran final : public ComClass<IFakeWirran> {
     HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
 
-    // IFakeWirran
+    // The members the HTTP client uses.
     HRESULT get_AutoResolve(VARIANT_BOOL* pVal) override;
     HRESULT put_AutoResolve(VARIANT_BOOL value) override;
     HRESULT get_Blocking(VARIANT_BOOL* pVal) override;

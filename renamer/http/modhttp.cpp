@@ -11,14 +11,13 @@
 
 #include "renamer/http/response_head.h"
 #include "renamer/http/split_url.h"
+#include "winsock/ocx/base/constants.h"
 
 namespace modHTTP {
 
 namespace {
 
 constexpr int32_t kReadChunk = 2048;
-constexpr int32_t kProtocolTcp = 6;
-constexpr int32_t kCertificateValid = 1;  // wrCertificateValid
 constexpr int32_t kStatusTooManyRequests = 429;
 
 Limits g_limits;
@@ -310,7 +309,8 @@ PassResult Request::pass(const UrlParts& parts, const std::string& cookie) {
     m_host.pumpEvents();
     if (!setUp(parts)) return {};
 
-    Variant args[] = {Variant::fromLatin1(parts.host), Variant(parts.port), Variant(kProtocolTcp)};
+    Variant args[] = {Variant::fromLatin1(parts.host), Variant(parts.port),
+                      Variant(int32_t{wrProtocolTcp})};
     std::optional<int32_t> code = m_ctl.call("Connect", args);
     if (!code) return {};
     if (*code != 0) {
@@ -326,7 +326,7 @@ PassResult Request::pass(const UrlParts& parts, const std::string& cookie) {
         // would defeat the secure channel.
         std::optional<int32_t> status = m_ctl.getLong("CertificateStatus");
         if (!status) return drop();
-        if (*status != kCertificateValid) {
+        if (*status != wrCertificateValid) {
             HttpTrace("HTTP: The certificate of " + parts.host + " is not valid (status " +
                           std::to_string(*status) + ")",
                       1);

@@ -2,7 +2,7 @@
 // the registry, gives it a client site in user mode, connects a sink that prints its events,
 // and runs a script of late-bound calls, one per line (runner.h, script.h).
 //
-//   kvhost [--progid PROGID|{CLSID}] [--design-mode] [SCRIPT|-]
+//   kvhost [--progid PROGID|{CLSID}] [--design-mode] [--members] [SCRIPT|-]
 //
 // Exit status: 0 when every line ran, 1 when a line failed (a parse error or a failing
 // HRESULT) or the control cannot be created, 2 for a bad command line.
@@ -17,15 +17,17 @@
 #include "platform/com/connpt.h"
 #include "platform/com/olesite.h"
 #include "platform/user/user.h"
+#include "tools/kvhost/members.h"
 #include "tools/kvhost/runner.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 namespace {
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-const char* const kHelp = R"HELP(usage: kvhost [--progid PROGID|{CLSID}] [--design-mode] [SCRIPT|-]
+const char* const kHelp =
+    R"HELP(usage: kvhost [--progid PROGID|{CLSID}] [--design-mode] [--members] [SCRIPT|-]
 
 Creates the control (default ProgID Kestrine.Wirran) and runs SCRIPT (standard input when it is
 absent or "-"): one late-bound call per line, each invoked by name through IDispatch.
@@ -38,8 +40,9 @@ absent or "-"): one late-bound call per line, each invoked by name through IDisp
 
 An argument is a number (decimal, or hexadecimal as &H2734), True or False, a quoted string
 (escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas for
-an omitted optional argument, or a bare name: a script variable, passed by reference, so
-outputs land in it; "? name" prints it.
+an omitted optional argument, or a bare name: a constant of the control's type library
+(wrShutdownBoth, wrProtocolUdp), or else a script variable, passed by reference, so outputs
+land in it; "? name" prints it.
 
 Output, one line each, in order: a value as text (strings as they are, booleans True/False,
 numbers in decimal, arrays as {1, 2, 3}); a failing call as "error 0x%08X: description"; each
@@ -48,6 +51,8 @@ event the control raises as "event Name(arg, ...)".
 Options:
   --progid ID      create another class, by ProgID or by {CLSID}
   --design-mode    the client site reports design mode (ambient UserMode FALSE)
+  --members        list the control's members and events from its type information, one per
+                   line (name, parameters, type, [kind DISPID], help), and run no script
   --help           this text
 
 Exit status: 0 when every line ran, 1 when a line failed or the control cannot be created,
@@ -77,6 +82,7 @@ struct Options {
     std::string progId = kWirranIndependentProgId;
     std::string script = "-";
     bool designMode = false;
+    bool members = false;
 };
 
 // parseOptions: 0 to go on, else the exit status (after printing help or usage).
@@ -91,8 +97,11 @@ int parseOptions(int argc, char** argv, Options* options) {
             options->progId = argv[++i];
         } else if (arg == "--design-mode") {
             options->designMode = true;
+        } else if (arg == "--members") {
+            options->members = true;
         } else if ((arg.size() > 1 && arg[0] == '-') || haveScript) {
-            std::fprintf(stderr, "usage: kvhost [--progid ID] [--design-mode] [SCRIPT|-]\n");
+            std::fprintf(stderr,
+                         "usage: kvhost [--progid ID] [--design-mode] [--members] [SCRIPT|-]\n");
             return kUsage;
         } else {
             options->script = arg;
@@ -132,6 +141,14 @@ int host(const Options& options) {
         std::string why = comLastLoadError();
         if (!why.empty()) std::fprintf(stderr, "kvhost: %s\n", why.c_str());
         return kFailed;
+    }
+
+    if (options.members) {
+        hr = listMembers(control.get(), std::cout);
+        if (FAILED(hr))
+            std::fprintf(stderr, "kvhost: no type information: error 0x%08X: %s\n",
+                         static_cast<unsigned>(hr), hresultText(hr).c_str());
+        return FAILED(hr) ? kFailed : 0;
     }
 
     ComPtr<AmbientSite> site = AmbientSite::create();

@@ -5,6 +5,7 @@
 
 #include "platform/com/connpt.h"
 #include "tools/kvhost/format.h"
+#include "tools/kvhost/members.h"
 
 namespace {
 
@@ -33,6 +34,12 @@ const VARIANT* ScriptRunner::variable(std::string_view name) const {
     return it == m_variables.end() ? nullptr : &it->second;
 }
 
+bool ScriptRunner::isConstant(std::string_view name, Variant* value) const {
+    // A name the script has used as a variable stays one.
+    if (variable(name)) return false;
+    return SUCCEEDED(objectConstant(m_object, name, value));
+}
+
 Variant& ScriptRunner::variableSlot(std::string_view name) {
     return m_variables[lowerCase(name)];
 }
@@ -54,9 +61,14 @@ std::vector<Variant> ScriptRunner::arguments(const std::vector<ScriptArg>& args)
             case ScriptArg::Kind::Text:
                 out.emplace_back(std::u16string_view(a.text));
                 break;
-            case ScriptArg::Kind::Variable:
-                out.push_back(Variant::byRef(&variableSlot(a.name)));
+            case ScriptArg::Kind::Variable: {
+                Variant constant;
+                if (isConstant(a.name, &constant))
+                    out.push_back(std::move(constant));
+                else
+                    out.push_back(Variant::byRef(&variableSlot(a.name)));
                 break;
+            }
         }
     }
     return out;
@@ -78,13 +90,11 @@ bool ScriptRunner::run(const ScriptCommand& command) {
         case ScriptCommand::Kind::Nothing:
             return true;
         case ScriptCommand::Kind::Put: {
-            // A variable given as the value is passed by value: a put takes no output.
+            // A variable given as the value is passed by value: a put takes no output. A
+            // constant comes by value from arguments already.
             const ScriptArg& a = command.args.front();
-            Variant value;
-            if (a.kind == ScriptArg::Kind::Variable)
-                value = Variant(*variantDeref(&variableSlot(a.name)));
-            else
-                value = std::move(arguments(command.args).front());
+            Variant value = std::move(arguments(command.args).front());
+            if (value.vt == (VT_BYREF | VT_VARIANT)) value = Variant(*variantDeref(&value));
             hr = dispPutProperty(m_object, command.name, value, &description);
             if (FAILED(hr)) return report(hr, description);
             return true;
@@ -93,6 +103,10 @@ bool ScriptRunner::run(const ScriptCommand& command) {
             if (!command.parenthesised) {
                 if (const VARIANT* v = variable(command.name)) {
                     m_out << formatValue(*v) << "\n";
+                    return true;
+                }
+                if (Variant constant; isConstant(command.name, &constant)) {
+                    m_out << formatValue(constant) << "\n";
                     return true;
                 }
             }

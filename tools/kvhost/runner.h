@@ -7,6 +7,9 @@
 //   runner.runLine("? Timeout", 2);              // prints "4"
 //   int status = runner.failed() ? 1 : 0;
 //
+// A bare name that the script has not used as a variable and that names a constant of the
+// object's type library (wrShutdownBoth, wrProtocolUdp) stands for that constant's value.
+//
 // Output, one line each: a printed or returned value (format.h); a failing call as
 // "error 0x%08X: description" (the description from the error information when the object gave
 // some); a line that does not parse as "error: line N: column C: message". Events are printed
@@ -38,6 +41,9 @@ class ScriptRunner {
     // The arguments as VARIANTs: variables by reference, omitted places as missing arguments.
     std::vector<Variant> arguments(const std::vector<ScriptArg>& args);
     Variant& variableSlot(std::string_view name);
+    // isConstant: name is no variable of the script but a constant of the object's type library
+    // (wrShutdownBoth); *value receives it.
+    bool isConstant(std::string_view name, Variant* value) const;
     bool report(HRESULT hr, const std::string& description);
 
     IDispatch* m_object;

@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+#include "winsock/ocx/type_library.h"
+
 namespace {
 
 constexpr const char* kWindowClass = "WirranNotifyWindow";
@@ -102,8 +104,7 @@ HRESULT WirranFrame::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWORD enabled
 
 HRESULT WirranFrame::GetClassInfo(ITypeInfo** info) {
     if (!info) return E_POINTER;
-    *info = nullptr;
-    return E_NOTIMPL;
+    return wirranTypeInfo(CLSID_Wirran, info);
 }
 
 HRESULT WirranFrame::GetGUID(DWORD guidKind, GUID* guid) {

@@ -15,7 +15,7 @@
 #include "platform/com/errorinfo.h"
 #include "platform/com/olesite.h"
 #include "platform/user/user.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 // The notification message of the socket layer, sent to the control's window.
 constexpr UINT kSocketNotifyMessage = 2025;
@@ -52,7 +52,8 @@ class WirranFrame : public WirranComBase {
     HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
     HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
 
-    // IProvideClassInfo2: no type information is compiled in; the default source is the events.
+    // IProvideClassInfo2: the class's type from the control's type library (type_library.h);
+    // the default source is the events.
     HRESULT GetClassInfo(ITypeInfo** info) override;
     HRESULT GetGUID(DWORD guidKind, GUID* guid) override;
 

@@ -1,6 +1,6 @@
 #include "winsock/ocx/events.h"
 
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 void CProxy_IWirranEvents::Fire_OnAccept(LONG handle) {
     Variant args[] = {Variant(int32_t{handle})};

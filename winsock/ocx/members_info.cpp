@@ -3,8 +3,8 @@
 
 #include "platform/user/dialog.h"
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_table.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/wirran.h"
 
 namespace {
@@ -58,10 +58,6 @@ HRESULT CWirran::get_Window(LONG* pVal) {
     return S_OK;
 }
 
-HRESULT CWirran::get_Handle(LONG* pVal) {
-    return getValue(pVal, m_socket);
-}
-
 HRESULT CWirran::get_Version(BSTR* pVal) {
     if (!pVal) return E_POINTER;
     if (HRESULT hr = designModeGet(); FAILED(hr)) return hr;
@@ -69,31 +65,11 @@ HRESULT CWirran::get_Version(BSTR* pVal) {
     return S_OK;
 }
 
-HRESULT CWirran::get_Library(BSTR* pVal) {
-    return getString(pVal, m_state.libraryPath);
-}
-
 HRESULT CWirran::put_Library(BSTR value) {
     // Only informational: Initialize's ModuleName chooses the library that starts.
     if (m_initialized) return CTL_E_SETNOTSUPPORTED;
     m_state.libraryPath = Bstr(bstrView(value));
     return S_OK;
-}
-
-HRESULT CWirran::get_MaxDatagram(LONG* pVal) {
-    return getValue(pVal, m_maxDatagram);
-}
-
-HRESULT CWirran::get_MaxSockets(LONG* pVal) {
-    return getValue(pVal, m_maxSockets);
-}
-
-HRESULT CWirran::get_WinsockVendor(BSTR* pVal) {
-    return getString(pVal, m_winsockVendor);
-}
-
-HRESULT CWirran::get_WinsockVersion(BSTR* pVal) {
-    return getString(pVal, m_winsockVersion);
 }
 
 // ---- Errors ----------------------------------------------------------------------------------
@@ -120,11 +96,3 @@ HRESULT CWirran::get_LastErrorString(BSTR* pVal) {
     return S_OK;
 }
 
-HRESULT CWirran::get_ThrowError(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.throwError);
-}
-
-HRESULT CWirran::put_ThrowError(VARIANT_BOOL value) {
-    m_state.throwError = asBool(value);
-    return S_OK;
-}

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
+#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/network_library.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/wirran.h"
 
 HRESULT CWirran::ensureInitialized(const std::string& moduleName) {

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
+#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/socket/external_address.h"
 #include "winsock/ocx/socket/host_table.h"
 #include "winsock/ocx/socket/resolver.h"
@@ -33,15 +33,6 @@ HRESULT setText(BSTR* pVal, const std::string& bytes) {
 }
 
 }  // namespace
-
-HRESULT CWirran::get_AutoResolve(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.autoResolve);
-}
-
-HRESULT CWirran::put_AutoResolve(VARIANT_BOOL value) {
-    m_state.autoResolve = asBool(value);
-    return S_OK;
-}
 
 HRESULT CWirran::refreshAdapters() {
     std::vector<uint32_t> addresses;
@@ -83,10 +74,6 @@ HRESULT CWirran::get_ExternalAddress(BSTR* pVal) {
     return setText(pVal, kvlink::externalAddress());
 }
 
-HRESULT CWirran::get_HostAddress(BSTR* pVal) {
-    return getString(pVal, m_state.hostAddress);
-}
-
 HRESULT CWirran::put_HostAddress(BSTR value) {
     m_state.hostAliases.clear();
     if (SysStringLen(value) == 0) return S_OK;
@@ -126,10 +113,6 @@ HRESULT CWirran::get_HostFile(BSTR* pVal) {
 HRESULT CWirran::put_HostFile(BSTR value) {
     if (kvlink::loadHostTable(bytesOf(value)) < 0) return failProperty(0);
     return S_OK;
-}
-
-HRESULT CWirran::get_HostName(BSTR* pVal) {
-    return getString(pVal, m_state.hostName);
 }
 
 HRESULT CWirran::put_HostName(BSTR value) {
@@ -274,10 +257,6 @@ HRESULT CWirran::get_PortString(BSTR* pVal) {
     kvlink::SocketSnapshot info;
     if (!kvlink::readSocket(m_socket, &info)) return failProperty(0);
     return setText(pVal, kvlink::formatPortString(info.localAddress, info.localPort));
-}
-
-HRESULT CWirran::get_RemotePort(LONG* pVal) {
-    return getValue(pVal, m_state.remotePort);
 }
 
 HRESULT CWirran::put_RemotePort(LONG value) {

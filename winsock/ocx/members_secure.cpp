@@ -10,9 +10,8 @@
 // wrSecureCipherUnknown. Texts are UTF-8 in the session and UTF-16 here.
 
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
+#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/secure/connection_info.h"
-#include "winsock/ocx/secure/secure_constants.h"
 #include "winsock/ocx/secure/socket_session.h"
 #include "winsock/ocx/wirran.h"
 
@@ -74,28 +73,6 @@ HRESULT CWirran::get_SecureKeyExchange(LONG* pVal) {
     return secureNumber(pVal, &kvsecure::SecureConnectionInfo::keyExchange);
 }
 
-HRESULT CWirran::get_CertificateName(BSTR* pVal) {
-    return getString(pVal, m_certificateName);
-}
-
-HRESULT CWirran::put_CertificateName(BSTR value) {
-    m_certificateName = Bstr(bstrView(value));
-    return S_OK;
-}
-
-HRESULT CWirran::get_CertificateStore(BSTR* pVal) {
-    return getString(pVal, m_certificateStore);
-}
-
-HRESULT CWirran::put_CertificateStore(BSTR value) {
-    m_certificateStore = Bstr(bstrView(value));
-    return S_OK;
-}
-
-HRESULT CWirran::get_Secure(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.secure);
-}
-
 HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
     const VARIANT_BOOL wanted = asBool(value);
     // Without a socket, or with the value it has, it is only stored: the next Connect uses it.
@@ -108,7 +85,7 @@ HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
     if (wanted) {
         int error = kvsecure::startSecureSession(
             m_socket, m_state.secureProtocol, m_certificateStore.utf8(), m_certificateName.utf8());
-        if (error != 0 && error != kvsecure::kErrorCertificate) {
+        if (error != 0 && error != wrErrorSecurityCertificate) {
             // An Abort during the handshake closed the socket.
             if (error == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
             return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
@@ -121,10 +98,6 @@ HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
     if (int error = kvsecure::endSecureSession(m_socket))
         return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
     return S_OK;
-}
-
-HRESULT CWirran::get_SecureProtocol(LONG* pVal) {
-    return getValue(pVal, m_state.secureProtocol);
 }
 
 HRESULT CWirran::put_SecureProtocol(LONG value) {

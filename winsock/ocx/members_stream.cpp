@@ -3,11 +3,11 @@
 // ReportError with the code the layer left in its error slot.
 
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
+#include "winsock/ocx/base/error_table.h"
 #include "winsock/ocx/io_buffer.h"
 #include "winsock/ocx/socket/close.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/socket_info.h"
 #include "winsock/ocx/socket/socket_record.h"
@@ -15,13 +15,6 @@
 #include "winsock/ocx/wirran.h"
 
 namespace {
-
-// The socket layer and the control count the same things with the same numbers.
-static_assert(kvlink::kStatusIdle == wrStatusIdle &&
-              kvlink::kStatusDisconnect == wrStatusDisconnect);
-static_assert(kvlink::kOptionSecure == wrOptionSecure && kvlink::kOptionInLine == wrOptionInLine);
-static_assert(kvlink::kProtocolTcp == wrProtocolTcp && kvlink::kProtocolUdp == wrProtocolUdp);
-static_assert(kvlink::kNoSocket == wrInvalidSocket);
 
 bool isSet(VARIANT_BOOL value) {
     return value != VARIANT_FALSE;
@@ -51,10 +44,6 @@ void storePort(VARIANT* target, uint16_t port) {
 }
 
 }  // namespace
-
-HRESULT CWirran::get_Blocking(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.blocking);
-}
 
 HRESULT CWirran::put_Blocking(VARIANT_BOOL value) {
     // Switching an open socket to event-driven mode needs the layer to watch it for network
@@ -154,7 +143,7 @@ HRESULT CWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Prot
     kvlink::ConnectRequest request;
     request.host = host.latin1();
     request.remotePort = port;
-    request.protocol = protocol == 0 ? wrProtocolTcp : protocol;
+    request.protocol = protocol == 0 ? LONG{wrProtocolTcp} : protocol;
     request.timeout = timeout;
     request.options = static_cast<uint32_t>(options);
     request.localAddress = m_state.localAddress;

@@ -12,10 +12,6 @@ constexpr UINT_PTR kIntervalTimerId = 1;
 
 }  // namespace
 
-HRESULT CWirran::get_Interval(LONG* pVal) {
-    return getValue(pVal, m_state.interval);
-}
-
 HRESULT CWirran::put_Interval(LONG value) {
     if (value > 65535) return CTL_E_INVALIDPROPERTYVALUE;
     if (!userMode()) return S_OK;  // a timer means nothing on a design surface

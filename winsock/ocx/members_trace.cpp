@@ -21,10 +21,6 @@ void CWirran::closeTrace() {
     m_traceOpen = false;
 }
 
-HRESULT CWirran::get_Trace(VARIANT_BOOL* pVal) {
-    return getValue(pVal, m_state.trace);
-}
-
 HRESULT CWirran::put_Trace(VARIANT_BOOL value) {
     if (!m_initialized) {
         m_state.trace = asBool(value);
@@ -39,18 +35,10 @@ HRESULT CWirran::put_Trace(VARIANT_BOOL value) {
     return S_OK;
 }
 
-HRESULT CWirran::get_TraceFile(BSTR* pVal) {
-    return getString(pVal, m_state.traceFile);
-}
-
 HRESULT CWirran::put_TraceFile(BSTR value) {
     m_state.traceFile = Bstr(bstrView(value));
     if (m_traceOpen) m_state.trace = toVariantBool(openTrace());
     return S_OK;
-}
-
-HRESULT CWirran::get_TraceFlags(LONG* pVal) {
-    return getValue(pVal, m_state.traceFlags);
 }
 
 HRESULT CWirran::put_TraceFlags(LONG value) {

@@ -1,20 +1,12 @@
 // Line, byte and stream transfers over the control's TCP connection, and the byte order of
 // integer buffers.
 //
-// Each needs the socket layer's stream buffer on an open socket. Without a socket they fail as
-// a stream operation on no socket does (10057 for TCP); the branch with a socket ends in
-// socketMethod, where the socket layer's transfer goes.
+// Each needs the socket layer's stream buffer on an open socket, which is still to come (PENDING
+// in the member list). Without a socket they fail as a stream operation on no socket does (10057
+// for TCP); the branch with a socket ends in socketMethod, where the socket layer's transfer
+// goes.
 
 #include "winsock/ocx/wirran.h"
-
-HRESULT CWirran::get_ByteOrder(LONG* pVal) {
-    return getValue(pVal, m_state.byteOrder);
-}
-
-HRESULT CWirran::put_ByteOrder(LONG value) {
-    m_state.byteOrder = value;
-    return S_OK;
-}
 
 HRESULT CWirran::ReadByte(VARIANT* Result) {
     return socketMethod(Result, ResultKind::Count);  // Socket layer: one byte.

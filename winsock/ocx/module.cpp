@@ -1,8 +1,10 @@
-// The exports of libkvlink6.so: the class object, the unload check and self-registration.
+// The exports of libkvlink6.so: the class object, the unload check, self-registration and the
+// type library (the module's TYPELIB resource on this platform: LoadTypeLib asks for it).
 // Everything else in the module is hidden (kvlink6.map).
 
 #include "platform/com/activation.h"
 #include "winsock/ocx/registration.h"
+#include "winsock/ocx/type_library.h"
 #include "winsock/ocx/wirran.h"
 
 extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
@@ -19,4 +21,8 @@ extern "C" HRESULT DllRegisterServer() {
 
 extern "C" HRESULT DllUnregisterServer() {
     return unregisterWirran();
+}
+
+extern "C" HRESULT DllGetTypeLib(ITypeLib** lib) {
+    return wirranTypeLib(lib);
 }

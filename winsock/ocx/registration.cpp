@@ -5,7 +5,7 @@
 #include <span>
 
 #include "platform/com/activation.h"
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/interface/iwirran.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "platform/com/errorinfo.h"
 #include "winsock/ocx/arguments.h"
-#include "winsock/ocx/error_table.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_table.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/wirran.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/wirran_test_support.h"
 
 using namespace wirran_test;

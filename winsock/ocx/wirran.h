@@ -10,9 +10,11 @@
 //   Bstr text;
 //   wirran->get_LastErrorString(text.put());   // "The specified operation has timed out"
 //
-// The members are defined by area: members_info.cpp (informational and error members),
-// members_lifecycle.cpp, members_stream.cpp, members_transfer.cpp, members_resolver.cpp,
-// members_server.cpp, members_secure.cpp, members_timer.cpp, members_trace.cpp.
+// The members are listed once (winsock/ocx/interface/wirran_members.h). The plain stored
+// properties are generated (members_stored.cpp); the others are defined by area:
+// members_info.cpp (informational and error members), members_lifecycle.cpp, members_stream.cpp,
+// members_transfer.cpp, members_resolver.cpp, members_server.cpp, members_secure.cpp,
+// members_timer.cpp, members_trace.cpp.
 //
 // Apartment-threaded: create, call and release the object on one thread, which must pump its
 // messages for the timer.
@@ -24,13 +26,11 @@
 
 #include "winsock/ocx/control_frame.h"
 #include "winsock/ocx/events.h"
+#include "winsock/ocx/interface/wirran_dispatch.h"
 
 namespace kvsecure {
 struct SecureConnectionInfo;
 }
-
-// The member table behind IDispatch: one entry per IWirran member, in slot order.
-std::span<const DispMember> wirranMembers();
 
 // The module's count of live objects and LockServer calls, for DllCanUnloadNow.
 ModuleLock& wirranModuleLock();
@@ -44,8 +44,8 @@ class CWirran final : public WirranFrame {
     // IID_IUnknown), E_POINTER for null ppv, E_NOINTERFACE for an interface it lacks.
     static HRESULT create(IUnknown* outer, REFIID riid, void** ppv);
 
-    // IDispatch, from the member table (dispatch_table.cpp). No type information is compiled
-    // in: GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL.
+    // IDispatch, from the member table (wirran_dispatch.h). GetTypeInfoCount answers 1 and
+    // GetTypeInfo(0) IWirran's type (type_library.h); another index is DISP_E_BADINDEX.
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
@@ -53,154 +53,13 @@ class CWirran final : public WirranFrame {
     HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
 
-    // IWirran, in slot order.
-    HRESULT About() override;
-    HRESULT put_Enabled(VARIANT_BOOL value) override;
-    HRESULT get_Enabled(VARIANT_BOOL* pVal) override;
-    HRESULT get_Window(LONG* pVal) override;
-    HRESULT get_AdapterAddress(VARIANT Index, BSTR* pVal) override;
-    HRESULT get_AdapterCount(LONG* pVal) override;
-    HRESULT get_AtMark(VARIANT_BOOL* pVal) override;
-    HRESULT get_AutoResolve(VARIANT_BOOL* pVal) override;
-    HRESULT put_AutoResolve(VARIANT_BOOL value) override;
-    HRESULT get_Backlog(LONG* pVal) override;
-    HRESULT put_Backlog(LONG value) override;
-    HRESULT get_Blocking(VARIANT_BOOL* pVal) override;
-    HRESULT put_Blocking(VARIANT_BOOL value) override;
-    HRESULT get_Broadcast(VARIANT_BOOL* pVal) override;
-    HRESULT put_Broadcast(VARIANT_BOOL value) override;
-    HRESULT get_ByteOrder(LONG* pVal) override;
-    HRESULT put_ByteOrder(LONG value) override;
-    HRESULT get_CertificateExpires(BSTR* pVal) override;
-    HRESULT get_CertificateIssued(BSTR* pVal) override;
-    HRESULT get_CertificateIssuer(BSTR* pVal) override;
-    HRESULT get_CertificateName(BSTR* pVal) override;
-    HRESULT put_CertificateName(BSTR value) override;
-    HRESULT get_CertificateStatus(LONG* pVal) override;
-    HRESULT get_CertificateStore(BSTR* pVal) override;
-    HRESULT put_CertificateStore(BSTR value) override;
-    HRESULT get_CertificateSubject(BSTR* pVal) override;
-    HRESULT get_CipherStrength(LONG* pVal) override;
-    HRESULT get_Connected(VARIANT_BOOL* pVal) override;
-    HRESULT get_ExternalAddress(BSTR* pVal) override;
-    HRESULT get_Handle(LONG* pVal) override;
-    HRESULT get_HashStrength(LONG* pVal) override;
-    HRESULT get_HostAddress(BSTR* pVal) override;
-    HRESULT put_HostAddress(BSTR value) override;
-    HRESULT get_HostAlias(VARIANT Index, BSTR* pVal) override;
-    HRESULT get_HostFile(BSTR* pVal) override;
-    HRESULT put_HostFile(BSTR value) override;
-    HRESULT get_HostName(BSTR* pVal) override;
-    HRESULT put_HostName(BSTR value) override;
-    HRESULT get_InLine(VARIANT_BOOL* pVal) override;
-    HRESULT put_InLine(VARIANT_BOOL value) override;
-    HRESULT get_Interval(LONG* pVal) override;
-    HRESULT put_Interval(LONG value) override;
-    HRESULT get_IsBlocked(VARIANT_BOOL* pVal) override;
-    HRESULT get_IsClosed(VARIANT_BOOL* pVal) override;
-    HRESULT get_IsReadable(VARIANT_BOOL* pVal) override;
-    HRESULT get_IsWritable(VARIANT_BOOL* pVal) override;
-    HRESULT get_KeepAlive(VARIANT_BOOL* pVal) override;
-    HRESULT put_KeepAlive(VARIANT_BOOL value) override;
-    HRESULT get_LastError(LONG* pVal) override;
-    HRESULT put_LastError(LONG value) override;
-    HRESULT get_LastErrorString(BSTR* pVal) override;
-    HRESULT get_Library(BSTR* pVal) override;
-    HRESULT put_Library(BSTR value) override;
-    HRESULT get_Linger(LONG* pVal) override;
-    HRESULT put_Linger(LONG value) override;
-    HRESULT get_Listening(VARIANT_BOOL* pVal) override;
-    HRESULT get_LocalAddress(BSTR* pVal) override;
-    HRESULT put_LocalAddress(BSTR value) override;
-    HRESULT get_LocalName(BSTR* pVal) override;
-    HRESULT get_LocalPort(LONG* pVal) override;
-    HRESULT put_LocalPort(LONG value) override;
-    HRESULT get_LocalService(BSTR* pVal) override;
-    HRESULT put_LocalService(BSTR value) override;
-    HRESULT get_MaxDatagram(LONG* pVal) override;
-    HRESULT get_MaxSockets(LONG* pVal) override;
-    HRESULT get_NoDelay(VARIANT_BOOL* pVal) override;
-    HRESULT put_NoDelay(VARIANT_BOOL value) override;
-    HRESULT get_PeerAddress(BSTR* pVal) override;
-    HRESULT get_PeerName(BSTR* pVal) override;
-    HRESULT get_PeerPort(LONG* pVal) override;
-    HRESULT get_PhysicalAddress(BSTR* pVal) override;
-    HRESULT get_PortString(BSTR* pVal) override;
-    HRESULT get_Protocol(LONG* pVal) override;
-    HRESULT put_Protocol(LONG value) override;
-    HRESULT get_RemotePort(LONG* pVal) override;
-    HRESULT put_RemotePort(LONG value) override;
-    HRESULT get_RemoteService(BSTR* pVal) override;
-    HRESULT put_RemoteService(BSTR value) override;
-    HRESULT get_ReservedPort(VARIANT_BOOL* pVal) override;
-    HRESULT put_ReservedPort(VARIANT_BOOL value) override;
-    HRESULT get_ReuseAddress(VARIANT_BOOL* pVal) override;
-    HRESULT put_ReuseAddress(VARIANT_BOOL value) override;
-    HRESULT get_Route(VARIANT_BOOL* pVal) override;
-    HRESULT put_Route(VARIANT_BOOL value) override;
-    HRESULT get_Secure(VARIANT_BOOL* pVal) override;
-    HRESULT put_Secure(VARIANT_BOOL value) override;
-    HRESULT get_SecureCipher(LONG* pVal) override;
-    HRESULT get_SecureHash(LONG* pVal) override;
-    HRESULT get_SecureKeyExchange(LONG* pVal) override;
-    HRESULT get_SecureProtocol(LONG* pVal) override;
-    HRESULT put_SecureProtocol(LONG value) override;
-    HRESULT get_State(LONG* pVal) override;
-    HRESULT get_ThrowError(VARIANT_BOOL* pVal) override;
-    HRESULT put_ThrowError(VARIANT_BOOL value) override;
-    HRESULT get_Timeout(LONG* pVal) override;
-    HRESULT put_Timeout(LONG value) override;
-    HRESULT get_Trace(VARIANT_BOOL* pVal) override;
-    HRESULT put_Trace(VARIANT_BOOL value) override;
-    HRESULT get_TraceFile(BSTR* pVal) override;
-    HRESULT put_TraceFile(BSTR value) override;
-    HRESULT get_TraceFlags(LONG* pVal) override;
-    HRESULT put_TraceFlags(LONG value) override;
-    HRESULT get_Urgent(VARIANT_BOOL* pVal) override;
-    HRESULT put_Urgent(VARIANT_BOOL value) override;
-    HRESULT get_Version(BSTR* pVal) override;
-    HRESULT get_WinsockVendor(BSTR* pVal) override;
-    HRESULT get_WinsockVersion(BSTR* pVal) override;
-    HRESULT Abort(VARIANT* Error) override;
-    HRESULT Accept(VARIANT Handle, VARIANT Options, VARIANT* Error) override;
-    HRESULT Authenticate(VARIANT UserName, VARIANT Password, VARIANT CertificateStore,
-                         VARIANT CertificateName, VARIANT Options, VARIANT* Error) override;
-    HRESULT Bind(VARIANT LocalAddress, VARIANT LocalPort, VARIANT Protocol, VARIANT Timeout,
-                 VARIANT Options, VARIANT* Error) override;
-    HRESULT Cancel(VARIANT* Error) override;
-    HRESULT Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Protocol, VARIANT Timeout,
-                    VARIANT Options, VARIANT LocalAddress, VARIANT LocalPort,
-                    VARIANT* Error) override;
-    HRESULT Disconnect(VARIANT* Error) override;
-    HRESULT Flush(VARIANT* Error) override;
-    HRESULT Initialize(VARIANT Reserved0, VARIANT ModuleName, VARIANT Options, VARIANT Reserved,
-                       VARIANT* Error) override;
-    HRESULT Listen(VARIANT LocalAddress, VARIANT LocalPort, VARIANT Backlog,
-                   VARIANT* Error) override;
-    HRESULT Peek(VARIANT* Buffer, VARIANT Length, VARIANT* Result) override;
-    HRESULT Read(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
-                 VARIANT* RemotePort, VARIANT* Result) override;
-    HRESULT ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIANT* RemoteAddress,
-                   VARIANT* RemotePort, VARIANT* Result) override;
-    HRESULT ReadByte(VARIANT* Result) override;
-    HRESULT ReadLine(VARIANT* Buffer, VARIANT Length, VARIANT* Result) override;
-    HRESULT ReadStream(VARIANT* Buffer, VARIANT* Length, VARIANT Marker, VARIANT Options,
-                       VARIANT* Result) override;
-    HRESULT Reject(VARIANT* Error) override;
-    HRESULT Reset() override;
-    HRESULT Resolve(VARIANT HostName, VARIANT* HostAddress, VARIANT Reserved,
-                    VARIANT* Error) override;
-    HRESULT Shutdown(VARIANT Options, VARIANT* Error) override;
-    HRESULT StoreStream(VARIANT FileName, VARIANT* Length, VARIANT Offset, VARIANT Options,
-                        VARIANT* Result) override;
-    HRESULT Uninitialize() override;
-    HRESULT Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
-                  VARIANT RemotePort, VARIANT* Result) override;
-    HRESULT WriteEx(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
-                    VARIANT RemotePort, VARIANT* Result) override;
-    HRESULT WriteByte(VARIANT Value, VARIANT* Result) override;
-    HRESULT WriteLine(VARIANT Buffer, VARIANT* Result) override;
-    HRESULT WriteStream(VARIANT Buffer, VARIANT* Length, VARIANT Options, VARIANT* Result) override;
+    // IWirran, in slot order (the member list, wirran_members.h). The STORED accessors are
+    // defined in members_stored.cpp, the others in the members_*.cpp file of their area.
+#define WIRRAN_SLOT_PREFIX
+#define WIRRAN_SLOT_SUFFIX override;
+    WIRRAN_DECLARE_MEMBERS()
+#undef WIRRAN_SLOT_PREFIX
+#undef WIRRAN_SLOT_SUFFIX
 
     // ReportError ends every member that fails after its arguments were accepted. code is an
     // error in HRESULT form, or 0 for the socket layer's current error (nothing happens and S_OK
@@ -277,8 +136,23 @@ class CWirran final : public WirranFrame {
         return S_OK;
     }
     HRESULT getString(BSTR* pVal, const Bstr& value) const;
+    HRESULT getValue(BSTR* pVal, const Bstr& value) const {
+        return getString(pVal, value);
+    }
+    // store is the body of a plain put: the value as it is, a BOOL reduced, a copy of a string.
+    static void store(VARIANT_BOOL& field, VARIANT_BOOL value) {
+        field = asBool(value);
+    }
+    static void store(LONG& field, LONG value) {
+        field = value;
+    }
+    static void store(Bstr& field, BSTR value) {
+        field = Bstr(bstrView(value));
+    }
     // asBool reduces any BOOL to VARIANT_TRUE or VARIANT_FALSE.
-    static VARIANT_BOOL asBool(VARIANT_BOOL value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+    static VARIANT_BOOL asBool(VARIANT_BOOL value) {
+        return value ? VARIANT_TRUE : VARIANT_FALSE;
+    }
 
     // writeFailure stores a failing method's result: the bare code, -1 or FALSE.
     static void writeFailure(VARIANT* result, ResultKind kind, uint32_t code);
@@ -300,7 +174,9 @@ class CWirran final : public WirranFrame {
     // design-mode failure, or the start's failure; S_OK to go on.
     HRESULT libraryGet(const void* pVal);
 
-    bool hasSocket() const { return m_socket != wrInvalidSocket; }
+    bool hasSocket() const {
+        return m_socket != wrInvalidSocket;
+    }
     // optionWord builds Connect's option word from the option properties.
     uint32_t optionWord() const;
     void stopTimer();
@@ -321,8 +197,9 @@ class CWirran final : public WirranFrame {
     void closeTrace();
 
     // The socket layer's side of a member that needs a socket, a resolver or a secure channel
-    // that this control does not have yet: reported as wrErrorNotImplemented (12003) the way the
-    // member reports its failures. Each call marks where that layer's code goes.
+    // The side of a member whose behaviour is still to come (a PENDING member of the member
+    // list): reported as wrErrorNotImplemented (12003) the way the member reports its failures.
+    // Each call marks where that behaviour goes.
     HRESULT socketLayerMethod(VARIANT* result, ResultKind kind, bool fire = true);
     // socketMethod is the body of a method that acts on the control's socket: E_POINTER for a
     // null result; without a socket the failure of a socket operation on no socket (10057 on

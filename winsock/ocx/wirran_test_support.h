@@ -15,7 +15,7 @@
 #include "platform/com/test_objects.h"
 #include "platform/registry/registry.h"
 #include "winsock/ocx/network_library.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/wirran.h"
 
 namespace wirran_test {

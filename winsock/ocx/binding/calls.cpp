@@ -4,12 +4,10 @@
 #include <bit>
 
 #include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/base/constants.h"
 
 namespace kvlink {
 namespace {
-
-// The error a wrapper leaves when the library lacks its function (wrErrorNotImplemented).
-constexpr int kNotImplemented = 12003;
 
 // The binding's own last error, for a library without WSAGetLastError and WSASetLastError.
 thread_local int t_lastError = 0;
@@ -31,7 +29,7 @@ template <typename Function, typename Hook, typename Result, typename... Args>
 Result NetworkLibrary::call(Function function, std::atomic<Hook>& hook, Result failed,
                             Args... args) {
     if (!function) {
-        setLastError(kNotImplemented);
+        setLastError(wrErrorNotImplemented);
         return failed;
     }
     Result result = function(args...);
@@ -104,7 +102,7 @@ u_short NetworkLibrary::ntohs(u_short netshort) {
 
 uint32_t NetworkLibrary::inet_addr(const char* cp) {
     if (!m_api.inet_addr) {
-        setLastError(kNotImplemented);
+        setLastError(wrErrorNotImplemented);
         return INADDR_NONE;
     }
     return m_api.inet_addr(cp);
@@ -112,7 +110,7 @@ uint32_t NetworkLibrary::inet_addr(const char* cp) {
 
 char* NetworkLibrary::inet_ntoa(in_addr in) {
     if (!m_api.inet_ntoa) {
-        setLastError(kNotImplemented);
+        setLastError(wrErrorNotImplemented);
         return nullptr;
     }
     return m_api.inet_ntoa(in);
@@ -141,7 +139,7 @@ int NetworkLibrary::select(int nfds, FD_SET* readfds, FD_SET* writefds, FD_SET* 
 int NetworkLibrary::selectUntraced(int nfds, FD_SET* readfds, FD_SET* writefds, FD_SET* exceptfds,
                                    const timeval* timeout) {
     if (!m_api.select) {
-        setLastError(kNotImplemented);
+        setLastError(wrErrorNotImplemented);
         return SOCKET_ERROR;
     }
     return m_api.select(nfds, readfds, writefds, exceptfds, timeout);
@@ -213,7 +211,7 @@ protoent* NetworkLibrary::getprotobyname(const char* name) {
 SOCKET NetworkLibrary::WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, LPCONDITIONPROC condition,
                                  DWORD_PTR callbackData) {
     if (!m_api.WSAAccept) {
-        setLastError(kNotImplemented);
+        setLastError(wrErrorNotImplemented);
         return INVALID_SOCKET;
     }
     return m_api.WSAAccept(s, addr, addrlen, condition, callbackData);

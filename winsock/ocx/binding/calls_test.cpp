@@ -6,12 +6,11 @@
 #include <functional>
 
 #include "winsock/ocx/binding/network_library.h"
+#include "winsock/ocx/base/constants.h"
 
 using kvlink::NetworkLibrary;
 
 namespace {
-
-constexpr int kNotImplemented = 12003;
 
 class StubLibrary : public ::testing::Test {
   protected:
@@ -80,7 +79,7 @@ TEST_F(StubLibrary, MissingFunctionsFailWithNotImplemented) {
     for (const auto& [function, call] : integerCalls) {
         net.setLastError(0);
         EXPECT_EQ(call(), SOCKET_ERROR) << function;
-        EXPECT_EQ(net.getLastError(), kNotImplemented) << function;
+        EXPECT_EQ(net.getLastError(), wrErrorNotImplemented) << function;
     }
 
     const std::pair<const char*, std::function<const void*()>> pointerCalls[] = {
@@ -107,18 +106,18 @@ TEST_F(StubLibrary, MissingFunctionsFailWithNotImplemented) {
     for (const auto& [function, call] : pointerCalls) {
         net.setLastError(0);
         EXPECT_EQ(call(), nullptr) << function;
-        EXPECT_EQ(net.getLastError(), kNotImplemented) << function;
+        EXPECT_EQ(net.getLastError(), wrErrorNotImplemented) << function;
     }
 
     net.setLastError(0);
     EXPECT_EQ(net.accept(s, nullptr, nullptr), INVALID_SOCKET);
-    EXPECT_EQ(net.getLastError(), kNotImplemented);
+    EXPECT_EQ(net.getLastError(), wrErrorNotImplemented);
     net.setLastError(0);
     EXPECT_EQ(net.WSAAccept(s, nullptr, nullptr, nullptr, 0), INVALID_SOCKET);
-    EXPECT_EQ(net.getLastError(), kNotImplemented);
+    EXPECT_EQ(net.getLastError(), wrErrorNotImplemented);
     net.setLastError(0);
     EXPECT_EQ(net.inet_addr("127.0.0.1"), INADDR_NONE);
-    EXPECT_EQ(net.getLastError(), kNotImplemented);
+    EXPECT_EQ(net.getLastError(), wrErrorNotImplemented);
 }
 
 TEST_F(StubLibrary, ByteOrderIsComputedWhenTheLibraryLacksIt) {

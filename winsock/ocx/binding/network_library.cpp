@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
+#include "winsock/ocx/base/constants.h"
 
 namespace kvlink {
 namespace {
@@ -25,7 +26,6 @@ int platformMajorVersion() {
     return 6;
 }
 
-constexpr int kInvalidParameter = 10014;  // wrErrorInvalidParameter
 
 }  // namespace
 
@@ -40,7 +40,7 @@ bool NetworkLibrary::start(const std::string& moduleName, WORD version, WSADATA*
     std::lock_guard<std::mutex> lock(m_lock);
     if (info) {
         if (info->dwSize != sizeof(LibraryInfo)) {
-            SetSocketError(kInvalidParameter);
+            SetSocketError(wrErrorInvalidParameter);
             return false;
         }
         std::memset(info, 0, sizeof *info);

@@ -9,7 +9,7 @@
 
 #include "tools/testsupport/temp_dir.h"
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 using kvlink::LibraryInfo;
 using kvlink::NetworkLibrary;

@@ -129,7 +129,7 @@ SecureStatus findIdentity(const std::string& store, const std::string& name,
     } else if (fs::is_regular_file(store, error)) {
         files.push_back(readStoreFile(store));
     } else {
-        return {kErrorCredentials, "certificate store \"" + store + "\" is not a file or folder"};
+        return {wrErrorSecurityCredentials, "certificate store \"" + store + "\" is not a file or folder"};
     }
 
     const std::string wanted = lowered(name);
@@ -164,10 +164,10 @@ SecureStatus findIdentity(const std::string& store, const std::string& name,
         }
     }
     if (matchedWithoutKey) {
-        return {kErrorCredentials, "the private key of the certificate \"" + name +
+        return {wrErrorSecurityCredentials, "the private key of the certificate \"" + name +
                                        "\" is not in the store \"" + store + "\""};
     }
-    return {kErrorCredentials,
+    return {wrErrorSecurityCredentials,
             "no certificate for \"" + name + "\" in the store \"" + store + "\""};
 }
 

@@ -19,7 +19,7 @@ struct StoreIdentity {
 };
 
 // findIdentity reads store and picks the certificate for name. Returns code 0 and fills
-// identity, or kErrorCredentials (12103) with a message when the store is missing or unreadable,
+// identity, or wrErrorSecurityCredentials (12103) with a message when the store is missing or unreadable,
 // no certificate matches, or none that matches has its private key in the store.
 SecureStatus findIdentity(const std::string& store, const std::string& name,
                           StoreIdentity& identity);

@@ -5,7 +5,7 @@
 // HashStrength. All zero and empty until a handshake has finished.
 //
 // How an OpenSSL session lands on the control's enumerations (the values are in
-// secure_constants.h):
+// winsock/ocx/base/constants.h):
 // - protocol: every TLS version (1.0 to 1.3) is wrSecureProtocolTLS1, the family the bit names.
 // - cipher: AES in any mode (GCM, CCM, CBC) is AES; 3DES is DES3, DES is DES, RC4 and RC2 are
 //   themselves. ChaCha20-Poly1305, Camellia, ARIA and SEED have no value of their own and are

@@ -6,7 +6,7 @@
 
 #include "winsock/ocx/secure/cert_store.h"
 #include "winsock/ocx/secure/openssl_util.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvsecure {
 namespace {
@@ -23,26 +23,26 @@ SecureStatus checkProtocols(int protocol) {
     if (protocol & wrSecureProtocolSSL2) refused += "SSL 2.0 does not exist in OpenSSL 3; ";
     if (protocol & wrSecureProtocolSSL3) refused += "SSL 3.0 is broken and never offered; ";
     if (protocol & wrSecureProtocolPCT1) refused += "PCT 1.0 does not exist in OpenSSL 3; ";
-    return {kErrorCredentials, "no protocol in the selection " + std::to_string(protocol) +
+    return {wrErrorSecurityCredentials, "no protocol in the selection " + std::to_string(protocol) +
                                    " can be offered: " + refused + "only TLS (8) can"};
 }
 
 SecureStatus useIdentity(SSL_CTX* context, const std::string& store, const std::string& name,
                          std::string& subject) {
     if (store.empty()) {
-        return {kErrorCredentials, "certificate \"" + name + "\" asked for without a store"};
+        return {wrErrorSecurityCredentials, "certificate \"" + name + "\" asked for without a store"};
     }
     StoreIdentity identity;
     SecureStatus found = findIdentity(store, name, identity);
     if (!found.ok()) return found;
     if (SSL_CTX_use_certificate(context, identity.certificate.get()) != 1 ||
         SSL_CTX_use_PrivateKey(context, identity.key.get()) != 1) {
-        return takeOpenSslError(kErrorCredentials,
+        return takeOpenSslError(wrErrorSecurityCredentials,
                                 "cannot use the certificate of " + identity.file);
     }
     for (const X509Ptr& link : identity.chain) {
         if (SSL_CTX_add1_chain_cert(context, link.get()) != 1) {
-            return takeOpenSslError(kErrorCredentials, "cannot use the chain of " + identity.file);
+            return takeOpenSslError(wrErrorSecurityCredentials, "cannot use the chain of " + identity.file);
         }
     }
     subject = identity.subject;
@@ -53,13 +53,13 @@ SecureStatus useIdentity(SSL_CTX* context, const std::string& store, const std::
 
 int loadSecurity() {
     static std::once_flag once;
-    static int result = kErrorNotInitialized;
+    static int result = wrErrorSecurityNotInitialized;
     std::call_once(once, [] {
         bool loaded =
             OpenSSL_version_num() >= 0x30000000L &&
             OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS,
                              nullptr) == 1;
-        result = loaded ? 0 : kErrorNotInitialized;
+        result = loaded ? 0 : int{wrErrorSecurityNotInitialized};
     });
     if (result != 0) SetSocketError(static_cast<uint32_t>(result));
     return result;
@@ -76,13 +76,13 @@ SecureStatus acquireClientCredentials(int protocol, const std::string& store,
                                       const std::string& name,
                                       std::shared_ptr<SecureCredentials>& credentials) {
     credentials.reset();
-    if (loadSecurity() != 0) return failed({kErrorNotInitialized, "OpenSSL 3 is not available"});
+    if (loadSecurity() != 0) return failed({wrErrorSecurityNotInitialized, "OpenSSL 3 is not available"});
     if (protocol == 0) protocol = wrSecureProtocolDefault;
     if (SecureStatus offered = checkProtocols(protocol); !offered.ok()) return failed(offered);
 
     clearOpenSslErrors();
     SslCtxPtr context(SSL_CTX_new(TLS_client_method()));
-    if (!context) return failed(takeOpenSslError(kErrorCredentials, "cannot make a TLS context"));
+    if (!context) return failed(takeOpenSslError(wrErrorSecurityCredentials, "cannot make a TLS context"));
     // The system configuration may already demand more than TLS 1.0; that is kept.
     if (SSL_CTX_get_min_proto_version(context.get()) < TLS1_VERSION) {
         SSL_CTX_set_min_proto_version(context.get(), TLS1_VERSION);
@@ -91,7 +91,7 @@ SecureStatus acquireClientCredentials(int protocol, const std::string& store,
     // keeps every send a pure encryption.
     SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
     if (SSL_CTX_set_default_verify_paths(context.get()) != 1) {
-        return failed(takeOpenSslError(kErrorCredentials, "cannot open the trusted certificates"));
+        return failed(takeOpenSslError(wrErrorSecurityCredentials, "cannot open the trusted certificates"));
     }
     std::string subject;
     if (!name.empty()) {

@@ -31,14 +31,14 @@
 #include <memory>
 #include <string>
 
-#include "winsock/ocx/secure/secure_constants.h"
+#include "winsock/ocx/secure/secure_status.h"
 
 struct ssl_ctx_st;  // OpenSSL's SSL_CTX
 
 namespace kvsecure {
 
 // loadSecurity initialises OpenSSL once per process (later calls give the first result).
-// Returns 0, or kErrorNotInitialized (12101) when the library cannot be initialised or is older
+// Returns 0, or wrErrorSecurityNotInitialized (12101) when the library cannot be initialised or is older
 // than OpenSSL 3; the error slot is set then.
 int loadSecurity();
 
@@ -73,7 +73,7 @@ class SecureCredentials {
 
 // acquireClientCredentials makes client credentials for protocol with the certificate of store
 // and name (both may be empty) and stores them in credentials. Returns a status whose code is 0,
-// kErrorNotInitialized (12101) when the library is not loaded, or kErrorCredentials (12103)
+// wrErrorSecurityNotInitialized (12101) when the library is not loaded, or wrErrorSecurityCredentials (12103)
 // when nothing in protocol can be offered, the store cannot be read, no certificate matches the
 // name, its private key is missing or does not fit it; the error slot is set on failure.
 SecureStatus acquireClientCredentials(int protocol, const std::string& store,

@@ -6,7 +6,7 @@
 
 #include "tools/testsupport/run_program.h"
 #include "winsock/ocx/secure/secure_test_support.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 using namespace kvsecure;
 
@@ -59,10 +59,10 @@ TEST_F(CredentialsTest, OnlySelectionsWithTlsCanBeOffered) {
         {wrSecureProtocolTLS1, 0, ""},
         {wrSecureProtocolDefault, 0, ""},
         {wrSecureProtocolSSL2 | wrSecureProtocolPCT1 | wrSecureProtocolTLS1, 0, ""},
-        {wrSecureProtocolSSL2, kErrorCredentials, "SSL 2.0"},
-        {wrSecureProtocolSSL3, kErrorCredentials, "SSL 3.0"},
-        {wrSecureProtocolPCT1, kErrorCredentials, "PCT 1.0"},
-        {16, kErrorCredentials, "only TLS"},  // the SSH bits are not TLS either
+        {wrSecureProtocolSSL2, wrErrorSecurityCredentials, "SSL 2.0"},
+        {wrSecureProtocolSSL3, wrErrorSecurityCredentials, "SSL 3.0"},
+        {wrSecureProtocolPCT1, wrErrorSecurityCredentials, "PCT 1.0"},
+        {16, wrErrorSecurityCredentials, "only TLS"},  // the SSH bits are not TLS either
     };
     startServer();
     for (const auto& c : cases) {
@@ -130,9 +130,9 @@ TEST_F(CredentialsTest, UnusableStoresFailWithTheCredentialsError) {
         std::shared_ptr<SecureCredentials> credentials;
         SetSocketError(0);
         SecureStatus status = acquireClientCredentials(0, c.store, c.name, credentials);
-        EXPECT_EQ(status.code, kErrorCredentials);
+        EXPECT_EQ(status.code, wrErrorSecurityCredentials);
         EXPECT_NE(status.message.find(c.says), std::string::npos) << status.message;
-        EXPECT_EQ(SocketError(), SocketErrorHresult(kErrorCredentials));
+        EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorSecurityCredentials));
         EXPECT_EQ(credentials, nullptr);
     }
 }

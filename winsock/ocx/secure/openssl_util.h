@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "winsock/ocx/secure/secure_constants.h"
+#include "winsock/ocx/secure/secure_status.h"
 
 namespace kvsecure {
 

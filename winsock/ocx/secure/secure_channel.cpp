@@ -8,7 +8,7 @@
 
 #include "winsock/ocx/secure/openssl_util.h"
 #include "winsock/ocx/secure/session_details.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvsecure {
 namespace {
@@ -71,7 +71,7 @@ int SecureChannel::failFromOpenSsl(int code, const std::string& activity) {
 int SecureChannel::failFromSlot(const std::string& activity) {
     // The transport has stored its error already; it is only read back here.
     int code = static_cast<int>(SocketErrorCode(SocketError()));
-    if (code == 0) return fail(kErrorContext, activity + ": the connection failed");
+    if (code == 0) return fail(wrErrorSecurityContext, activity + ": the connection failed");
     m_failure = activity + ": error " + std::to_string(code);
     return code;
 }
@@ -93,18 +93,18 @@ int SecureChannel::onVerify(int ok, x509_store_ctx_st* store) {
 }
 
 int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
-    if (m_state != State::Idle) return fail(kErrorContext, "the channel has had its handshake");
-    if (targetName.empty()) return fail(kErrorInvalidHostName, "no target name to check");
+    if (m_state != State::Idle) return fail(wrErrorSecurityContext, "the channel has had its handshake");
+    if (targetName.empty()) return fail(wrErrorInvalidHostName, "no target name to check");
     if (!m_credentials || m_credentials->role() != SecureRole::Client) {
-        return fail(kErrorCredentials, "no client credentials");
+        return fail(wrErrorSecurityCredentials, "no client credentials");
     }
     m_state = State::Failed;  // until the handshake succeeds
     clearOpenSslErrors();
     m_ssl = SSL_new(m_credentials->context());
-    if (!m_ssl) return failFromOpenSsl(kErrorContext, "cannot start a TLS session");
+    if (!m_ssl) return failFromOpenSsl(wrErrorSecurityContext, "cannot start a TLS session");
     BIO* inner = nullptr;
     if (BIO_new_bio_pair(&inner, kOutputBuffer, &m_network, kInputBuffer) != 1) {
-        return failFromOpenSsl(kErrorOutOfMemory, "cannot make the session's buffers");
+        return failFromOpenSsl(wrErrorOutOfMemory, "cannot make the session's buffers");
     }
     SSL_set_bio(m_ssl, inner, inner);
     SSL_set_app_data(m_ssl, this);
@@ -119,7 +119,7 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
         named = SSL_set_tlsext_host_name(m_ssl, targetName.c_str()) == 1 &&
                 SSL_set1_host(m_ssl, targetName.c_str()) == 1;
     }
-    if (!named) return failFromOpenSsl(kErrorInvalidHostName, "unusable target name");
+    if (!named) return failFromOpenSsl(wrErrorInvalidHostName, "unusable target name");
     SSL_set_connect_state(m_ssl);
 
     int error = handshake(timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds);
@@ -127,7 +127,7 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
     m_state = State::Established;
     checkCertificate();
     if (m_info.certificateStatus != wrCertificateValid) {
-        return fail(kErrorCertificate,
+        return fail(wrErrorSecurityCertificate,
                     std::string("certificate: ") + X509_verify_cert_error_string(m_worstResult));
     }
     m_failure.clear();
@@ -142,19 +142,19 @@ int SecureChannel::handshake(int timeoutSeconds) {
         int status = result == 1 ? SSL_ERROR_NONE : SSL_get_error(m_ssl, result);
         if (status != SSL_ERROR_NONE && status != SSL_ERROR_WANT_READ &&
             status != SSL_ERROR_WANT_WRITE) {
-            SecureStatus why = takeOpenSslError(kErrorContext, "TLS handshake");
+            SecureStatus why = takeOpenSslError(wrErrorSecurityContext, "TLS handshake");
             // The alert OpenSSL wrote tells the peer why; sending it is only a courtesy.
             flushOutput(1, true);
             return fail(why.code, why.message);
         }
         int left = secondsLeft(deadline);
-        if (left == 0) return fail(kErrorTimeout, "TLS handshake: no answer in time");
+        if (left == 0) return fail(wrErrorOperationTimeout, "TLS handshake: no answer in time");
         if (int error = flushOutput(left, true)) return error;
         if (status == SSL_ERROR_NONE) return 0;
         if (status == SSL_ERROR_WANT_WRITE) continue;
         bool closed = false;
         if (int error = fillInput(left, closed)) return error;
-        if (closed) return fail(kErrorContext, "TLS handshake: the peer closed the connection");
+        if (closed) return fail(wrErrorSecurityContext, "TLS handshake: the peer closed the connection");
     }
 }
 
@@ -168,7 +168,7 @@ void SecureChannel::checkCertificate() {
         m_worstResult = SSL_get_verify_result(m_ssl);
         m_worstCertificate = certificateStatusFor(m_worstResult);
     }
-    m_info.certificateStatus = m_worstCertificate ? m_worstCertificate : wrCertificateValid;
+    m_info.certificateStatus = m_worstCertificate ? m_worstCertificate : int{wrCertificateValid};
     m_info.policyResult = m_worstResult;
 }
 
@@ -180,7 +180,7 @@ int SecureChannel::flushOutput(int timeoutSeconds, bool waitFirst) {
         if (size <= 0) break;
         if (wait) {
             int ready = m_transport.waitWritable(timeoutSeconds);
-            if (ready == 0) return fail(kErrorTimeout, "sending: the connection took nothing");
+            if (ready == 0) return fail(wrErrorOperationTimeout, "sending: the connection took nothing");
             if (ready < 0) return failFromSlot("sending");
         }
         int sent = m_transport.send(reinterpret_cast<const uint8_t*>(pending), size);
@@ -195,9 +195,9 @@ int SecureChannel::flushOutput(int timeoutSeconds, bool waitFirst) {
 int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed) {
     char* space = nullptr;
     int room = BIO_nwrite0(m_network, &space);
-    if (room <= 0) return fail(kErrorDecryption, "a record larger than the input buffer");
+    if (room <= 0) return fail(wrErrorSecurityDecryption, "a record larger than the input buffer");
     int ready = m_transport.waitReadable(timeoutSeconds);
-    if (ready == 0) return fail(kErrorTimeout, "receiving: nothing arrived in time");
+    if (ready == 0) return fail(wrErrorOperationTimeout, "receiving: nothing arrived in time");
     if (ready < 0) return failFromSlot("receiving");
     int received = m_transport.recv(reinterpret_cast<uint8_t*>(space), room);
     if (received < 0) return failFromSlot("receiving");
@@ -211,15 +211,15 @@ int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed) {
 
 int SecureChannel::send(const uint8_t* data, int length, int timeoutSeconds) {
     if (length < 0 || (!data && length > 0)) {
-        fail(kErrorInvalidParameter, "no data to send");
+        fail(wrErrorInvalidParameter, "no data to send");
         return -1;
     }
     if (m_state != State::Established) {
-        fail(kErrorContext, "no secure session to send on");
+        fail(wrErrorSecurityContext, "no secure session to send on");
         return -1;
     }
     if (m_sendBroken) {
-        fail(kErrorEncryption, "an earlier send stopped inside a record");
+        fail(wrErrorSecurityEncryption, "an earlier send stopped inside a record");
         return -1;
     }
     if (length == 0) return 0;
@@ -228,7 +228,7 @@ int SecureChannel::send(const uint8_t* data, int length, int timeoutSeconds) {
     // Waiting before encrypting means a time-out or a cancel leaves the stream as it was.
     int ready = m_transport.waitWritable(timeoutSeconds);
     if (ready == 0) {
-        fail(kErrorTimeout, "sending: the connection took nothing");
+        fail(wrErrorOperationTimeout, "sending: the connection took nothing");
         return -1;
     }
     if (ready < 0) {
@@ -241,7 +241,7 @@ int SecureChannel::send(const uint8_t* data, int length, int timeoutSeconds) {
         int n = SSL_write(m_ssl, data + taken, std::min(length - taken, kMaxRecordData));
         if (n <= 0) {
             m_sendBroken = true;
-            failFromOpenSsl(kErrorEncryption, "encrypting");
+            failFromOpenSsl(wrErrorSecurityEncryption, "encrypting");
             return -1;
         }
         taken += n;
@@ -257,11 +257,11 @@ int SecureChannel::send(const uint8_t* data, int length, int timeoutSeconds) {
 
 int SecureChannel::receive(uint8_t* buffer, int length, int timeoutSeconds) {
     if (length < 0 || (!buffer && length > 0)) {
-        fail(kErrorInvalidParameter, "no buffer to receive into");
+        fail(wrErrorInvalidParameter, "no buffer to receive into");
         return -1;
     }
     if (m_state != State::Established && m_state != State::Closed) {
-        fail(kErrorContext, "no secure session to receive on");
+        fail(wrErrorSecurityContext, "no secure session to receive on");
         return -1;
     }
     if (length == 0) return 0;
@@ -276,7 +276,7 @@ int SecureChannel::receive(uint8_t* buffer, int length, int timeoutSeconds) {
         if (status == SSL_ERROR_ZERO_RETURN) return 0;  // close_notify
         if (status != SSL_ERROR_WANT_READ && status != SSL_ERROR_WANT_WRITE) {
             m_state = State::Failed;
-            failFromOpenSsl(kErrorDecryption, "decrypting");
+            failFromOpenSsl(wrErrorSecurityDecryption, "decrypting");
             return -1;
         }
         // What reading produced (a key update's answer) must reach the peer before waiting.
@@ -284,7 +284,7 @@ int SecureChannel::receive(uint8_t* buffer, int length, int timeoutSeconds) {
         if (status == SSL_ERROR_WANT_WRITE) continue;
         if (m_peerClosed) {
             if (!hasBufferedInput()) return 0;  // closed between records
-            fail(kErrorDecryption, "the connection closed inside a record");
+            fail(wrErrorSecurityDecryption, "the connection closed inside a record");
             return -1;
         }
         if (fillInput(timeoutSeconds, m_peerClosed) != 0) return -1;
@@ -293,10 +293,10 @@ int SecureChannel::receive(uint8_t* buffer, int length, int timeoutSeconds) {
 
 int SecureChannel::shutdown(int timeoutSeconds) {
     if (m_state == State::Closed) return 0;
-    if (m_state != State::Established) return fail(kErrorContext, "no secure session to end");
+    if (m_state != State::Established) return fail(wrErrorSecurityContext, "no secure session to end");
     m_state = State::Closed;
     clearOpenSslErrors();
-    if (SSL_shutdown(m_ssl) < 0) return failFromOpenSsl(kErrorContext, "ending the session");
+    if (SSL_shutdown(m_ssl) < 0) return failFromOpenSsl(wrErrorSecurityContext, "ending the session");
     return flushOutput(timeoutSeconds, true);
 }
 

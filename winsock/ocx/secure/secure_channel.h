@@ -58,10 +58,10 @@ class SecureChannel {
     // unless it is an address, and checked against the server's certificate), then checks the
     // certificate against the trusted certificates and targetName. The whole handshake must
     // finish within timeoutSeconds (60 when 0). Returns 0 when the channel is up and the
-    // certificate valid; kErrorCertificate (12104) when the channel is up but the certificate
-    // failed the check (info() says how); or, with the channel unusable: kErrorInvalidHostName
-    // (11001) for an empty target, kErrorTimeout (10060), kErrorContext (12102) when the peer
-    // does not speak TLS, refuses the handshake or closes the connection, kErrorOutOfMemory
+    // certificate valid; wrErrorSecurityCertificate (12104) when the channel is up but the certificate
+    // failed the check (info() says how); or, with the channel unusable: wrErrorInvalidHostName
+    // (11001) for an empty target, wrErrorOperationTimeout (10060), wrErrorSecurityContext (12102) when the peer
+    // does not speak TLS, refuses the handshake or closes the connection, wrErrorOutOfMemory
     // (10012), or the transport's own error (10004 cancelled, 10054 reset, ...).
     int connect(const std::string& targetName, int timeoutSeconds);
 
@@ -70,16 +70,16 @@ class SecureChannel {
     // a time-out or a cancel there changes nothing; should the records then go out only in part
     // and the wait for the rest fail, the sending side is broken and later sends fail with
     // 12106. Returns the number of data bytes taken, or -1 with the error in the slot:
-    // kErrorContext (12102) without an established session, kErrorEncryption (12106),
-    // kErrorTimeout (10060), or the transport's error.
+    // wrErrorSecurityContext (12102) without an established session, wrErrorSecurityEncryption (12106),
+    // wrErrorOperationTimeout (10060), or the transport's error.
     int send(const uint8_t* data, int length, int timeoutSeconds);
 
     // receive returns decrypted data: from input already received first, waiting for
     // readability with timeoutSeconds (0: no limit) and receiving more only when no complete
     // record is there. Returns the number of bytes (at most one record's), 0 when the peer ended
     // the session (close_notify) or closed the connection between records, or -1 with the error
-    // in the slot: kErrorDecryption (12105) for a corrupt record or a connection closed inside
-    // one, kErrorContext (12102) before a handshake, kErrorTimeout (10060), or the transport's.
+    // in the slot: wrErrorSecurityDecryption (12105) for a corrupt record or a connection closed inside
+    // one, wrErrorSecurityContext (12102) before a handshake, wrErrorOperationTimeout (10060), or the transport's.
     int receive(uint8_t* buffer, int length, int timeoutSeconds);
 
     // shutdown sends close_notify, waiting for writability with timeoutSeconds; the channel

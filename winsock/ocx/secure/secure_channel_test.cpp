@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "winsock/ocx/secure/secure_test_support.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 using namespace kvsecure;
 using ::testing::MatchesRegex;
@@ -126,9 +126,9 @@ TEST_F(SecureChannelTest, CertificateProblemsAreReportedWithTheChannelUp) {
         startServer(serving(c.files));
         SecureClient client;
         SetSocketError(0);
-        ASSERT_EQ(client.connect(m_server->port(), c.target), kErrorCertificate)
+        ASSERT_EQ(client.connect(m_server->port(), c.target), wrErrorSecurityCertificate)
             << client.channel->lastFailure();
-        EXPECT_EQ(SocketError(), SocketErrorHresult(kErrorCertificate));
+        EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorSecurityCertificate));
         EXPECT_TRUE(client.channel->established());
         EXPECT_EQ(client.channel->info().certificateStatus, c.status);
         EXPECT_EQ(client.channel->info().policyResult, c.result);
@@ -146,10 +146,10 @@ TEST_F(SecureChannelTest, PeersThatDoNotCompleteAHandshakeFailIt) {
         int error;
     } cases[] = {
         // A silent server meets the time-out.
-        {"never answers", TlsServerMode::Stall, 1, kErrorTimeout},
+        {"never answers", TlsServerMode::Stall, 1, wrErrorOperationTimeout},
         // Bytes that are no TLS make OpenSSL give up at once; the long time-out is never met.
-        {"answers plain HTTP", TlsServerMode::NotTls, 30, kErrorContext},
-        {"closes after the hello", TlsServerMode::CloseAfterHello, 30, kErrorContext},
+        {"answers plain HTTP", TlsServerMode::NotTls, 30, wrErrorSecurityContext},
+        {"closes after the hello", TlsServerMode::CloseAfterHello, 30, wrErrorSecurityContext},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -161,7 +161,7 @@ TEST_F(SecureChannelTest, PeersThatDoNotCompleteAHandshakeFailIt) {
         EXPECT_FALSE(client.channel->established());
         EXPECT_NE(client.channel->lastFailure(), "");
         EXPECT_EQ(client.channel->send(reinterpret_cast<const uint8_t*>("x"), 1, 1), -1);
-        EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(kErrorContext));
+        EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(wrErrorSecurityContext));
     }
 }
 
@@ -191,7 +191,7 @@ TEST_F(SecureChannelTest, CancelledWaitsEndTheCallAndKeepTheStream) {
     {
         SecureClient client;
         client.transport.cancelAt = 1;
-        EXPECT_EQ(client.connect(m_server->port(), "127.0.0.1"), kErrorCanceled);
+        EXPECT_EQ(client.connect(m_server->port(), "127.0.0.1"), wrErrorOperationCanceled);
         EXPECT_FALSE(client.channel->established());
     }
     SecureClient client;
@@ -201,9 +201,9 @@ TEST_F(SecureChannelTest, CancelledWaitsEndTheCallAndKeepTheStream) {
 
     client.transport.cancelAt = client.transport.waits + 1;
     EXPECT_EQ(client.channel->receive(buffer, sizeof buffer, 5), -1);
-    EXPECT_EQ(SocketError(), SocketErrorHresult(kErrorCanceled));
+    EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorOperationCanceled));
     EXPECT_EQ(client.channel->send(data, sizeof data - 1, 5), -1);
-    EXPECT_EQ(SocketError(), SocketErrorHresult(kErrorCanceled));
+    EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorOperationCanceled));
 
     // Neither cancel touched the stream: the same request goes through afterwards.
     client.transport.cancelAt = 0;
@@ -219,7 +219,7 @@ TEST_F(SecureChannelTest, HowThePeerEndsDecidesTheReceiveResult) {
     } cases[] = {
         {"BYE", 0, 0},                   // close_notify
         {"DROP", 0, 0},                  // the connection closed between records
-        {"JUNK", -1, kErrorDecryption},  // a record no key decrypts
+        {"JUNK", -1, wrErrorSecurityDecryption},  // a record no key decrypts
     };
     startServer();
     for (const auto& c : cases) {
@@ -276,16 +276,16 @@ TEST_F(SecureChannelTest, ServerChoicesMapOntoTheEnumerations) {
 TEST_F(SecureChannelTest, MisuseFailsWithTheControlsCodes) {
     startServer();
     SecureClient client;
-    ASSERT_EQ(client.connect(m_server->port(), ""), kErrorInvalidHostName);
-    EXPECT_EQ(SocketError(), SocketErrorHresult(kErrorInvalidHostName));
+    ASSERT_EQ(client.connect(m_server->port(), ""), wrErrorInvalidHostName);
+    EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorInvalidHostName));
 
     // A fresh channel: nothing goes over it before its handshake.
     SecureChannel idle(client.credentials, client.transport);
     uint8_t buffer[8];
     EXPECT_EQ(idle.receive(buffer, sizeof buffer, 1), -1);
-    EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(kErrorContext));
+    EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(wrErrorSecurityContext));
     EXPECT_EQ(idle.send(buffer, -1, 1), -1);
-    EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(kErrorInvalidParameter));
-    EXPECT_EQ(idle.shutdown(1), kErrorContext);
+    EXPECT_EQ(SocketErrorCode(SocketError()), static_cast<uint32_t>(wrErrorInvalidParameter));
+    EXPECT_EQ(idle.shutdown(1), wrErrorSecurityContext);
     EXPECT_EQ(client.transport.waits, 0);
 }

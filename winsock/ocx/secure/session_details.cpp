@@ -8,7 +8,7 @@
 #include <ctime>
 #include <vector>
 
-#include "winsock/ocx/secure/secure_constants.h"
+#include "winsock/ocx/secure/secure_status.h"
 
 namespace kvsecure {
 namespace {

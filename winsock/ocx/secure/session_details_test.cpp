@@ -9,7 +9,7 @@
 
 #include "tools/testsupport/scoped_env.h"
 #include "winsock/ocx/secure/openssl_util.h"
-#include "winsock/ocx/secure/secure_constants.h"
+#include "winsock/ocx/secure/secure_status.h"
 
 using namespace kvsecure;
 

@@ -10,7 +10,7 @@
 #include "winsock/ocx/secure/secure_channel.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvsecure {
 namespace {
@@ -50,7 +50,7 @@ class RecordTransport final : public SecureTransport {
             if (net.getLastError() != WSAEWOULDBLOCK) return kvlink::networkFailure();
             // Readiness that turned out empty: wait again, as the plain receive does.
             int ready = wait(WaitFor::Readable, m_lastReadWait);
-            if (ready == 0) return kvlink::failWith(kvlink::kErrorOperationTimeout);
+            if (ready == 0) return kvlink::failWith(wrErrorOperationTimeout);
             if (ready < 0) return -1;
         }
     }
@@ -78,12 +78,12 @@ class RecordTransport final : public SecureTransport {
             // with what can go out at once. There is nobody left to wait for.
             return kvlink::pollSocket(socket(), what);
         }
-        int32_t status = m_handshaking               ? kvlink::kStatusConnect
-                         : what == WaitFor::Readable ? kvlink::kStatusRead
-                                                     : kvlink::kStatusWrite;
+        int32_t status = m_handshaking               ? wrStatusConnect
+                         : what == WaitFor::Readable ? wrStatusRead
+                                                     : wrStatusWrite;
         if (kvlink::waitOnRecord(record, what, timeoutSeconds, status)) return 1;
         // The channel words a time-out itself; every other failure is in the slot already.
-        return SocketErrorCode(SocketError()) == kvlink::kErrorOperationTimeout ? 0 : -1;
+        return SocketErrorCode(SocketError()) == wrErrorOperationTimeout ? 0 : -1;
     }
 
     SocketRecord& m_record;  // owns the session, so it outlives the transport
@@ -147,7 +147,7 @@ int secureRecord(SocketRecord& record, int protocol, const std::string& store,
     if (!acquired.ok()) return acquired.code;
     auto session = std::make_shared<RecordSession>(record, credentials);
     int result = session->handshake(target, record.timeoutSeconds);
-    if (result != 0 && result != kErrorCertificate) return result;
+    if (result != 0 && result != wrErrorSecurityCertificate) return result;
     record.secure = session;
     return result;
 }
@@ -178,8 +178,8 @@ int startSecureSession(int32_t handle, int protocol, const std::string& store,
                        const std::string& name) {
     SocketRef record = kvlink::findSocket(handle);
     if (!record) return static_cast<int>(SocketErrorCode(SocketError()));
-    if (!record->stream() || !record->connected) return failWithCode(kvlink::kErrorNotConnected);
-    if (record->secure) return failWithCode(kErrorContext);
+    if (!record->stream() || !record->connected) return failWithCode(wrErrorNotConnected);
+    if (record->secure) return failWithCode(wrErrorSecurityContext);
     if (int error = loadSecurity()) return error;
     return secureRecord(*record, protocol, store, name, record->hostName);
 }

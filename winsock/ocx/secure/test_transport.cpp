@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvlink {
 
@@ -34,7 +34,7 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
                   bool* failed) {
     // A nested wait fails before it starts; it must not take the flags of the wait it is
     // nested in.
-    if (waitState() & kWaitInProgress) return failedWith(kErrorOperationInProgress);
+    if (waitState() & kWaitInProgress) return failedWith(wrErrorOperationInProgress);
 
     int32_t handle = record->handle;
     {
@@ -49,27 +49,27 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
     {
         std::lock_guard lock(socketTableLock());
         record->blocked = false;
-        record->status = kStatusIdle;
+        record->status = wrStatusIdle;
         aborted = std::exchange(record->abortRequested, false);
         cancelled = std::exchange(record->cancelRequested, false);
     }
     // An event handler may have closed the socket while we waited.
     SocketRef again = findSocket(handle);
-    if (again != record) return failedWith(kErrorInvalidHandle);
+    if (again != record) return failedWith(wrErrorInvalidHandle);
     if (aborted) {
         dropRecord(record, 0);
-        return failedWith(kErrorConnectionAborted);
+        return failedWith(wrErrorConnectionAborted);
     }
-    if (cancelled) return failedWith(kErrorOperationCanceled);
+    if (cancelled) return failedWith(wrErrorOperationCanceled);
     if (ready < 0) return failedWith(waitError);
-    if (ready == 0) return failedWith(kErrorOperationTimeout);
+    if (ready == 0) return failedWith(wrErrorOperationTimeout);
     return true;
 }
 
 bool dropRecord(const SocketRef& record, int lingerSeconds) {
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(record->handle);
-    record->status = kStatusDisconnect;
+    record->status = wrStatusDisconnect;
     // Whoever takes the record out closes the socket, exactly once: its number may belong to
     // a new socket afterwards.
     if (!removeSocket(record)) return true;

@@ -13,9 +13,9 @@ namespace kvlink {
 // waitOnRecord waits until the record's socket is ready for what (timeoutSeconds 0: no limit),
 // with record->status set to status meanwhile and back to idle afterwards. True when ready (for
 // WaitFor::Connected, *failed tells whether the connect failed). False with the error in the
-// error slot: kErrorConnectionAborted (10053) when Abort asked, after closing the socket and
-// removing its record; kErrorOperationCanceled (10004) when Cancel asked;
-// kErrorOperationTimeout (10060) when nothing became ready in time; kErrorInvalidHandle (10038)
+// error slot: wrErrorConnectionAborted (10053) when Abort asked, after closing the socket and
+// removing its record; wrErrorOperationCanceled (10004) when Cancel asked;
+// wrErrorOperationTimeout (10060) when nothing became ready in time; wrErrorInvalidHandle (10038)
 // when the record went away meanwhile; or the wait's own failure (10036 for a nested wait, which
 // leaves the record as it was).
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,

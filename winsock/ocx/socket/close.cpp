@@ -4,7 +4,7 @@
 
 #include "winsock/ocx/binding/wait_state.h"
 #include "winsock/ocx/socket/blocking_wait.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvlink {
 namespace {
@@ -27,7 +27,7 @@ bool closeSocket(int32_t handle, int32_t lingerSeconds) {
         std::lock_guard lock(socketTableLock());
         blocked = record->blocked;
     }
-    if (blocked || (waitState() & kWaitInProgress)) return failedWith(kErrorOperationInProgress);
+    if (blocked || (waitState() & kWaitInProgress)) return failedWith(wrErrorOperationInProgress);
     int linger = (lingerSeconds > 0 && !record->eventDriven()) ? lingerSeconds : -1;
     return dropRecord(record, linger);
 }
@@ -45,7 +45,7 @@ bool cancelSocket(int32_t handle) {
 }
 
 bool cancelWait() {
-    if (!(waitState() & kWaitInProgress)) return failedWith(kErrorOperationNotBlocking);
+    if (!(waitState() & kWaitInProgress)) return failedWith(wrErrorOperationNotBlocking);
     setWaitBits(kWaitCancelRequested);
     return true;
 }

@@ -12,22 +12,22 @@ namespace kvlink {
 
 // closeSocket closes a socket of the table and removes its record. A TCP socket in blocking
 // mode lingers for lingerSeconds when that is not 0. False with the error in the slot:
-// kErrorInvalidHandle (10038) / kErrorNotHandleOwner (10001); kErrorOperationInProgress (10036)
+// wrErrorInvalidHandle (10038) / wrErrorNotHandleOwner (10001); wrErrorOperationInProgress (10036)
 // while a wait is in progress on the socket or on the calling thread (nothing is closed); the
 // network library's error when the close itself failed (the record is gone all the same).
 bool closeSocket(int32_t handle, int32_t lingerSeconds);
 
 // cancelSocket ends the wait in progress on the socket: its call fails with
-// kErrorOperationCanceled (10004). A socket that is not waiting is left alone. False with
+// wrErrorOperationCanceled (10004). A socket that is not waiting is left alone. False with
 // 10038 / 10001 in the slot.
 bool cancelSocket(int32_t handle);
 
 // cancelWait ends the wait in progress on the calling thread, whatever it waits for. False with
-// kErrorOperationNotBlocking (12009) in the slot when there is none.
+// wrErrorOperationNotBlocking (12009) in the slot when there is none.
 bool cancelWait();
 
 // abortSocket ends a socket at once: one that is waiting is marked so its call closes it and
-// fails with kErrorConnectionAborted (10053); any other is closed with a reset (TCP) and
+// fails with wrErrorConnectionAborted (10053); any other is closed with a reset (TCP) and
 // removed. False with 10038 / 10001 in the slot.
 bool abortSocket(int32_t handle);
 

@@ -23,7 +23,7 @@ struct HeldConnection {
 
 TEST(Close, CancelFromATimerEndsAReceiveAndKeepsTheSocket) {
     HeldConnection held;
-    ASSERT_NE(held.handle, kNoSocket);
+    ASSERT_NE(held.handle, wrInvalidSocket);
     SocketSnapshot during;
     TimerAction cancel(50, [&] {
         readSocket(held.handle, &during);
@@ -31,32 +31,32 @@ TEST(Close, CancelFromATimerEndsAReceiveAndKeepsTheSocket) {
     });
     uint8_t buffer[16];
     EXPECT_EQ(socketReceive(held.handle, buffer, sizeof buffer), -1);  // no time-out set
-    EXPECT_EQ(lastCode(), kErrorOperationCanceled);
+    EXPECT_EQ(lastCode(), wrErrorOperationCanceled);
     EXPECT_TRUE(during.blocked);
-    EXPECT_EQ(during.status, kStatusRead);
+    EXPECT_EQ(during.status, wrStatusRead);
 
     SocketSnapshot after;
     ASSERT_TRUE(readSocket(held.handle, &after));
     EXPECT_FALSE(after.blocked);
-    EXPECT_EQ(after.status, kStatusIdle);
+    EXPECT_EQ(after.status, wrStatusIdle);
     EXPECT_TRUE(closeSocket(held.handle, 0));
 }
 
 TEST(Close, AbortFromATimerEndsAReceiveAndClosesTheSocket) {
     HeldConnection held;
-    ASSERT_NE(held.handle, kNoSocket);
+    ASSERT_NE(held.handle, wrInvalidSocket);
     TimerAction abort(50, [&] { EXPECT_TRUE(abortSocket(held.handle)); });
     uint8_t buffer[16];
     EXPECT_EQ(socketReceive(held.handle, buffer, sizeof buffer), -1);
-    EXPECT_EQ(lastCode(), kErrorConnectionAborted);
+    EXPECT_EQ(lastCode(), wrErrorConnectionAborted);
     SocketSnapshot info;
     EXPECT_FALSE(readSocket(held.handle, &info));
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
 }
 
 TEST(Close, ClosingWhileWaitingIsRefused) {
     HeldConnection held;
-    ASSERT_NE(held.handle, kNoSocket);
+    ASSERT_NE(held.handle, wrInvalidSocket);
     bool closed = true;
     uint32_t error = 0;
     TimerAction close(50, [&] {
@@ -66,9 +66,9 @@ TEST(Close, ClosingWhileWaitingIsRefused) {
     uint8_t buffer[16];
     ASSERT_TRUE(setSocketTimeout(held.handle, 2));
     EXPECT_EQ(socketReceive(held.handle, buffer, sizeof buffer), -1);
-    EXPECT_EQ(lastCode(), kErrorOperationTimeout) << "the receive went on to its own end";
+    EXPECT_EQ(lastCode(), wrErrorOperationTimeout) << "the receive went on to its own end";
     EXPECT_FALSE(closed);
-    EXPECT_EQ(error, kErrorOperationInProgress);
+    EXPECT_EQ(error, wrErrorOperationInProgress);
     EXPECT_TRUE(closeSocket(held.handle, 0)) << "after the wait it can be closed";
 }
 
@@ -78,28 +78,28 @@ TEST(Close, ACancelOfASocketThatIsNotWaitingLeavesNothingBehind) {
         peer.hold();
     });
     int32_t handle = connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     EXPECT_TRUE(cancelSocket(handle));
     uint8_t buffer[16];
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 4) << "the next call is not cancelled";
     EXPECT_TRUE(closeSocket(handle, 0));
     EXPECT_FALSE(cancelSocket(handle));
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
 }
 
 TEST(Close, AbortOfAnIdleSocketResetsTheConnection) {
     HeldConnection held;
-    ASSERT_NE(held.handle, kNoSocket);
+    ASSERT_NE(held.handle, wrInvalidSocket);
     size_t before = socketCount();
     EXPECT_TRUE(abortSocket(held.handle));
     EXPECT_EQ(socketCount(), before - 1);
     EXPECT_FALSE(abortSocket(held.handle));
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
 }
 
 TEST(Close, AGracefulCloseEndsThePeersRead) {
     HeldConnection held;
-    ASSERT_NE(held.handle, kNoSocket);
+    ASSERT_NE(held.handle, wrInvalidSocket);
     EXPECT_TRUE(closeSocket(held.handle, 2)) << "lingers at most two seconds";
     for (int i = 0; i < 100 && !held.peerSawClose.load(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

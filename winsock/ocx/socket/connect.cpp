@@ -5,7 +5,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/secure_provider.h"
 
@@ -19,8 +19,8 @@ bool validPort(int32_t port) {
 }
 
 int socketType(int32_t protocol) {
-    if (protocol == kProtocolTcp) return SOCK_STREAM;
-    if (protocol == kProtocolUdp) return SOCK_DGRAM;
+    if (protocol == wrProtocolTcp) return SOCK_STREAM;
+    if (protocol == wrProtocolUdp) return SOCK_DGRAM;
     return SOCK_RAW;
 }
 
@@ -28,8 +28,8 @@ int socketType(int32_t protocol) {
 // datagrams only.
 bool remoteAddress(const ConnectRequest& request, int32_t protocol, uint32_t* address) {
     if (!resolveHostAddress(request.host, address)) return false;
-    if (protocol == kProtocolTcp && (*address == INADDR_ANY || *address == INADDR_BROADCAST))
-        return failedWith(kErrorInvalidHostAddress);
+    if (protocol == wrProtocolTcp && (*address == INADDR_ANY || *address == INADDR_BROADCAST))
+        return failedWith(wrErrorInvalidHostAddress);
     return true;
 }
 
@@ -44,13 +44,13 @@ void setFlag(SOCKET s, int level, int option, bool on) {
 void applyOptions(SOCKET s, const SocketRecord& record) {
     uint32_t options = record.options;
     if (!record.stream()) {
-        if (options & kOptionBroadcast) setFlag(s, SOL_SOCKET, SO_BROADCAST, true);
+        if (options & wrOptionBroadcast) setFlag(s, SOL_SOCKET, SO_BROADCAST, true);
         return;
     }
-    if (options & kOptionDontRoute) setFlag(s, SOL_SOCKET, SO_DONTROUTE, true);
-    if (options & kOptionKeepAlive) setFlag(s, SOL_SOCKET, SO_KEEPALIVE, true);
-    if (options & kOptionNoDelay) setFlag(s, IPPROTO_TCP, TCP_NODELAY, true);
-    if (options & kOptionInLine) setFlag(s, SOL_SOCKET, SO_OOBINLINE, true);
+    if (options & wrOptionDontRoute) setFlag(s, SOL_SOCKET, SO_DONTROUTE, true);
+    if (options & wrOptionKeepAlive) setFlag(s, SOL_SOCKET, SO_KEEPALIVE, true);
+    if (options & wrOptionNoDelay) setFlag(s, IPPROTO_TCP, TCP_NODELAY, true);
+    if (options & wrOptionInLine) setFlag(s, SOL_SOCKET, SO_OOBINLINE, true);
 }
 
 void readLocalAddress(SOCKET s, SocketRecord& record) {
@@ -76,37 +76,37 @@ bool connectStream(const SocketRef& record, uint32_t address) {
 
     int seconds = record->timeoutSeconds > 0 ? record->timeoutSeconds : kDefaultConnectSeconds;
     bool failed = false;
-    if (!waitOnRecord(record, WaitFor::Connected, seconds, kStatusConnect, &failed)) return false;
+    if (!waitOnRecord(record, WaitFor::Connected, seconds, wrStatusConnect, &failed)) return false;
     if (!failed) return true;
     int error = 0;
     int size = sizeof error;
     net.getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-    return failedWith(error != 0 ? static_cast<uint32_t>(error) : kErrorConnectionRefused);
+    return failedWith(error != 0 ? static_cast<uint32_t>(error) : uint32_t{wrErrorConnectionRefused});
 }
 
 }  // namespace
 
 bool connectSocket(const ConnectRequest& request, int32_t* handle) {
-    *handle = kNoSocket;
-    if (request.host.empty()) return failedWith(kErrorInvalidHostName);
+    *handle = wrInvalidSocket;
+    if (request.host.empty()) return failedWith(wrErrorInvalidHostName);
     if (!validPort(request.remotePort) || !validPort(request.localPort))
-        return failedWith(kErrorInvalidServicePort);
+        return failedWith(wrErrorInvalidServicePort);
     if (request.notifyWindow &&
         (!IsWindow(request.notifyWindow) || request.notifyMessage < WM_USER))
-        return failedWith(kErrorInvalidParameter);
-    if (request.options & kOptionSecure) {
+        return failedWith(wrErrorInvalidParameter);
+    if (request.options & wrOptionSecure) {
         const SecureProvider* provider = secureProvider();
-        uint32_t error = provider ? provider->load() : kErrorSecurityNotInitialized;
+        uint32_t error = provider ? provider->load() : uint32_t{wrErrorSecurityNotInitialized};
         if (error != 0) return failedWith(error);
     }
-    int32_t protocol = request.protocol == 0 ? kProtocolTcp : request.protocol;
-    if (protocol == kProtocolTcp && request.remotePort == 0)
-        return failedWith(kErrorInvalidServicePort);
+    int32_t protocol = request.protocol == 0 ? int32_t{wrProtocolTcp} : request.protocol;
+    if (protocol == wrProtocolTcp && request.remotePort == 0)
+        return failedWith(wrErrorInvalidServicePort);
     uint32_t address = 0;
     if (!remoteAddress(request, protocol, &address)) return false;
     // Event-driven mode needs the socket watched for network events, which the layer cannot do
     // yet: refuse before anything is opened.
-    if (request.notifyWindow) return failedWith(kErrorNotImplemented);
+    if (request.notifyWindow) return failedWith(wrErrorNotImplemented);
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = net.socket(AF_INET, socketType(protocol), protocol);
@@ -128,9 +128,9 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         SetSocketError(error);
         return false;
     };
-    if (request.localPort != 0 && (request.options & kOptionReuseAddress))
+    if (request.localPort != 0 && (request.options & wrOptionReuseAddress))
         setFlag(s, SOL_SOCKET, SO_REUSEADDR, true);
-    if (request.localAddress != 0 || request.localPort != 0 || protocol != kProtocolTcp) {
+    if (request.localAddress != 0 || request.localPort != 0 || protocol != wrProtocolTcp) {
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = request.localAddress;
@@ -147,15 +147,15 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         networkFailure();
         return abandon();
     }
-    if (protocol == kProtocolTcp) {
+    if (protocol == wrProtocolTcp) {
         if (!connectStream(record, address)) return abandon();
         record->connected = true;
     }
-    record->status = kStatusIdle;
+    record->status = wrStatusIdle;
     // TLS needs a stream; on a datagram socket the secure option has nothing to act on.
-    if ((request.options & kOptionSecure) && protocol == kProtocolTcp) {
+    if ((request.options & wrOptionSecure) && protocol == wrProtocolTcp) {
         uint32_t error = secureProvider()->handshake(*record, request);
-        if (error != 0 && error != kErrorSecurityCertificate) {
+        if (error != 0 && error != wrErrorSecurityCertificate) {
             SetSocketError(error);
             return abandon();
         }

@@ -27,7 +27,7 @@ struct ConnectRequest {
     // empty, the connect blocks in the layer's pumped wait until it completes.
     HWND notifyWindow = nullptr;
     UINT notifyMessage = 0;
-    // A secure connect (kOptionSecure): the wrSecureProtocol bits offered (0: the default) and
+    // A secure connect (wrOptionSecure): the wrSecureProtocol bits offered (0: the default) and
     // the certificate this side presents, by store and name (UTF-8; empty: none).
     int32_t secureProtocol = 0;
     std::string certificateStore;
@@ -41,18 +41,18 @@ constexpr int32_t kDefaultConnectSeconds = 60;
 // thread), binds it when a local address or port is given (always for UDP), and for TCP
 // connects, waiting in PumpedSelect with the time-out. Returns true with *handle; false with the
 // error in the error slot and no socket left open:
-//  - kErrorInvalidHostName (11001) for an empty or unresolvable host;
-//  - kErrorInvalidServicePort (12006) for a port outside 0..65535, or remote port 0 on TCP;
-//  - kErrorInvalidHostAddress (12005) for 0.0.0.0 or 255.255.255.255 on TCP;
-//  - kErrorInvalidParameter (10014) for a notification window that is not one, or a message
+//  - wrErrorInvalidHostName (11001) for an empty or unresolvable host;
+//  - wrErrorInvalidServicePort (12006) for a port outside 0..65535, or remote port 0 on TCP;
+//  - wrErrorInvalidHostAddress (12005) for 0.0.0.0 or 255.255.255.255 on TCP;
+//  - wrErrorInvalidParameter (10014) for a notification window that is not one, or a message
 //    below WM_USER;
-//  - kErrorSecurityNotInitialized (12101) for a secure connect without the security library;
+//  - wrErrorSecurityNotInitialized (12101) for a secure connect without the security library;
 //  - for a secure TCP connect, the installed provider's handshake failures (secure_provider.h);
 //    its 12104 (a certificate that failed the check) is left in the slot of a connect that
 //    succeeds;
-//  - kErrorNotImplemented (12003) for event-driven mode, which the layer cannot watch yet;
-//  - kErrorConnectionRefused (10061) or the socket's own error when the peer refuses;
-//  - kErrorOperationTimeout (10060) when the connect does not complete in time;
+//  - wrErrorNotImplemented (12003) for event-driven mode, which the layer cannot watch yet;
+//  - wrErrorConnectionRefused (10061) or the socket's own error when the peer refuses;
+//  - wrErrorOperationTimeout (10060) when the connect does not complete in time;
 //  - the wait's failures (10036 nested, 10004 cancelled, 10053 aborted);
 //  - the network library's error for anything else.
 bool connectSocket(const ConnectRequest& request, int32_t* handle);

@@ -19,14 +19,14 @@ TEST(Connect, EntersAConnectedRecordOwnedByTheCaller) {
     request.host = "localhost";  // resolved through the host database
     request.remotePort = server.port();
     request.timeout = 4000;
-    request.options = kOptionNoDelay | kOptionKeepAlive;
-    int32_t handle = kNoSocket;
+    request.options = wrOptionNoDelay | wrOptionKeepAlive;
+    int32_t handle = wrInvalidSocket;
     ASSERT_TRUE(connectSocket(request, &handle)) << lastCode();
 
     SocketSnapshot info;
     ASSERT_TRUE(readSocket(handle, &info));
     EXPECT_TRUE(info.connected);
-    EXPECT_EQ(info.status, kStatusIdle);
+    EXPECT_EQ(info.status, wrStatusIdle);
     EXPECT_EQ(info.timeoutSeconds, 4) << "4000 is taken as milliseconds";
     EXPECT_EQ(formatDottedAddress(info.remoteAddress), "127.0.0.1");
     EXPECT_EQ(info.remotePort, server.port());
@@ -38,19 +38,19 @@ TEST(Connect, EntersAConnectedRecordOwnedByTheCaller) {
     std::thread([handle] {
         SocketSnapshot other;
         EXPECT_FALSE(readSocket(handle, &other));
-        EXPECT_EQ(lastCode(), kErrorNotHandleOwner);
+        EXPECT_EQ(lastCode(), wrErrorNotHandleOwner);
         EXPECT_FALSE(closeSocket(handle, 0));
     }).join();
     EXPECT_TRUE(closeSocket(handle, 0));
     EXPECT_FALSE(readSocket(handle, &info));
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
 }
 
 TEST(Connect, ARefusedConnectLeavesNoSocket) {
     size_t before = socketCount();
     int32_t handle = connectTo(refusedPort());
-    EXPECT_EQ(handle, kNoSocket);
-    EXPECT_EQ(lastCode(), kErrorConnectionRefused);
+    EXPECT_EQ(handle, wrInvalidSocket);
+    EXPECT_EQ(lastCode(), wrErrorConnectionRefused);
     EXPECT_EQ(socketCount(), before);
 }
 
@@ -63,16 +63,16 @@ TEST(Connect, RequestsItRefusesBeforeOpeningAnything) {
         HWND window;
         uint32_t error;
     } cases[] = {
-        {"", 80, 6, 0, 0, nullptr, kErrorInvalidHostName},
-        {"127.0.0.1", 65536, 6, 0, 0, nullptr, kErrorInvalidServicePort},
-        {"127.0.0.1", -1, 6, 0, 0, nullptr, kErrorInvalidServicePort},
-        {"127.0.0.1", 80, 6, 70000, 0, nullptr, kErrorInvalidServicePort},
-        {"127.0.0.1", 0, 6, 0, 0, nullptr, kErrorInvalidServicePort},
-        {"127.0.0.1", 0, 0, 0, 0, nullptr, kErrorInvalidServicePort},  // protocol 0 is TCP
-        {"0.0.0.0", 80, 6, 0, 0, nullptr, kErrorInvalidHostAddress},
-        {"255.255.255.255", 80, 6, 0, 0, nullptr, kErrorInvalidHostAddress},
-        {"127.0.0.1", 80, 6, 0, 0, notAWindow, kErrorInvalidParameter},
-        {"127.0.0.1", 80, 6, 0, kOptionSecure, nullptr, kErrorSecurityNotInitialized},
+        {"", 80, 6, 0, 0, nullptr, wrErrorInvalidHostName},
+        {"127.0.0.1", 65536, 6, 0, 0, nullptr, wrErrorInvalidServicePort},
+        {"127.0.0.1", -1, 6, 0, 0, nullptr, wrErrorInvalidServicePort},
+        {"127.0.0.1", 80, 6, 70000, 0, nullptr, wrErrorInvalidServicePort},
+        {"127.0.0.1", 0, 6, 0, 0, nullptr, wrErrorInvalidServicePort},
+        {"127.0.0.1", 0, 0, 0, 0, nullptr, wrErrorInvalidServicePort},  // protocol 0 is TCP
+        {"0.0.0.0", 80, 6, 0, 0, nullptr, wrErrorInvalidHostAddress},
+        {"255.255.255.255", 80, 6, 0, 0, nullptr, wrErrorInvalidHostAddress},
+        {"127.0.0.1", 80, 6, 0, 0, notAWindow, wrErrorInvalidParameter},
+        {"127.0.0.1", 80, 6, 0, wrOptionSecure, nullptr, wrErrorSecurityNotInitialized},
     };
     size_t before = socketCount();
     for (const Case& c : cases) {
@@ -87,7 +87,7 @@ TEST(Connect, RequestsItRefusesBeforeOpeningAnything) {
         request.notifyMessage = 2025;
         int32_t handle = 0;
         EXPECT_FALSE(connectSocket(request, &handle));
-        EXPECT_EQ(handle, kNoSocket);
+        EXPECT_EQ(handle, wrInvalidSocket);
         EXPECT_EQ(lastCode(), c.error);
     }
     EXPECT_EQ(socketCount(), before);
@@ -97,8 +97,8 @@ TEST(Connect, AConnectThatCannotCompleteTimesOut) {
     FullListener full;
     if (!full.blocksConnects()) GTEST_SKIP() << "this system completes connects to a full queue";
     size_t before = socketCount();
-    EXPECT_EQ(connectTo(full.port(), 2000), kNoSocket) << "2000 ms";
-    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    EXPECT_EQ(connectTo(full.port(), 2000), wrInvalidSocket) << "2000 ms";
+    EXPECT_EQ(lastCode(), wrErrorOperationTimeout);
     EXPECT_EQ(socketCount(), before);
 }
 

@@ -9,16 +9,14 @@
 #include <mutex>
 
 #include "platform/registry/registry.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
-#include "winsock/ocx/socket/error_slot.h"
 #include "winsock/ocx/socket/proxy.h"
 #include "winsock/ocx/socket/resolver.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {
 namespace {
-
-constexpr uint32_t kInvalidAddress = 10039;
 
 constexpr const char* kServicePath = "/cgi-bin/xipv4.cgi";
 constexpr const char* kMarker = "external address:";
@@ -152,7 +150,7 @@ int connectWithin(SOCKET s, uint32_t address, int32_t port, int waitSeconds) {
         if (net.getLastError() != WSAEWOULDBLOCK) return networkError();
         int ready = waitFor(s, true, waitSeconds);
         if (ready < 0) return -1;
-        if (ready == 0) return failWithCode(kErrorOperationTimeout);
+        if (ready == 0) return failWithCode(wrErrorOperationTimeout);
         int error = 0;
         int size = sizeof error;
         net.getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
@@ -180,7 +178,7 @@ int readAnswer(SOCKET s, int waitSeconds, std::string* answer) {
     while (answer->size() < kLongestAnswer) {
         int ready = waitFor(s, false, waitSeconds);
         if (ready < 0) return -1;
-        if (ready == 0) return failWithCode(kErrorOperationTimeout);
+        if (ready == 0) return failWithCode(wrErrorOperationTimeout);
         int n = networkLibrary().recv(s, piece, sizeof piece, 0);
         if (n < 0) return networkError();
         if (n == 0) break;
@@ -244,7 +242,7 @@ bool parseExternalAnswer(const std::string& answer, uint32_t* address) {
     });
     size_t at = folded.find(kMarker);
     if (at == std::string::npos) {
-        SetSocketError(kInvalidAddress);
+        SetSocketError(wrErrorInvalidAddress);
         return false;
     }
     size_t start =
@@ -255,7 +253,7 @@ bool parseExternalAnswer(const std::string& answer, uint32_t* address) {
         text = answer.substr(start, end == std::string::npos ? std::string::npos : end - start);
     }
     if (!parseDottedAddress(text, address)) {
-        SetSocketError(kInvalidAddress);
+        SetSocketError(wrErrorInvalidAddress);
         return false;
     }
     return true;

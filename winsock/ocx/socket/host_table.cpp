@@ -10,15 +10,12 @@
 #include <sstream>
 #include <vector>
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/resolver.h"
 
 namespace kvlink {
 namespace {
-
-constexpr uint32_t kFileNotFound = 10002;
-constexpr uint32_t kOutOfMemory = 10012;
-constexpr uint32_t kAccessDenied = 10013;
 
 // No hosts file comes near this; a larger file is refused rather than read without bound.
 constexpr std::uintmax_t kLargestFile = 16u << 20;
@@ -135,22 +132,22 @@ int loadHostTable(const std::string& fileName) {
     std::error_code error;
     // A folder, a pipe or a device is not a hosts file, and reading a pipe could wait forever.
     if (path.empty() || !fs::is_regular_file(path, error)) {
-        SetSocketError(kFileNotFound);
+        SetSocketError(wrErrorFileNotFound);
         return -1;
     }
     std::uintmax_t size = fs::file_size(path, error);
     if (error) {
-        SetSocketError(kFileNotFound);
+        SetSocketError(wrErrorFileNotFound);
         return -1;
     }
     if (size > kLargestFile) {
-        SetSocketError(kOutOfMemory);
+        SetSocketError(wrErrorOutOfMemory);
         return -1;
     }
     std::ifstream in(path, std::ios::binary);
     std::string content(static_cast<size_t>(size), '\0');
     if (!in || !in.read(content.data(), static_cast<std::streamsize>(size))) {
-        SetSocketError(kAccessDenied);
+        SetSocketError(wrErrorAccessDenied);
         return -1;
     }
     std::string compacted = compactHostText(content);

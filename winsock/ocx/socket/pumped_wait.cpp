@@ -9,7 +9,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/binding/wait_state.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {
@@ -84,11 +84,11 @@ int plainSelect(FD_SET* r, FD_SET* w, FD_SET* e, const timeval* limit) {
 }  // namespace
 
 int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit) {
-    if (!waitSlotAllocated()) return fail(kErrorNetworkNotInitialized);
+    if (!waitSlotAllocated()) return fail(wrErrorNetworkNotInitialized);
     if (limit && limit->tv_sec == 0 && limit->tv_usec == 0)
         return plainSelect(readSet, writeSet, exceptSet, limit);
     uint32_t state = waitState();
-    if (state & kWaitInProgress) return fail(kErrorOperationInProgress);
+    if (state & kWaitInProgress) return fail(wrErrorOperationInProgress);
     if (state & kWaitNoPump) return plainSelect(readSet, writeSet, exceptSet, limit);
 
     setWaitBits(kWaitInProgress);
@@ -111,7 +111,7 @@ int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const tim
         if (waitState() & kWaitCancelRequested) {
             clearWaitBits(kWaitInProgress | kWaitCancelRequested);
             saved.clear();
-            return fail(kErrorOperationCanceled);
+            return fail(wrErrorOperationCanceled);
         }
         // A quit ends the wait: one last look at the sockets, without waiting.
         if (quit) {

@@ -26,9 +26,9 @@ namespace kvlink {
 // PumpedSelect waits until a socket of the sets is ready or limit passes (nullptr: no limit).
 // The sets come back holding the ready sockets. Returns their number, 0 when the limit passed
 // (or a quit message ended the wait), or -1 with the error in the error slot:
-// kErrorNetworkNotInitialized (10093) before the network library was ever started,
-// kErrorOperationInProgress (10036) while another wait runs on this thread,
-// kErrorOperationCanceled (10004) when cancelWait() or a cancel asked it to end, or the network
+// wrErrorNetworkNotInitialized (10093) before the network library was ever started,
+// wrErrorOperationInProgress (10036) while another wait runs on this thread,
+// wrErrorOperationCanceled (10004) when cancelWait() or a cancel asked it to end, or the network
 // library's own error. A limit of exactly zero polls once, and a thread that switched pumping
 // off (kWaitNoPump) waits plainly; neither runs messages.
 int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit);

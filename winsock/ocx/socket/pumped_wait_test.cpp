@@ -25,7 +25,7 @@ struct SilentConnection {
 
 TEST(PumpedSelect, RunsTimersAndTheHostHookWhileWaiting) {
     SilentConnection silent;
-    ASSERT_NE(silent.handle, kNoSocket);
+    ASSERT_NE(silent.handle, wrInvalidSocket);
     TimerAction ticks(
         100, [] {}, true);
     static int hookCalls = 0;
@@ -40,7 +40,7 @@ TEST(PumpedSelect, RunsTimersAndTheHostHookWhileWaiting) {
 
 TEST(PumpedSelect, ANestedWaitFailsAndTheOuterOneGoesOn) {
     SilentConnection silent;
-    ASSERT_NE(silent.handle, kNoSocket);
+    ASSERT_NE(silent.handle, wrInvalidSocket);
     int nested = 0;
     uint32_t nestedError = 0;
     TimerAction inner(50, [&] {
@@ -50,26 +50,26 @@ TEST(PumpedSelect, ANestedWaitFailsAndTheOuterOneGoesOn) {
     EXPECT_EQ(waitForSocket(silent.socket(), WaitFor::Readable, 2), 0);
     ASSERT_EQ(inner.runs(), 1);
     EXPECT_EQ(nested, -1);
-    EXPECT_EQ(nestedError, kErrorOperationInProgress);
+    EXPECT_EQ(nestedError, wrErrorOperationInProgress);
 }
 
 TEST(PumpedSelect, CancelFromAHandlerEndsTheWait) {
     SilentConnection silent;
-    ASSERT_NE(silent.handle, kNoSocket);
+    ASSERT_NE(silent.handle, wrInvalidSocket);
     bool cancelled = false;
     TimerAction cancel(50, [&] { cancelled = cancelWait(); });
     EXPECT_EQ(waitForSocket(silent.socket(), WaitFor::Readable, 0), -1) << "no limit, yet it ends";
     EXPECT_TRUE(cancelled);
-    EXPECT_EQ(lastCode(), kErrorOperationCanceled);
+    EXPECT_EQ(lastCode(), wrErrorOperationCanceled);
     EXPECT_EQ(waitState(), 0u);
     // Outside a wait there is nothing to cancel.
     EXPECT_FALSE(cancelWait());
-    EXPECT_EQ(lastCode(), kErrorOperationNotBlocking);
+    EXPECT_EQ(lastCode(), wrErrorOperationNotBlocking);
 }
 
 TEST(PumpedSelect, AQuitEndsTheWaitAndIsKeptForTheThreadsLoop) {
     SilentConnection silent;
-    ASSERT_NE(silent.handle, kNoSocket);
+    ASSERT_NE(silent.handle, wrInvalidSocket);
     const UINT kThreadMessage = WM_APP + 7;
     PostThreadMessageA(GetCurrentThreadId(), kThreadMessage, 42, 0);
     PostQuitMessage(3);
@@ -91,7 +91,7 @@ TEST(PumpedSelect, ReadySocketsComeBackAtOnce) {
         peer.hold();
     });
     int32_t handle = connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     // The write side is ready at once, the read side once the byte has come.
     EXPECT_EQ(waitForSocket(static_cast<SOCKET>(handle), WaitFor::Writable, 5), 1);
     EXPECT_EQ(waitForSocket(static_cast<SOCKET>(handle), WaitFor::Readable, 5), 1);
@@ -101,7 +101,7 @@ TEST(PumpedSelect, ReadySocketsComeBackAtOnce) {
 
 TEST(PumpedSelect, WithPumpingSwitchedOffNoMessageRuns) {
     SilentConnection silent;
-    ASSERT_NE(silent.handle, kNoSocket);
+    ASSERT_NE(silent.handle, wrInvalidSocket);
     TimerAction tick(50, [] {});
     setWaitBits(kWaitNoPump);
     EXPECT_EQ(waitForSocket(silent.socket(), WaitFor::Readable, 1), 0);

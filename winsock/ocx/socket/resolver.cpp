@@ -8,17 +8,13 @@
 
 #include "platform/netif/netif.h"
 #include "platform/registry/registry.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
-#include "winsock/ocx/socket/error_slot.h"
 #include "winsock/ocx/socket/host_table.h"
 #include "winsock/ocx/socket/socket_record.h"
 
 namespace kvlink {
 namespace {
-
-constexpr uint32_t kInvalidAddress = 10039;
-constexpr uint32_t kUnknownLocalhost = 12004;
-constexpr uint32_t kInvalidServiceName = 12007;
 
 constexpr const char* kBroadcastText = "255.255.255.255";
 
@@ -111,13 +107,13 @@ bool resolveHostAddress(const std::string& name, uint32_t* address) {
             return true;
         }
     }
-    SetSocketError(kErrorInvalidHostName);
+    SetSocketError(wrErrorInvalidHostName);
     return false;
 }
 
 bool reverseLookup(uint32_t address, std::string* name) {
     if (address == INADDR_ANY || address == INADDR_BROADCAST)
-        return failedWithCode(kInvalidAddress);
+        return failedWithCode(wrErrorInvalidAddress);
     std::string found;
     if (!hostTableName(address, &found)) {
         NetworkLibrary& net = networkLibrary();
@@ -138,7 +134,7 @@ bool hostAliases(const std::string& host, std::vector<std::string>* names) {
     hostent* entry = parseDottedAddress(host, &address)
                          ? net.gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET)
                          : net.gethostbyname(host.c_str());
-    if (!entry || !entry->h_name) return failedWithCode(kErrorInvalidHostName);
+    if (!entry || !entry->h_name) return failedWithCode(wrErrorInvalidHostName);
     names->assign(1, entry->h_name);
     for (char** p = entry->h_aliases; p && *p; ++p)
         names->emplace_back(*p);
@@ -146,26 +142,26 @@ bool hostAliases(const std::string& host, std::vector<std::string>* names) {
 }
 
 bool serviceToPort(const std::string& service, int32_t* port) {
-    if (service.empty()) return failedWithCode(kErrorInvalidParameter);
+    if (service.empty()) return failedWithCode(wrErrorInvalidParameter);
     if (service.find_first_not_of("0123456789") == std::string::npos) {
         // Enough digits to overflow any port are as invalid as a large number.
         int64_t number = service.size() > 6 ? 0 : std::stoll(service);
-        if (!validPort(number)) return failedWithCode(kErrorInvalidServicePort);
+        if (!validPort(number)) return failedWithCode(wrErrorInvalidServicePort);
         *port = static_cast<int32_t>(number);
         return true;
     }
     NetworkLibrary& net = networkLibrary();
     servent* entry = net.getservbyname(service.c_str(), nullptr);
-    if (!entry) return failedWithCode(kInvalidServiceName);
+    if (!entry) return failedWithCode(wrErrorInvalidServiceName);
     *port = net.ntohs(static_cast<u_short>(entry->s_port));
     return true;
 }
 
 bool portToService(int32_t port, std::string* name) {
-    if (!validPort(port)) return failedWithCode(kErrorInvalidServicePort);
+    if (!validPort(port)) return failedWithCode(wrErrorInvalidServicePort);
     NetworkLibrary& net = networkLibrary();
     servent* entry = net.getservbyport(net.htons(static_cast<u_short>(port)), nullptr);
-    if (!entry || !entry->s_name) return failedWithCode(kInvalidServiceName);
+    if (!entry || !entry->s_name) return failedWithCode(wrErrorInvalidServiceName);
     *name = entry->s_name;
     return true;
 }
@@ -173,7 +169,7 @@ bool portToService(int32_t port, std::string* name) {
 bool localHostName(std::string* name) {
     char host[256] = {};
     if (networkLibrary().gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
-        return failedWithCode(kUnknownLocalhost);
+        return failedWithCode(wrErrorUnknownLocalhost);
     std::string result = host;
     if (result.find('.') == std::string::npos) {
         if (std::string domain = registryDomain(); !domain.empty()) result += "." + domain;
@@ -193,7 +189,7 @@ bool localAddresses(std::vector<uint32_t>* addresses) {
         char bare[256] = {};
         networkLibrary().gethostname(bare, sizeof bare - 1);
         if (!hostAddressList(networkLibrary().gethostbyname(bare), &resolved))
-            return failedWithCode(kUnknownLocalhost);
+            return failedWithCode(wrErrorUnknownLocalhost);
     }
     if (std::all_of(resolved.begin(), resolved.end(), isLoopback)) {
         std::vector<uint32_t> interfaces = netif::interfaceAddresses();

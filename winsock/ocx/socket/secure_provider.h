@@ -1,11 +1,11 @@
 #pragma once
 // Where the secure channel plugs into the socket layer. The layer itself knows no TLS: a
-// connect with kOptionSecure asks the installed provider to load the security library first,
+// connect with wrOptionSecure asks the installed provider to load the security library first,
 // and to run the client handshake once the TCP connection is up; the provider leaves a
 // SecureSession in the record, through which send and receive then go.
 //
 // Until a provider is installed, every secure connect fails with
-// kErrorSecurityNotInitialized (12101) before a socket is opened.
+// wrErrorSecurityNotInitialized (12101) before a socket is opened.
 
 #include <cstdint>
 

@@ -24,8 +24,8 @@ struct SocketSnapshot {
     uint64_t bytesSent = 0;
 };
 
-// readSocket copies the record of handle. False with kErrorInvalidHandle (10038) or
-// kErrorNotHandleOwner (10001) in the error slot.
+// readSocket copies the record of handle. False with wrErrorInvalidHandle (10038) or
+// wrErrorNotHandleOwner (10001) in the error slot.
 bool readSocket(int32_t handle, SocketSnapshot* out);
 
 // setSocketTimeout stores a time-out (seconds, or milliseconds from 1001 on) in the record; the

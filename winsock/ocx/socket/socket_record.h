@@ -1,6 +1,7 @@
 #pragma once
-// The socket layer's record of one open socket, and the numbers the layer and the control share:
-// the error codes the layer sets, the status values, the option bits.
+// The socket layer's record of one open socket. The numbers the layer and the control share (the
+// error codes the layer sets, the status values, the option bits) are the control's own
+// enumerations (winsock/ocx/base/constants.h).
 //
 // A record is created by a connect (later by bind, listen and accept), lives in the socket table
 // (socket_table.h) and goes when the socket is closed. The owner thread and the flags that
@@ -16,55 +17,12 @@
 #include <string>
 
 #include "platform/user/user.h"
+#include "winsock/ocx/base/constants.h"
 
 namespace kvlink {
 
-// The error codes the socket layer sets (bare; the error slot keeps them in HRESULT form).
-constexpr uint32_t kErrorNotHandleOwner = 10001;
-constexpr uint32_t kErrorOperationCanceled = 10004;
-constexpr uint32_t kErrorOutOfMemory = 10012;
-constexpr uint32_t kErrorInvalidParameter = 10014;
-constexpr uint32_t kErrorOperationWouldBlock = 10035;
-constexpr uint32_t kErrorOperationInProgress = 10036;
-constexpr uint32_t kErrorInvalidHandle = 10038;
-constexpr uint32_t kErrorConnectionAborted = 10053;
-constexpr uint32_t kErrorNotConnected = 10057;
-constexpr uint32_t kErrorOperationTimeout = 10060;
-constexpr uint32_t kErrorConnectionRefused = 10061;
-constexpr uint32_t kErrorNetworkNotInitialized = 10093;
-constexpr uint32_t kErrorInvalidHostName = 11001;
-constexpr uint32_t kErrorNotImplemented = 12003;
-constexpr uint32_t kErrorInvalidHostAddress = 12005;
-constexpr uint32_t kErrorInvalidServicePort = 12006;
-constexpr uint32_t kErrorOperationNotBlocking = 12009;
-constexpr uint32_t kErrorSecurityNotInitialized = 12101;
-constexpr uint32_t kErrorSecurityCertificate = 12104;
-
-// A record's status (the control's State property).
-constexpr int32_t kStatusUnused = 0;
-constexpr int32_t kStatusIdle = 1;
-constexpr int32_t kStatusListen = 2;
-constexpr int32_t kStatusConnect = 3;
-constexpr int32_t kStatusAccept = 4;
-constexpr int32_t kStatusRead = 5;
-constexpr int32_t kStatusWrite = 6;
-constexpr int32_t kStatusFlush = 7;
-constexpr int32_t kStatusDisconnect = 8;
-
-// The option word given to connect (the control's wrOption bits) and the layer's own mark.
-constexpr uint32_t kOptionBroadcast = 1;
-constexpr uint32_t kOptionDontRoute = 2;
-constexpr uint32_t kOptionKeepAlive = 4;
-constexpr uint32_t kOptionReuseAddress = 8;
-constexpr uint32_t kOptionNoDelay = 16;
-constexpr uint32_t kOptionInLine = 32;
-constexpr uint32_t kOptionSecure = 4096;
+// The layer's own mark in a record's option word, above the control's wrOption bits.
 constexpr uint32_t kOptionShareable = 0x8000;  // other threads may use the record too
-
-constexpr int32_t kProtocolTcp = 6;
-constexpr int32_t kProtocolUdp = 17;
-
-constexpr int32_t kNoSocket = -1;
 
 // The secure channel of a connection, as the socket layer sees it: the record owns one after a
 // secure connect, and send, receive and the readiness checks go through it instead of the
@@ -87,7 +45,7 @@ class SecureSession {
 };
 
 struct SocketRecord {
-    int32_t handle = kNoSocket;
+    int32_t handle = wrInvalidSocket;
     DWORD owner = 0;       // the creating thread
     uint32_t options = 0;  // the option word used at connect
 
@@ -105,14 +63,14 @@ struct SocketRecord {
     bool connected = false;
     bool closedByPeer = false;  // a receive returned 0
 
-    int32_t protocol = kProtocolTcp;
+    int32_t protocol = wrProtocolTcp;
     uint32_t remoteAddress = 0;  // network byte order
     uint16_t remotePort = 0;
     uint32_t localAddress = 0;  // read back after connecting
     uint16_t localPort = 0;
 
     int32_t timeoutSeconds = 0;  // 0: no limit for reads and writes
-    int32_t status = kStatusIdle;
+    int32_t status = wrStatusIdle;
     uint64_t bytesReceived = 0;
     uint64_t bytesSent = 0;
     std::string hostName;  // as given to connect, at most 128 characters
@@ -120,7 +78,7 @@ struct SocketRecord {
     std::shared_ptr<SecureSession> secure;
 
     bool shareable() const { return (options & kOptionShareable) != 0; }
-    bool stream() const { return protocol == kProtocolTcp; }
+    bool stream() const { return protocol == wrProtocolTcp; }
     bool eventDriven() const { return notifyWindow != nullptr; }
 };
 

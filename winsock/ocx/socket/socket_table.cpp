@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 namespace kvlink {
 namespace {
@@ -44,11 +44,11 @@ SocketRef findSocket(int32_t handle) {
         if (it != table().end()) record = *it;
     }
     if (!record) {
-        SetSocketError(kErrorInvalidHandle);
+        SetSocketError(wrErrorInvalidHandle);
         return nullptr;
     }
     if (record->owner != GetCurrentThreadId() && !record->shareable()) {
-        SetSocketError(kErrorNotHandleOwner);
+        SetSocketError(wrErrorNotHandleOwner);
         return nullptr;
     }
     return record;

@@ -29,8 +29,8 @@ std::mutex& socketTableLock();
 void addSocket(const SocketRef& record);
 
 // findSocket returns the record of handle for the calling thread, or nullptr with the error in
-// the error slot: kErrorInvalidHandle (10038) when no record has that handle,
-// kErrorNotHandleOwner (10001) when it belongs to another thread and is not shareable.
+// the error slot: wrErrorInvalidHandle (10038) when no record has that handle,
+// wrErrorNotHandleOwner (10001) when it belongs to another thread and is not shareable.
 SocketRef findSocket(int32_t handle);
 
 // removeSocket takes the record out of the table. False when it is no longer there (someone

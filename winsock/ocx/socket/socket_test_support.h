@@ -9,7 +9,7 @@
 #include "platform/user/user.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/connect.h"
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/socket/socket_table.h"
 #include "winsock/ocx/socket/test_peer.h"
 #include "winsock/ocx/socket/test_timer.h"
@@ -40,7 +40,7 @@ inline int32_t connectTo(int port, int32_t timeout = 10) {
     request.host = "127.0.0.1";
     request.remotePort = port;
     request.timeout = timeout;
-    int32_t handle = kvlink::kNoSocket;
+    int32_t handle = wrInvalidSocket;
     kvlink::connectSocket(request, &handle);
     return handle;
 }

@@ -16,7 +16,7 @@ bool badArguments(const void* buffer, int length, int flags) {
 
 int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32_t* fromAddress,
                   uint16_t* fromPort) {
-    if (badArguments(buffer, length, flags) || !buffer) return failWith(kErrorInvalidParameter);
+    if (badArguments(buffer, length, flags) || !buffer) return failWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
     if (std::shared_ptr<SecureSession> session = record->secure) {
@@ -31,7 +31,7 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     char* into = reinterpret_cast<char*>(buffer);
     for (;;) {
         if (!record->eventDriven() &&
-            !waitOnRecord(record, WaitFor::Readable, record->timeoutSeconds, kStatusRead))
+            !waitOnRecord(record, WaitFor::Readable, record->timeoutSeconds, wrStatusRead))
             return -1;
         // Nothing asked for, nothing taken: a receive of 0 bytes would look like the peer's end.
         if (length == 0) return 0;
@@ -60,7 +60,7 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
 }
 
 int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
-    if (badArguments(data, length, flags)) return failWith(kErrorInvalidParameter);
+    if (badArguments(data, length, flags)) return failWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
     if (std::shared_ptr<SecureSession> session = record->secure)
@@ -76,7 +76,7 @@ int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
     int sent = 0;
     do {
         if (!record->eventDriven() &&
-            !waitOnRecord(record, WaitFor::Writable, record->timeoutSeconds, kStatusWrite))
+            !waitOnRecord(record, WaitFor::Writable, record->timeoutSeconds, wrStatusWrite))
             return -1;
         int n = record->stream() ? net.send(s, from + sent, length - sent, 0)
                                  : net.sendto(s, from + sent, length - sent, 0,

@@ -16,8 +16,8 @@ namespace kvlink {
 
 // socketReceive receives once, up to length bytes, after waiting for data. Returns the number
 // of bytes, 0 when the peer closed the connection (the record's closedByPeer is then set), or
-// -1 with the error in the error slot: kErrorInvalidParameter (10014) for flags other than 0, no
-// buffer or a negative length; kErrorInvalidHandle (10038) / kErrorNotHandleOwner (10001);
+// -1 with the error in the error slot: wrErrorInvalidParameter (10014) for flags other than 0, no
+// buffer or a negative length; wrErrorInvalidHandle (10038) / wrErrorNotHandleOwner (10001);
 // waitOnRecord's failures (10060 time-out, 10004 cancelled, 10053 aborted, 10036 nested); the
 // network library's error (10054 reset, ...). For a datagram socket, *fromAddress and *fromPort
 // (when given) receive the sender (network byte order, host-order port).

@@ -16,7 +16,7 @@ using socket_test::lastCode;
 TEST(Transfer, EveryByteValueGoesThereAndBack) {
     LoopbackServer echo([](PeerConnection& peer) { peer.send(peer.receive(256)); });
     int32_t handle = connectTo(echo.port());
-    ASSERT_NE(handle, kNoSocket) << lastCode();
+    ASSERT_NE(handle, wrInvalidSocket) << lastCode();
     std::vector<uint8_t> bytes(256);
     for (int i = 0; i < 256; ++i)
         bytes[i] = static_cast<uint8_t>(i);
@@ -35,14 +35,14 @@ TEST(Transfer, EveryByteValueGoesThereAndBack) {
     ASSERT_TRUE(readSocket(handle, &info));
     EXPECT_EQ(info.bytesSent, 256u);
     EXPECT_EQ(info.bytesReceived, 256u);
-    EXPECT_EQ(info.status, kStatusIdle);
+    EXPECT_EQ(info.status, wrStatusIdle);
     closeSocket(handle, 0);
 }
 
 TEST(Transfer, ThePeersCloseReadsAsZeroAndMarksTheRecord) {
     LoopbackServer server([](PeerConnection& peer) { peer.send("bye"); });
     int32_t handle = connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     uint8_t buffer[16];
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 3);
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 0);
@@ -56,25 +56,25 @@ TEST(Transfer, ThePeersCloseReadsAsZeroAndMarksTheRecord) {
 TEST(Transfer, AReceiveWithNothingComingTimesOut) {
     LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
     int32_t handle = connectTo(server.port(), 1);
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     uint8_t buffer[16];
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), -1);
-    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    EXPECT_EQ(lastCode(), wrErrorOperationTimeout);
     // The socket stays usable, and a later time-out from the record applies to the next wait.
     ASSERT_TRUE(setSocketTimeout(handle, 1500));  // milliseconds
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), -1);
-    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    EXPECT_EQ(lastCode(), wrErrorOperationTimeout);
     closeSocket(handle, 0);
 }
 
 TEST(Transfer, ASendToAPeerThatNeverReadsTimesOutInsteadOfHanging) {
     LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
     int32_t handle = connectTo(server.port(), 1);
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     // More than the kernel buffers of both ends hold.
     std::vector<uint8_t> data(64u << 20, 'x');
     EXPECT_EQ(socketSend(handle, data.data(), static_cast<int>(data.size())), -1);
-    EXPECT_EQ(lastCode(), kErrorOperationTimeout);
+    EXPECT_EQ(lastCode(), wrErrorOperationTimeout);
     SocketSnapshot info;
     ASSERT_TRUE(readSocket(handle, &info));
     EXPECT_GT(info.bytesSent, 0u) << "what went before the time-out is counted";
@@ -86,7 +86,7 @@ TEST(Transfer, ALargeSendGoesOutWhole) {
     std::atomic<uint64_t> received{0};
     LoopbackServer sink([&](PeerConnection& peer) { received = peer.sink(); });
     int32_t handle = connectTo(sink.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     std::vector<uint8_t> data(16u << 20, 'y');
     EXPECT_EQ(socketSend(handle, data.data(), static_cast<int>(data.size())),
               static_cast<int>(data.size()));
@@ -99,21 +99,21 @@ TEST(Transfer, ALargeSendGoesOutWhole) {
 TEST(Transfer, BadCallsAreRefused) {
     LoopbackServer server([](PeerConnection& peer) { peer.hold(); });
     int32_t handle = connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     uint8_t buffer[8];
     EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer, 2), -1) << "flags";
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     EXPECT_EQ(socketReceive(handle, nullptr, 8), -1);
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     EXPECT_EQ(socketReceive(handle, buffer, -1), -1);
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     EXPECT_EQ(socketSend(handle, buffer, 8, 1), -1);
-    EXPECT_EQ(lastCode(), kErrorInvalidParameter);
+    EXPECT_EQ(lastCode(), wrErrorInvalidParameter);
     closeSocket(handle, 0);
     EXPECT_EQ(socketSend(handle, buffer, 8), -1) << "closed";
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
     EXPECT_EQ(socketReadable(handle), -1);
-    EXPECT_EQ(lastCode(), kErrorInvalidHandle);
+    EXPECT_EQ(lastCode(), wrErrorInvalidHandle);
 }
 
 TEST(Transfer, ReadinessIsCheckedWithoutWaiting) {
@@ -123,7 +123,7 @@ TEST(Transfer, ReadinessIsCheckedWithoutWaiting) {
         peer.hold();
     });
     int32_t handle = connectTo(server.port());
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     EXPECT_EQ(socketReadable(handle), 0);
     EXPECT_EQ(socketWritable(handle), 1);
     uint8_t one = '?';

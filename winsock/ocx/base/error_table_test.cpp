@@ -1,8 +1,8 @@
-#include "winsock/ocx/error_table.h"
+#include "winsock/ocx/base/error_table.h"
 
 #include <gtest/gtest.h>
 
-#include "winsock/ocx/iwirran.h"
+#include "winsock/ocx/base/constants.h"
 
 TEST(ErrorTable, TextsByHresultIncludingTheirSlips) {
     struct Case {

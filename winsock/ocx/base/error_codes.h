@@ -1,6 +1,7 @@
 #pragma once
 // The control's error codes and their message texts: one X-macro list, the single source of the
-// ErrorConstants enumeration (iwirran.h) and of the message table (error_table.cpp).
+// ErrorConstants enumeration (constants.h), of the message table (error_table.cpp) and of the
+// codes every layer of the control sets (socket, secure channel, binding).
 //
 // WIRRAN_ERROR(code, name, text) is a code with a name in the enumeration; WIRRAN_ERROR_TEXT(code,
 // text) one that only has a text. A code's HRESULT form is 0x80040000 + code. The texts are the

@@ -1,4 +1,4 @@
-#include "winsock/ocx/socket/error_slot.h"
+#include "winsock/ocx/base/error_slot.h"
 
 #include <gtest/gtest.h>
 
