@@ -19,7 +19,8 @@ import re
 import subprocess
 import sys
 
-PLATFORM = ["platform/registry", "platform/user", "platform/com", "platform/ws2", "platform/shell"]
+PLATFORM = ["platform/registry", "platform/user", "platform/com", "platform/ws2", "platform/shell",
+            "platform/netif"]
 CONTROL_BASE = ["winsock/ocx/base"]
 # The control's public contract: its error codes and its interface. A host (the renamer) may use
 # these, never the control's implementation.
@@ -34,6 +35,7 @@ LAYERS = {
     "platform/com": ["platform/registry", "platform/user"],
     "platform/ws2": ["platform/user"],
     "platform/shell": ["platform/user", "platform/registry"],
+    "platform/netif": [],
     "winsock/ocx/base": PLATFORM,
     "winsock/ocx/interface": PLATFORM + CONTROL_BASE,
     "winsock/trace": PLATFORM + CONTROL_BASE,

@@ -13,6 +13,7 @@ packages=(
   python3                           # the test tools' helpers
   util-linux procps                 # flock, mount, kill for the fault-injection tests
   xdg-utils
+  tinyproxy-bin                     # a real HTTP proxy for the external-address tests
 )
 
 missing=()

@@ -48,17 +48,19 @@ std::string machineDomain(const std::string& host) {
 }  // namespace
 
 std::string resolverDomain(std::string_view resolvConf) {
-    std::string domain;
+    // The domain line names the machine's own domain; a search list only says where short names
+    // are looked for, so its first entry stands in only when there is no domain line.
+    std::string domain, search;
     std::istringstream lines{std::string(resolvConf)};
     for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
         std::string keyword, name;
         words >> keyword >> name;
-        if ((keyword == "domain" || keyword == "search") && !name.empty()) {
-            domain = withoutTrailingDot(name);
-        }
+        if (name.empty()) continue;
+        if (keyword == "domain") domain = withoutTrailingDot(name);
+        if (keyword == "search") search = withoutTrailingDot(name);
     }
-    return domain;
+    return domain.empty() ? search : domain;
 }
 
 Key machineTree() {

@@ -13,8 +13,8 @@ namespace registry {
 // with "Hostname" and "Domain" (REG_SZ), as described in registry.h.
 Key machineTree();
 
-// resolverDomain is the local domain a resolver configuration names: its last "domain" or
-// "search" line decides (the first name of a search list), without a trailing dot; "" when none.
+// resolverDomain is the local domain a resolver configuration names: its (last) "domain" line,
+// else the first name of its (last) "search" line, without a trailing dot; "" when none.
 std::string resolverDomain(std::string_view resolvConf);
 
 }  // namespace registry

@@ -23,9 +23,9 @@
 //   reads and writes go there.
 // - HKEY_LOCAL_MACHINE: read-only facts of this machine, built afresh for each call:
 //   SYSTEM\CurrentControlSet\Services\Tcpip\Parameters "Hostname" (REG_SZ, the host name up to
-//   its first dot) and "Domain" (REG_SZ, the DNS domain: $LOCALDOMAIN, else the last "domain" or
-//   "search" line of /etc/resolv.conf, else what follows the first dot of the host name, as the
-//   resolver itself decides it). Writes fail with ERROR_ACCESS_DENIED.
+//   its first dot) and "Domain" (REG_SZ, the DNS domain: $LOCALDOMAIN, else the "domain" line
+//   of /etc/resolv.conf, else the first entry of its "search" line, else what follows the first
+//   dot of the host name). Writes fail with ERROR_ACCESS_DENIED.
 //
 // Handles: the roots are fixed values and never freed; every other HKEY is a small object that
 // RegCloseKey frees. A handle that is not open (closed twice, never opened) gives

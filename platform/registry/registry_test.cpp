@@ -302,7 +302,7 @@ TEST_F(Registry, LocalMachineShowsThisMachineAndIsReadOnly) {
     EXPECT_NE(access(RegistryStorePath().c_str(), F_OK), 0);  // nothing was written anywhere
 }
 
-TEST(ResolverDomain, LastDomainOrSearchLineDecides) {
+TEST(ResolverDomain, TheDomainLineElseTheFirstSearchEntry) {
     const struct {
         const char* conf;
         const char* domain;
@@ -311,7 +311,8 @@ TEST(ResolverDomain, LastDomainOrSearchLineDecides) {
         {"nameserver 10.0.0.1\n", ""},
         {"domain example.com\n", "example.com"},
         {"search a.example b.example\n", "a.example"},
-        {"domain one.example\nsearch two.example\n", "two.example"},
+        {"domain one.example\nsearch two.example\n", "one.example"},
+        {"search a.example\nsearch b.example c.example\n", "b.example"},
         {"search two.example\ndomain one.example.\n", "one.example"},
         {"# domain commented.example\n;search also.example\n", ""},
         {"domain\n", ""},

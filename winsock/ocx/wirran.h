@@ -82,6 +82,7 @@ class CWirran final : public WirranFrame {
     // are members of CWirran itself.
     struct ResetState {
         LONG adapterCount = 0;
+        std::vector<uint32_t> adapterAddresses;  // the adapter cache, up to 64 addresses
         VARIANT_BOOL autoResolve = VARIANT_FALSE;
         LONG backlog = 5;
         VARIANT_BOOL blocking = VARIANT_TRUE;
@@ -189,6 +190,9 @@ class CWirran final : public WirranFrame {
     // secureNumber, secureText: a get of one field of that information, with its failures.
     HRESULT secureNumber(LONG* pVal, int kvsecure::SecureConnectionInfo::*field);
     HRESULT secureText(BSTR* pVal, std::string kvsecure::SecureConnectionInfo::*field);
+    // refreshAdapters fills the adapter cache from the resolver. On failure the count becomes 0
+    // and the failure is reported (failProperty).
+    HRESULT refreshAdapters();
     bool openTrace();
     void closeTrace();
 

@@ -32,8 +32,8 @@
     ACTION(About, DISPID_ABOUTBOX, CODE, "Shows the about box") \
     PROPERTY(WR, Enabled, DISPID_ENABLED, VARIANT_BOOL, _, CODE, CODE, "Enables or disables the control") \
     PROPERTY(RO, Window, DISPID_HWND, LONG, _, CODE, NONE, "Handle of the control's window") \
-    PROPERTY(INDEXED, AdapterAddress, 1, BSTR, _, PENDING, NONE, "Address of a local network adapter") /* resolver: the adapter list */ \
-    PROPERTY(RO, AdapterCount, 2, LONG, _, PENDING, NONE, "Number of local network adapters") /* resolver: the adapter list */ \
+    PROPERTY(INDEXED, AdapterAddress, 1, BSTR, _, CODE, NONE, "Address of a local network adapter") \
+    PROPERTY(RO, AdapterCount, 2, LONG, _, CODE, NONE, "Number of local network adapters") \
     PROPERTY(RO, AtMark, 3, VARIANT_BOOL, _, PENDING, NONE, "Whether urgent data is waiting to be read") /* with a socket: the at-mark query */ \
     PROPERTY(RW, AutoResolve, 4, VARIANT_BOOL, m_state.autoResolve, STORED, STORED, "Whether host names and addresses are resolved automatically") \
     PROPERTY(RW, Backlog, 5, LONG, m_state.backlog, STORED, STORED, "Length of the queue of pending connections") \
@@ -49,13 +49,13 @@
     PROPERTY(RO, CertificateSubject, 15, BSTR, _, CODE, NONE, "Subject of the peer's certificate") \
     PROPERTY(RO, CipherStrength, 16, LONG, _, CODE, NONE, "Key length of the session's cipher in bits") \
     PROPERTY(RO, Connected, 17, VARIANT_BOOL, _, CODE, NONE, "Whether the socket is connected") \
-    PROPERTY(RO, ExternalAddress, 18, BSTR, _, PENDING, NONE, "Address of this host as the Internet sees it") /* the external-address lookup */ \
+    PROPERTY(RO, ExternalAddress, 18, BSTR, _, CODE, NONE, "Address of this host as the Internet sees it") \
     PROPERTY(RO, Handle, 19, LONG, m_socket, STORED, NONE, "Handle of the control's socket") \
     PROPERTY(RO, HashStrength, 20, LONG, _, CODE, NONE, "Length of the session's hash in bits") \
-    PROPERTY(RW, HostAddress, 21, BSTR, m_state.hostAddress, STORED, PENDING, "Address of the remote host") /* put: parse and look up */ \
-    PROPERTY(INDEXED, HostAlias, 22, BSTR, _, PENDING, NONE, "An alias of the last resolved host") /* resolver: the alias list */ \
-    PROPERTY(RW, HostFile, 23, BSTR, _, PENDING, PENDING, "Path of the host table file") /* the host table loader */ \
-    PROPERTY(RW, HostName, 24, BSTR, m_state.hostName, STORED, PENDING, "Name of the remote host") /* put: the lookup */ \
+    PROPERTY(RW, HostAddress, 21, BSTR, m_state.hostAddress, STORED, CODE, "Address of the remote host") \
+    PROPERTY(INDEXED, HostAlias, 22, BSTR, _, CODE, NONE, "An alias of the last resolved host") \
+    PROPERTY(RW, HostFile, 23, BSTR, _, CODE, CODE, "Path of the host table file") \
+    PROPERTY(RW, HostName, 24, BSTR, m_state.hostName, STORED, CODE, "Name of the remote host") \
     PROPERTY(RW, InLine, 25, VARIANT_BOOL, m_state.inLine, STORED, PENDING_OPTION, "Whether urgent data is read in line") \
     PROPERTY(RW, Interval, 26, LONG, m_state.interval, STORED, CODE, "Milliseconds between OnTimer events, 0 for none") \
     PROPERTY(RO, IsBlocked, 27, VARIANT_BOOL, _, CODE, NONE, "Whether a blocking call is in progress") \
@@ -68,21 +68,21 @@
     PROPERTY(RW, Library, 34, BSTR, m_state.libraryPath, STORED, CODE, "Path of the network library") \
     PROPERTY(RW, Linger, 35, LONG, m_state.linger, STORED, CODE, "Seconds a closing socket waits for unsent data") \
     PROPERTY(RO, Listening, 36, VARIANT_BOOL, _, PENDING, NONE, "Whether the socket listens for connections") /* with a socket: the listening query */ \
-    PROPERTY(RW, LocalAddress, 37, BSTR, _, PENDING, PENDING, "Local address of the socket") /* resolver */ \
-    PROPERTY(RO, LocalName, 38, BSTR, _, PENDING, NONE, "Name of the local host") /* resolver */ \
-    PROPERTY(RW, LocalPort, 39, LONG, m_state.localPort, PENDING, CODE, "Local port of the socket") /* get with a socket: the socket's port */ \
-    PROPERTY(RW, LocalService, 40, BSTR, _, PENDING, PENDING, "Service name of the local port") /* resolver: services */ \
+    PROPERTY(RW, LocalAddress, 37, BSTR, _, CODE, CODE, "Local address of the socket") \
+    PROPERTY(RO, LocalName, 38, BSTR, _, CODE, NONE, "Name of the local host") \
+    PROPERTY(RW, LocalPort, 39, LONG, m_state.localPort, CODE, CODE, "Local port of the socket") \
+    PROPERTY(RW, LocalService, 40, BSTR, _, CODE, CODE, "Service name of the local port") \
     PROPERTY(RO, MaxDatagram, 41, LONG, m_maxDatagram, STORED, NONE, "Largest datagram the network library sends") \
     PROPERTY(RO, MaxSockets, 42, LONG, m_maxSockets, STORED, NONE, "Most sockets the network library opens") \
     PROPERTY(RW, NoDelay, 43, VARIANT_BOOL, m_state.noDelay, STORED, PENDING_OPTION, "Whether small writes are sent at once") \
-    PROPERTY(RO, PeerAddress, 44, BSTR, _, PENDING, NONE, "Address of the connected peer") /* with a socket */ \
-    PROPERTY(RO, PeerName, 45, BSTR, _, PENDING, NONE, "Name of the connected peer") /* with a socket: reverse lookup */ \
-    PROPERTY(RO, PeerPort, 46, LONG, _, PENDING, NONE, "Port of the connected peer") /* with a socket */ \
-    PROPERTY(RO, PhysicalAddress, 47, BSTR, _, PENDING, NONE, "Hardware address of the first adapter") /* adapter status */ \
-    PROPERTY(RO, PortString, 48, BSTR, _, PENDING, NONE, "Local address and port of the socket") /* with a socket */ \
+    PROPERTY(RO, PeerAddress, 44, BSTR, _, CODE, NONE, "Address of the connected peer") \
+    PROPERTY(RO, PeerName, 45, BSTR, _, CODE, NONE, "Name of the connected peer") \
+    PROPERTY(RO, PeerPort, 46, LONG, _, CODE, NONE, "Port of the connected peer") \
+    PROPERTY(RO, PhysicalAddress, 47, BSTR, _, CODE, NONE, "Hardware address of the first adapter") \
+    PROPERTY(RO, PortString, 48, BSTR, _, CODE, NONE, "Local address and port of the socket") \
     PROPERTY(RW, Protocol, 49, LONG, m_state.protocol, STORED, STORED, "Protocol of the socket") \
     PROPERTY(RW, RemotePort, 50, LONG, m_state.remotePort, STORED, CODE, "Port of the remote host") \
-    PROPERTY(RW, RemoteService, 51, BSTR, _, PENDING, PENDING, "Service name of the remote port") /* resolver: services */ \
+    PROPERTY(RW, RemoteService, 51, BSTR, _, CODE, CODE, "Service name of the remote port") \
     PROPERTY(RW, ReservedPort, 52, VARIANT_BOOL, m_state.reservedPort, STORED, STORED, "Whether the local port is taken from the reserved range") \
     PROPERTY(RW, ReuseAddress, 53, VARIANT_BOOL, m_state.reuseAddress, STORED, STORED, "Whether the local address may be reused") \
     PROPERTY(RW, Route, 54, VARIANT_BOOL, m_state.route, STORED, STORED, "Whether datagrams are routed") \
@@ -119,7 +119,7 @@
     METHOD(ReadStream, 85, Result, WR_OUT(Buffer) WR_OPT_OUT(Length) WR_OPT(Marker) WR_OPT(Options), PENDING, "Reads a stream of data") /* with a socket */ \
     METHOD(Reject, 86, Error, , PENDING, "Rejects a pending connection") /* with a socket */ \
     ACTION(Reset, 87, CODE, "Closes everything and restores the defaults") \
-    METHOD(Resolve, 88, Error, WR_IN(HostName) WR_OUT(HostAddress) WR_OPT(Reserved), PENDING, "Resolves a host name to an address") /* resolver */ \
+    METHOD(Resolve, 88, Error, WR_IN(HostName) WR_OUT(HostAddress) WR_OPT(Reserved), CODE, "Resolves a host name to an address") \
     METHOD(Shutdown, 89, Error, WR_OPT(Options), PENDING, "Shuts down sending, receiving or both") /* with a socket */ \
     METHOD(StoreStream, 90, Result, WR_IN(FileName) WR_OPT_OUT(Length) WR_OPT(Offset) WR_OPT(Options), PENDING, "Reads a stream of data into a file") /* with a socket */ \
     ACTION(Uninitialize, 91, CODE, "Resets the control and stops the network library") \
