@@ -38,7 +38,9 @@ TEST(Resolver, DottedAddressesNeedAllFourParts) {
     for (const Case& c : cases) {
         uint32_t address = 0;
         EXPECT_EQ(parseDottedAddress(c.text, &address), c.parses) << c.text;
-        if (c.parses) EXPECT_EQ(formatDottedAddress(address), c.shown);
+        if (c.parses) {
+            EXPECT_EQ(formatDottedAddress(address), c.shown);
+        }
     }
 }
 

@@ -163,8 +163,8 @@ void connectCompleted(const SocketRef& record, uint32_t error) {
         bool wasHeld = record->held;
         record->held = true;
         const SecureProvider* provider = secureProvider();
-        uint32_t failure =
-            provider ? provider->handshake(*record, *request) : wrErrorSecurityNotInitialized;
+        uint32_t failure = provider ? provider->handshake(*record, *request)
+                                    : static_cast<uint32_t>(wrErrorSecurityNotInitialized);
         // A certificate that failed the check still gives a channel; the owner reads its status.
         if (failure != 0 && failure != wrErrorSecurityCertificate) error = failure;
         record->held = wasHeld;
