@@ -14,6 +14,8 @@
 
 #include <sstream>
 
+using namespace vantel;
+
 namespace {
 
 class JournalRun : public CliRun {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <string>
 
+namespace vantel {
+
 namespace {
 
 // The log of these commands: on err, at the stored level, with the work folder found.
@@ -75,3 +77,5 @@ int runUndo(int32_t run, std::ostream& out, std::ostream& err) {
     err << "vantel-cli: run " << run << (status == 0 ? " undone" : " partly undone") << '\n';
     return status;
 }
+
+}  // namespace vantel

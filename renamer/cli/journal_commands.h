@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <ostream>
 
+namespace vantel {
+
 // runHistory prints the runs on out. Returns 0, or 1 when the journal cannot be read (reason
 // on err). An empty journal prints nothing and says so on err.
 int runHistory(std::ostream& out, std::ostream& err);
@@ -21,3 +23,5 @@ int runHistory(std::ostream& out, std::ostream& err);
 // out; the log goes to err. Returns 0 when every operation was undone (or had nothing to undo),
 // 1 otherwise, and 1 with a reason on err when there is nothing to undo.
 int runUndo(int32_t run, std::ostream& out, std::ostream& err);
+
+}  // namespace vantel

@@ -6,6 +6,8 @@
 #include "renamer/engine/core.h"
 #include "renamer/engine/list_entries.h"
 
+namespace vantel {
+
 namespace {
 
 using Command = CliOptions::ListCommand;
@@ -143,3 +145,5 @@ int runListCommand(const Command& command, std::ostream& out, std::ostream& err)
     }
     return loaded ? 0 : 1;
 }
+
+}  // namespace vantel

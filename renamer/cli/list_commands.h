@@ -16,8 +16,12 @@
 
 #include <ostream>
 
+namespace vantel {
+
 // runListCommand runs command in the user's work folder. Returns the exit status: 0; 1 when
 // the entry is refused (the dialog's message, an entry number outside the list, the last
 // filter), when the list's file did not load whole (nothing is changed then) or could not be
 // saved. Reasons and the log go to err.
 int runListCommand(const CliOptions::ListCommand& command, std::ostream& out, std::ostream& err);
+
+}  // namespace vantel

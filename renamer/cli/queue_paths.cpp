@@ -4,6 +4,8 @@
 #include "renamer/cli/cli_text.h"
 #include "renamer/engine/paths.h"
 
+namespace vantel {
+
 namespace {
 
 // "1 file of another type" / "2 files of another type".
@@ -54,3 +56,5 @@ bool queueNamedPaths(Core& core, const std::vector<std::string>& paths, std::ost
     core.enableTimer1();
     return all;
 }
+
+}  // namespace vantel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // queueNamedPaths hands each path (made whole by queuePath) to add_to_queue and then arms
 // Timer1, as queueCommandLine does. For each path that added no file it writes one line to err
 // with the reason. Returns false when some path added no file.
@@ -21,3 +23,5 @@ bool queueNamedPaths(Core& core, const std::vector<std::string>& paths, std::ost
 // words ("no such file or folder", "the folder holds no file to queue: 2 of another type, ...").
 std::string nothingQueuedReason(const Core::QueueTally& tally, const std::string& path,
                                 const std::string& types);
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 #include "renamer/engine/fileops.h"
 #include "renamer/engine/test_fileops.h"
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -65,3 +67,5 @@ TEST_F(Rehearsal, RefusesWhatTheRealOperationRefusesAndTouchesNothing) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -15,6 +15,8 @@
 #include <map>
 #include <string_view>
 
+namespace vantel {
+
 namespace {
 
 constexpr off_t kMaxJournalSize = 64 * 1024 * 1024;
@@ -398,3 +400,5 @@ std::string localTimeText(const std::string& utc) {
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
 }
+
+}  // namespace vantel

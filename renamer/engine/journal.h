@@ -37,6 +37,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace vantel {
+
 // One operation of the journal: run number and operation number within the run (from 1).
 struct JournalOpId {
     int32_t run = 0;
@@ -148,3 +150,5 @@ void parseJournal(const std::string& text, JournalHistory& history);
 // localTimeText: a recorded UTC time as local time, "2026-12-09 00:50:01"; the text itself when
 // it does not parse.
 std::string localTimeText(const std::string& utc);
+
+}  // namespace vantel

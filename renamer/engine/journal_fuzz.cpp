@@ -8,6 +8,8 @@
 
 #include "renamer/engine/journal.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     JournalHistory history;

@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -208,3 +210,5 @@ TEST_F(JournalTest, AnUndoNeverReplacesAFileWhateverTheConfirmationSays) {
 }
 
 }  // namespace
+
+}  // namespace vantel

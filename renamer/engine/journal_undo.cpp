@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+namespace vantel {
+
 namespace {
 
 bool pathExists(const std::string& path) {
@@ -121,3 +123,5 @@ const char* undoResultText(UndoResult result) {
     }
     return "Failed";
 }
+
+}  // namespace vantel

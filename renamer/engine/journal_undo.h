@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 enum class UndoResult {
     Undone,   // the file is back where it was (a copy: in the Trash)
     Skipped,  // the operation was never completed and left nothing to undo
@@ -48,3 +50,5 @@ bool undoJournalRun(const std::string& workdir, int32_t& run, ActivityLog& log,
 
 // undoResultText: "Undone", "Skipped", "Refused", "Failed".
 const char* undoResultText(UndoResult result);
+
+}  // namespace vantel

@@ -2,6 +2,8 @@
 
 #include "renamer/lookup/text.h"
 
+namespace vantel {
+
 namespace {
 
 constexpr const char* kDefaultMask = "[show] - [s]x[ee] - [title]";
@@ -57,3 +59,5 @@ std::optional<EntryProblem> exceptionEntryProblem(const std::string& detected_na
         return EntryProblem{"New Name Required", "Please enter a new show name"};
     return std::nullopt;
 }
+
+}  // namespace vantel

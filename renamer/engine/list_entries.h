@@ -19,6 +19,8 @@
 #include <optional>
 #include <string>
 
+namespace vantel {
+
 // The wizard's fields, as the user gave them.
 struct FilterChoices {
     bool file_type = false;     // subject "File Type"; otherwise "Show Name"
@@ -55,3 +57,5 @@ ActionFilter wizardFilter(const FilterChoices& choices, const ActionFilter* edit
 // nullopt when both names are given.
 std::optional<EntryProblem> exceptionEntryProblem(const std::string& detected_name,
                                                   const std::string& new_show_name);
+
+}  // namespace vantel

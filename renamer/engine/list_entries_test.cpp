@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 FilterChoices choices(bool file_type, bool doesnt_equal, std::string condition, int32_t action,
@@ -62,3 +64,5 @@ TEST(ListEntries, EntriesThatCannotBeStoredAreRefusedWithTheDialogsTexts) {
 }
 
 }  // namespace
+
+}  // namespace vantel
