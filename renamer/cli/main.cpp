@@ -52,6 +52,7 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     startCore(core);
     RouteHttpTrace(core.log());
     ConfigureHttpTimeout();
+    ConfigureHttpDeadline();
     core.setApiBase(ApiBase(options.api));
     core.debug_log("Episode database: " + core.apiBase(), 2);
     // A dry run asks nobody: nothing is going to be done.
