@@ -181,7 +181,14 @@ Core::ItemOutcome Core::processItem(int32_t index) {
     setState(index, kStateCheckingFilters);
     if (m_flags.quit_requested) return ItemOutcome::Quit;
     if (stageMissing(index, Stage::FilterChoice)) return ItemOutcome::Next;
+    // A filter that matches but cannot be applied says why in error_text; none matching leaves
+    // it empty.
+    item(index).error_text.clear();
     if (!runStage(index, ok, [&] { return m_stages->dofilter(*this, index); })) {
+        return ItemOutcome::Next;
+    }
+    if (!ok && !item(index).error_text.empty()) {
+        failItem(index);
         return ItemOutcome::Next;
     }
     if (!ok) {

@@ -59,8 +59,12 @@ bool PipelineStages::getlistings(Core& core, int32_t index) {
     return false;
 }
 
+// A filter that matched but cannot be applied leaves its reason as the item's text.
 bool PipelineStages::dofilter(Core& core, int32_t index) {
-    return ::dofilter(core.item(index), core.filters(), core.log());
+    std::string refusal;
+    if (::dofilter(core.item(index), core.filters(), core.log(), &refusal)) return true;
+    if (!refusal.empty()) core.item(index).error_text = refusal;
+    return false;
 }
 
 bool PipelineStages::fileops(Core& core, int32_t index) {
