@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -56,23 +58,50 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-std::string ReadTextFile(const std::string& path, bool* ok) {
-    if (ok) *ok = false;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return {};
+std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
+                                           std::string* error) {
+    auto fail = [&](std::string why) -> std::optional<std::string> {
+        if (error) *error = std::move(why);
+        return std::nullopt;
+    };
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer for ever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return fail(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail("not a regular file");
+    }
+    const std::string too_large = "larger than " + std::to_string(max_bytes) + " bytes";
+    if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+        errno = EFBIG;
+        return fail(too_large);
+    }
     std::string text;
+    text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return {};
+            return fail(std::strerror(errno));
         }
         if (n == 0) break;
+        // A file may grow while it is read, or hold more than its size says (/proc).
+        if (text.size() + static_cast<size_t>(n) > max_bytes) {
+            errno = EFBIG;
+            return fail(too_large);
+        }
         text.append(buffer, static_cast<size_t>(n));
     }
-    if (ok) *ok = true;
     return text;
+}
+
+std::string ReadTextFile(const std::string& path, bool* ok) {
+    std::optional<std::string> text = ReadBoundedFile(path, SIZE_MAX);
+    if (ok) *ok = text.has_value();
+    return text ? std::move(*text) : std::string();
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, bool no_overwrite) {

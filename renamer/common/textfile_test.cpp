@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -73,6 +76,38 @@ TEST_F(TextFile, ReplaceLeavesOldOrNewContentAndNoTemporaryFile) {
     EXPECT_EQ(entries(), 3u);
 
     EXPECT_FALSE(ReplaceTextFile(path("no/such/folder.dat"), "x"));
+}
+
+// Only a regular file of at most the limit is read: a device, a FIFO (without waiting for a
+// writer) or a folder is refused, and so is a file one byte over the limit.
+TEST_F(TextFile, ReadBoundedFileRefusesWhatIsNotASmallRegularFile) {
+    ASSERT_TRUE(WriteTextFile(path("ten"), "0123456789"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", path("zero"));
+    fs::create_directory(path("folder"));
+    struct {
+        const char* name;
+        size_t limit;
+        const char* error;  // nullptr: read whole
+    } cases[] = {{"ten", 10, nullptr},
+                 {"ten", 9, "larger than 9 bytes"},
+                 {"fifo", 100, "not a regular file"},
+                 {"zero", 100, "not a regular file"},
+                 {"folder", 100, "not a regular file"},
+                 {"missing", 100, "No such file or directory"}};
+    for (const auto& c : cases) {
+        std::string error;
+        std::optional<std::string> text = ReadBoundedFile(path(c.name), c.limit, &error);
+        if (!c.error) {
+            EXPECT_EQ(text, "0123456789") << c.name;
+        } else {
+            EXPECT_FALSE(text.has_value()) << c.name;
+            EXPECT_EQ(error, c.error) << c.name;
+        }
+    }
+    bool ok = true;
+    EXPECT_EQ(ReadTextFile(path("zero"), &ok), "");
+    EXPECT_FALSE(ok);
 }
 
 }  // namespace
