@@ -1,5 +1,6 @@
 #include "renamer/engine/startup.h"
 
+#include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "renamer/common/reg.h"
 #include "renamer/common/version.h"
@@ -58,6 +59,12 @@ void migrateVersion(Core& core) {
 void startCore(Core& core) {
     core.settings().workdir = setworkdir(core.log());
     migrateVersion(core);
+    // A store that did not parse was kept aside by the first read above, which told standard
+    // error; the log says it too, so the user learns why the settings are back to defaults.
+    if (const std::string aside = RegistryStoreSetAside(); !aside.empty())
+        core.debug_log("The settings store could not be read; it was kept as " + aside +
+                           " and a new one was started",
+                       1);
     readSettings(core.settings());
     core.resetQueue();
     if (core.loadfilters()) {
