@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <cerrno>
 #include <string_view>
 
 namespace {
@@ -30,7 +31,13 @@ bool Core::add_to_queue(std::string path, bool start) {
     if (!path.empty() && path.back() == '"') path.pop_back();
     if (!path.empty() && path.front() == '"') path.erase(0, 1);
     struct stat st {};
-    if (path.size() < 3 || ::stat(path.c_str(), &st) != 0) return false;
+    if (path.size() < 3) return false;
+    if (::stat(path.c_str(), &st) != 0) {
+        // Such a file can never be renamed either; left out without a word, it would look done.
+        if (errno == ENAMETOOLONG)
+            debug_log("Unable to queue " + path + ": the path is longer than the system allows", 1);
+        return false;
+    }
 
     if (S_ISDIR(st.st_mode)) {
         std::string base = path.back() == '/' ? path : path + "/";
