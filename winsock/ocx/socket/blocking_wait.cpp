@@ -32,6 +32,11 @@ bool failedWith(uint32_t code) {
 
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed) {
+    return waitOnRecord(record, what, CallDeadline(timeoutSeconds), status, failed);
+}
+
+bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
+                  int32_t status, bool* failed) {
     // A nested wait fails before it starts; it must not take the flags of the wait it is
     // nested in.
     if (waitState() & kWaitInProgress) return failedWith(kErrorOperationInProgress);
@@ -42,7 +47,7 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
         record->blocked = true;
         record->status = status;
     }
-    int ready = waitForSocket(static_cast<SOCKET>(handle), what, timeoutSeconds, failed);
+    int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, deadline.leftMs(), failed);
     uint32_t waitError = ready < 0 ? SocketError() : 0;
 
     bool aborted, cancelled;

@@ -4,6 +4,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
+#include "winsock/ocx/socket/error_slot.h"
 
 namespace kvlink {
 namespace {
@@ -59,12 +60,23 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     }
 }
 
-int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
+int socketSend(int32_t handle, const uint8_t* data, int length, int flags, uint32_t* stoppedBy) {
+    if (stoppedBy) *stoppedBy = 0;
     if (badArguments(data, length, flags)) return failWith(kErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
-    if (std::shared_ptr<SecureSession> session = record->secure)
-        return session->send(data, length, record->timeoutSeconds);
+    const CallDeadline deadline(record->timeoutSeconds);
+    // What went before a failure is the result: sent again, it would reach the peer twice.
+    auto stopped = [&](int sent) {
+        if (sent == 0) return -1;
+        if (stoppedBy) *stoppedBy = SocketError();
+        return sent;
+    };
+    if (std::shared_ptr<SecureSession> session = record->secure) {
+        int sent = 0;
+        if (session->send(data, length, deadline, &sent) < 0) return stopped(sent);
+        return sent;
+    }
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(handle);
@@ -76,14 +88,15 @@ int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
     int sent = 0;
     do {
         if (!record->eventDriven() &&
-            !waitOnRecord(record, WaitFor::Writable, record->timeoutSeconds, kStatusWrite))
-            return -1;
+            !waitOnRecord(record, WaitFor::Writable, deadline, kStatusWrite))
+            return stopped(sent);
         int n = record->stream() ? net.send(s, from + sent, length - sent, 0)
                                  : net.sendto(s, from + sent, length - sent, 0,
                                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
         if (n == SOCKET_ERROR) {
             if (net.getLastError() == WSAEWOULDBLOCK && !record->eventDriven()) continue;
-            return networkFailure();
+            networkFailure();
+            return stopped(sent);
         }
         sent += n;
         record->bytesSent += static_cast<uint64_t>(n);
