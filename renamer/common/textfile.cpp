@@ -1,12 +1,15 @@
 #include "renamer/common/textfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 namespace {
@@ -47,6 +50,24 @@ bool writeAll(int fd, std::string_view text) {
         text.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+// The process number of a temporary file's name "<file>.tmp.PID.N", or 0 when it is no such
+// name.
+long temporaryOwner(const std::string& name) {
+    const size_t last = name.rfind('.');
+    if (last == std::string::npos || last == 0) return 0;
+    const size_t middle = name.rfind('.', last - 1);
+    if (middle == std::string::npos || middle < 4 || name.compare(middle - 4, 4, ".tmp") != 0)
+        return 0;
+    const std::string pid = name.substr(middle + 1, last - middle - 1);
+    const std::string number = name.substr(last + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() < 10 &&
+               s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(pid) || !digits(number)) return 0;
+    return std::stol(pid);
 }
 
 std::string folderOf(const std::string& path) {
@@ -110,6 +131,28 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
     if (fd.get() < 0) return false;
     if (!writeAll(fd.get(), text)) return false;
     return fd.close();
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const time_t hour_ago = ::time(nullptr) - 3600;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const long owner = temporaryOwner(name);
+        if (owner <= 0) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISDIR(st.st_mode))
+            continue;
+        // A process of another user answers EPERM: it is alive, and so may be its write.
+        const bool gone = ::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH;
+        if (!gone && st.st_mtime > hour_ago) continue;
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool ReplaceTextFile(const std::string& path, const std::string& text) {

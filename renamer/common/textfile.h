@@ -36,3 +36,10 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
 // flushed to disk, renamed over path). False when any step fails; path is then unchanged and
 // no temporary file is left behind.
 bool ReplaceTextFile(const std::string& path, const std::string& text);
+
+// RemoveStaleTemporaryFiles removes from folder the temporary files ReplaceTextFile left behind
+// when a run was killed while writing (names ending in ".tmp.PID.N"): those whose process is
+// gone, and any older than an hour (the process number may have been reused). Folders and
+// files of other names are left alone. Returns how many it removed; a folder that cannot be
+// read gives 0.
+int RemoveStaleTemporaryFiles(const std::string& folder);

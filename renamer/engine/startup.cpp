@@ -3,6 +3,7 @@
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "renamer/common/reg.h"
+#include "renamer/common/textfile.h"
 #include "renamer/common/version.h"
 #include "renamer/common/workdir.h"
 
@@ -58,6 +59,11 @@ void migrateVersion(Core& core) {
 
 void startCore(Core& core) {
     core.settings().workdir = setworkdir(core.log());
+    // A run killed while it replaced a data or cache file leaves its temporary file behind.
+    const int stale = RemoveStaleTemporaryFiles(core.settings().workdir) +
+                      RemoveStaleTemporaryFiles(core.settings().workdir + "cache");
+    if (stale > 0)
+        core.debug_log("Removed " + std::to_string(stale) + " temporary files of earlier runs", 2);
     migrateVersion(core);
     // A store that did not parse was kept aside by the first read above, which told standard
     // error; the log says it too, so the user learns why the settings are back to defaults.
