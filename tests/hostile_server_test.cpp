@@ -5,6 +5,8 @@
 
 #include "tests/cli_run.h"
 
+#include "renamer/lookup/lookup_config.h"
+
 namespace {
 
 struct Hostile {
@@ -68,6 +70,50 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileServer, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Hostile>& info) {
                              return std::string(info.param.name);
                          });
+
+// A server that sends its answer a byte at a time never lets one read time out: the deadline of
+// the whole request (three seconds here, a minute by default) ends it, the item fails and the
+// program's memory stays small.
+TEST_F(CliRun, TrickledAnswersEndAtTheRequestDeadline) {
+    m_env[kHttpDeadlineVariable] = "3";
+    touch("tv/Under.the.Dome.S01E01.mkv");
+    struct {
+        const char* mode;
+        const char* prefix;
+    } cases[] = {{"path=/search/shows&header-endless&chunk=1&interval=0.3", "/search/shows"},
+                 {"path=/shows/&body-endless&chunk=1&interval=0.3", "/shows/"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(server().reset()) << server().error();
+        mode(c.mode);
+        CliReport run = runCli({dir("tv")});
+        EXPECT_EQ(run.item("Under.the.Dome.S01E01.mkv").status, "Failed") << c.mode;
+        EXPECT_EQ(run.run.exitCode, 1) << c.mode;
+        EXPECT_TRUE(run.logged("HTTP: The request timed out (no complete answer within 3 s)"))
+            << run.run.err;
+        EXPECT_EQ(requests(c.prefix), 1) << c.mode;
+        EXPECT_LT(run.run.maxRssKb, 256 * 1024) << c.mode;
+    }
+}
+
+// A service that keeps answering 429 with a long pause costs one request, not minutes per
+// file: a pause longer than a request may wait is not waited, and the next file of the same
+// show fails at once with the same line, without asking the service again.
+TEST_F(CliRun, ABusyServiceIsNotAskedAgainUntilItsPauseHasPassed) {
+    touch("tv/Under.the.Dome.S01E01.mkv");
+    touch("tv/Under.the.Dome.S01E02.mkv");
+    mode("path=/search/shows&status=429&retry_after=600");
+    CliReport run = runCli({dir("tv")});
+    EXPECT_EQ(run.item("Under.the.Dome.S01E01.mkv").status, "Failed");
+    EXPECT_EQ(run.item("Under.the.Dome.S01E02.mkv").status, "Failed");
+    EXPECT_EQ(requests("/search/shows"), 1);
+    const std::string line = "HTTP: Unhandled return code (429)";
+    size_t count = 0;
+    for (size_t at = run.run.err.find(line); at != std::string::npos;
+         at = run.run.err.find(line, at + 1))
+        ++count;
+    EXPECT_GE(count, 2u) << run.run.err;
+    EXPECT_FALSE(run.logged("HTTP: Server busy (429)")) << run.run.err;
+}
 
 TEST_F(CliRun, NobodyListeningFailsTheItemAtOnce) {
     touch("tv/Under.the.Dome.S01E01.mkv");

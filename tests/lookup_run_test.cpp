@@ -3,6 +3,9 @@
 // asks nothing; nocache asks every time and writes nothing), UTF-8 titles, a show the service
 // does not know, a missing episode, and an episode that aired after the cache was written.
 
+#include <filesystem>
+#include <optional>
+
 #include "renamer/engine/paths.h"
 #include "tests/cli_run.h"
 
@@ -117,6 +120,39 @@ TEST_F(LookupRun, Utf8TitlesAreDecodedUnlessSwitchedOff) {
         CliReport run = runCli({dir(c.noutf8 ? "b" : "a")});
         expectRenamed(run, c.files);
     }
+}
+
+// A settings store that does not parse is kept aside, said so once on standard error and once in
+// the log, and the run goes on with a fresh store: the control registers and every lookup works.
+// The next run finds the fresh store, says nothing and keeps the cache.
+TEST_F(LookupRun, ADamagedSettingsStoreIsKeptAsideAndTheRunGoesOn) {
+    const std::string store = dir("registry/registry.txt");
+    ASSERT_TRUE(writeFile(store, "this is no settings store\n"));
+    const std::vector<Renamed> first = {
+        {"tv/Under.the.Dome.S01E02.mkv", "tv/Under the Dome - 1x02 - The Fire.mkv"}};
+    touchAll(first);
+    CliReport run = runCli({dir("tv")});
+    expectRenamed(run, first);
+    EXPECT_TRUE(run.logged("The settings store " + store + " could not be read; it was kept as " +
+                           store + ".damaged-"))
+        << run.run.err;
+    EXPECT_TRUE(
+        run.logged("The settings store could not be read; it was kept as " + store + ".damaged-"))
+        << run.run.err;
+    std::optional<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(dir("registry"))) {
+        if (entry.path().filename().string().starts_with("registry.txt.damaged-"))
+            kept = readFile(entry.path().string());
+    }
+    EXPECT_EQ(kept, "this is no settings store\n");
+
+    const std::vector<Renamed> second = {
+        {"tv/Under.the.Dome.S01E03.mkv", "tv/Under the Dome - 1x03 - Manhunt.mkv"}};
+    touchAll(second);
+    CliReport again = runCli({dir("tv/Under.the.Dome.S01E03.mkv")});
+    expectRenamed(again, second);
+    EXPECT_FALSE(again.logged("could not be read")) << again.run.err;
+    EXPECT_EQ(requests("/search/shows"), 1);
 }
 
 TEST_F(LookupRun, UnknownShowsAndMissingEpisodesFailWithTheirReasons) {

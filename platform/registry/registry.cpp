@@ -210,6 +210,10 @@ std::string RegistryStorePath() {
     return homeFolder() + "/.config/vantel/registry.txt";
 }
 
+std::string RegistryStoreSetAside() {
+    return registry::damagedStoreSetAside();
+}
+
 LSTATUS RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, REGSAM sam, HKEY* result) {
     if (!result) return ERROR_INVALID_PARAMETER;
     Location at;

@@ -95,6 +95,10 @@ constexpr const char* kRegistryDirVariable = "VANTEL_REGISTRY_DIR";
 // $XDG_CONFIG_HOME/vantel/registry.txt, else ~/.config/vantel/registry.txt.
 std::string RegistryStorePath();
 
+// RegistryStoreSetAside: the name under which this process kept a store file that could not be
+// parsed (it then went on with a fresh one), or "" when it kept none. Never fails.
+std::string RegistryStoreSetAside();
+
 // RegOpenKeyExA opens an existing key (subKey nullptr or "" opens key itself; for a root, result
 // is the root). ERROR_FILE_NOT_FOUND when the key does not exist, ERROR_INVALID_PARAMETER when
 // result is nullptr.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -321,17 +323,52 @@ TEST(ResolverDomain, TheDomainLineElseTheFirstSearchEntry) {
         EXPECT_EQ(registry::resolverDomain(c.conf), c.domain) << c.conf;
 }
 
-TEST_F(Registry, MalformedStoreIsReportedAndKeptIntact) {
+// A store that does not parse is kept aside under a new name, once, and the program goes on
+// with a fresh store: reads see an empty tree and writes start the new file.
+TEST_F(Registry, MalformedStoreIsKeptAsideAndAFreshOneStarted) {
     const std::string broken = "VANTEL REGISTRY 1\n[HKEY_CURRENT_USER\\Software\nhalf a line";
     writeStoreText(broken);
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_BADDB);
-    EXPECT_EQ(query(HKEY_CURRENT_USER, "x").status, ERROR_BADDB);
-    EXPECT_EQ(set(HKEY_CURRENT_USER, "x", REG_SZ, "y"), ERROR_BADDB);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "New", 0, nullptr, 0, 0, nullptr, &key, nullptr),
-              ERROR_BADDB);
-    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
-    EXPECT_EQ(storeText(), broken);
+    EXPECT_EQ(query(HKEY_CURRENT_USER, "x").status, ERROR_FILE_NOT_FOUND);
+    const std::string aside = RegistryStoreSetAside();
+    ASSERT_EQ(aside.rfind(RegistryStorePath() + ".damaged-", 0), 0u) << aside;
+    std::ifstream in(aside, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+    EXPECT_EQ(set(HKEY_CURRENT_USER, "x", REG_SZ, "y"), ERROR_SUCCESS);
+    EXPECT_EQ(query(HKEY_CURRENT_USER, "x").bytes, std::string("y", 2));  // with its NUL
+
+    // Damaged again: a second name beside the first, under the lock of a write this time.
+    writeStoreText(broken);
+    EXPECT_EQ(set(HKEY_CURRENT_USER, "z", REG_SZ, "w"), ERROR_SUCCESS);
+    EXPECT_EQ(query(HKEY_CURRENT_USER, "x").status, ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(RegistryStoreSetAside(), aside);
+    size_t kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder))
+        kept += entry.path().filename().string().starts_with("registry.txt.damaged-");
+    EXPECT_EQ(kept, 2u);
+}
+
+// The temporary file of a write is created afresh: a link planted under any name a writer might
+// use is never written through, and the temporary files a killed writer left are removed.
+TEST_F(Registry, WritesNeverFollowAPlantedTemporaryFile) {
+    const std::string target = m_folder + "/target";
+    { std::ofstream(target) << "keep"; }
+    std::filesystem::create_symlink(target, RegistryStorePath() + ".tmp");
+    std::filesystem::create_symlink(target, RegistryStorePath() + ".tmp.1.0");
+    { std::ofstream(RegistryStorePath() + ".tmp.999999.3") << "left by a killed run"; }
+    ::chmod(m_folder.c_str(), 0755);
+    EXPECT_EQ(set(HKEY_CURRENT_USER, "x", REG_SZ, "y"), ERROR_SUCCESS);
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"registry.txt", "registry.txt.lock", "target"}));
+    EXPECT_EQ(std::filesystem::status(m_folder).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_EQ(
+        std::filesystem::status(RegistryStorePath()).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(Registry, HandlesAndPathsAreChecked) {

@@ -4,6 +4,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
+
+#include <array>
+#include <cstdint>
 
 #include "platform/shell/shell_test_support.h"
 
@@ -74,6 +78,50 @@ TEST_F(Fault, MoveAcrossFileSystemsCopiesVerifiesThenRemoves) {
     EXPECT_FALSE(exists(a + "/tree"));
     EXPECT_EQ(readFile(b + "/tree/sub/y"), "y");
     EXPECT_EQ(readFile(b + "/tree/x"), "x");
+}
+
+// The raw form of an access control list: version 2, then (tag, permissions, id) entries.
+std::string aclValue(std::initializer_list<std::array<uint32_t, 3>> entries) {
+    std::string value;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            value += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(2, 4);
+    for (const auto& [tag, perm, id] : entries) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return value;
+}
+
+std::string attribute(const std::string& path, const char* name) {
+    char value[256];
+    ssize_t n = getxattr(path.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string("(none)") : std::string(value, static_cast<size_t>(n));
+}
+
+// A move or a copy to another file system keeps the file's extended attributes, the user's own
+// and its access control list, as mv and cp -a do; so does moving it back (an undo).
+TEST_F(Fault, AcrossFileSystemsExtendedAttributesAreKept) {
+    std::string a = mountTmpfs("a"), b = mountTmpfs("b");
+    if (a.empty() || b.empty()) GTEST_SKIP() << "needs root and tmpfs mounts for two file systems";
+    writeFile(a + "/ep.avi", "data");
+    ASSERT_EQ(setxattr((a + "/ep.avi").c_str(), "user.origin", "tv", 2, 0), 0);
+    const uint32_t none = 0xFFFFFFFF;
+    const std::string acl = aclValue(
+        {{0x01, 6, none}, {0x02, 4, 4321}, {0x04, 4, none}, {0x10, 4, none}, {0x20, 0, none}});
+    const bool hasAcl = setxattr((a + "/ep.avi").c_str(), "system.posix_acl_access", acl.data(),
+                                 acl.size(), 0) == 0;
+
+    ASSERT_EQ(fileOperation(FO_MOVE, {a + "/ep.avi"}, {b + "/Show - 1x01.avi"}, 0x40), 0);
+    ASSERT_EQ(fileOperation(FO_COPY, {b + "/Show - 1x01.avi"}, {a + "/copy.avi"}, 0x40), 0);
+    ASSERT_EQ(fileOperation(FO_MOVE, {b + "/Show - 1x01.avi"}, {a + "/ep.avi"}, 0x40), 0);
+    for (const std::string& path : {a + "/copy.avi", a + "/ep.avi"}) {
+        EXPECT_EQ(attribute(path, "user.origin"), "tv") << path;
+        if (hasAcl) EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl) << path;
+    }
 }
 
 TEST_F(Fault, DestinationFileSystemFull) {

@@ -1,12 +1,14 @@
 #include "platform/shell/filecopy.h"
 
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <vector>
 
 namespace shelldetail {
@@ -198,6 +200,50 @@ int checksumOf(int fd, std::vector<char>& buffer, Checksum& sum, uint64_t& lengt
     }
 }
 
+// The extended attributes a copy keeps: the user's own (user.*), which mv and cp -a keep too,
+// and the access control list.
+bool keptAttribute(std::string_view name) {
+    return name.starts_with("user.") || name == "system.posix_acl_access";
+}
+
+// Copies the kept extended attributes of the open file from to the open file to. A file system
+// that holds none, or an attribute this user may not set there, leaves it behind as mv does;
+// any other failure is the copy's failure (a result number). Returns 0 otherwise.
+int copyAttributes(int from, int to) {
+    std::vector<char> names(1024);
+    ssize_t length;
+    while ((length = flistxattr(from, names.data(), names.size())) < 0) {
+        if (errno == ENOTSUP) return 0;
+        if (errno != ERANGE) return resultFromErrno(errno);
+        ssize_t needed = flistxattr(from, nullptr, 0);
+        if (needed < 0) return resultFromErrno(errno);
+        names.resize(static_cast<size_t>(needed) + 1);
+    }
+    std::vector<char> value;
+    for (size_t at = 0; at < static_cast<size_t>(length);) {
+        const char* name = names.data() + at;
+        at += std::strlen(name) + 1;
+        if (!keptAttribute(name)) continue;
+        // A size of 0 asks for the value's size; the value may grow between the two calls.
+        ssize_t size;
+        do {
+            size = fgetxattr(from, name, nullptr, 0);
+            if (size > 0) {
+                value.resize(static_cast<size_t>(size));
+                size = fgetxattr(from, name, value.data(), value.size());
+            }
+        } while (size < 0 && errno == ERANGE);
+        if (size < 0) {
+            if (errno == ENODATA) continue;  // removed meanwhile
+            return resultFromErrno(errno);
+        }
+        if (fsetxattr(to, name, value.data(), static_cast<size_t>(size), 0) != 0 &&
+            errno != ENOTSUP && errno != EPERM && errno != EACCES)
+            return resultFromErrno(errno, true);
+    }
+    return 0;
+}
+
 struct FileDescriptor {
     int fd;
     ~FileDescriptor() {
@@ -258,6 +304,8 @@ int copyFileVerified(Operation& op, const std::string& source, const struct stat
     }
     mode_t mask = keepOwner ? 07777 : 0777;
     if (fchmod(out.fd(), before.st_mode & mask) != 0) return resultFromErrno(errno, true);
+    // After the mode: an access control list carries the mode bits as well.
+    if (int rc = copyAttributes(in.fd, out.fd()); rc != 0) return rc;
     struct timespec times[2] = {before.st_atim, before.st_mtim};
     if (futimens(out.fd(), times) != 0) return resultFromErrno(errno, true);
     if (fsync(out.fd()) != 0) return resultFromErrno(errno, true);

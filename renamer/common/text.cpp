@@ -83,6 +83,27 @@ bool decodeReferences(std::string& text, std::string_view prefix, int base, std:
     return true;
 }
 
+// Removes control characters: C0 (bytes 0x00-0x1F), DEL, and C1 (U+0080-U+009F) where it is
+// written as UTF-8 (C2 80 to C2 9F). None of them belongs in a file name, and a tab or a line
+// break would split a line of a cache file.
+void dropControls(std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<uint8_t>(text[i]);
+        if (b < 0x20 || b == 0x7F) continue;
+        if (b == 0xC2 && i + 1 < text.size()) {
+            const auto next = static_cast<uint8_t>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) {
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    text = std::move(out);
+}
+
 bool isJunk(char c) {
     return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\0';
 }
@@ -140,6 +161,9 @@ std::optional<std::string> CleanText(std::string_view text, std::string* error) 
 
     if (!decodeReferences(s, "&#x", 16, error)) return std::nullopt;
     if (!decodeReferences(s, "&#", 10, error)) return std::nullopt;
+    // References may have made control characters ("&#9;", "&#10;") after the tabs and line
+    // feeds were removed above.
+    dropControls(s);
 
     static constexpr std::string_view kUnsafe = "\\/*?\"><|[]:";
     std::erase_if(s, [](char c) { return kUnsafe.find(c) != std::string_view::npos; });
@@ -164,7 +188,9 @@ std::string UTF8Decode(const std::string& text, ActivityLog& log) {
     std::string error;
     if (std::optional<std::string> decoded = Utf8ToText(bytes, &error)) return *decoded;
     log.debug_log("Error converting string from UTF-8: " + error, 1);
-    return text;
+    // The text "unchanged" is the characters received, one per byte; written as they are, the
+    // bytes would not be valid UTF-8.
+    return Latin1ToText(text);
 }
 
 std::string Latin1ToText(std::string_view bytes) {

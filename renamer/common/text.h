@@ -27,7 +27,9 @@ std::string Between(std::string_view text, std::string_view start, std::string_v
 
 // CleanText decodes the HTML entities the service uses, removes the characters a file name
 // cannot hold (\ / * ? " > < | [ ] :) and trims spaces, CR, LF, TAB and NUL at both ends.
-// A numeric character reference becomes its character encoded as UTF-8.
+// A numeric character reference becomes its character encoded as UTF-8. Control characters
+// (bytes 0x00-0x1F and 0x7F, and U+0080-U+009F written as UTF-8) are removed after the
+// references are decoded, so none comes out, whichever way it came in.
 // Fails (std::nullopt, *error set to a description) on a numeric reference whose number is
 // missing, not a number or beyond 16 bits; "&#" without a following ";" counts as missing.
 std::optional<std::string> CleanText(std::string_view text, std::string* error = nullptr);
@@ -37,7 +39,8 @@ std::string TrimJunk(std::string_view text);
 
 // UTF8Decode reads text as bytes (one char per received byte) and returns Utf8ToText of them.
 // Fails soft: on a sequence cut off by the end of the text it logs
-// "Error converting string from UTF-8: " + the description (level 1) and returns text unchanged.
+// "Error converting string from UTF-8: " + the description (level 1) and returns the characters
+// received unchanged, one per byte (Latin1ToText of text), so the result is always UTF-8.
 std::string UTF8Decode(const std::string& text, ActivityLog& log);
 
 // Latin1ToText returns the text in which every byte of bytes is one character (ISO-8859-1):

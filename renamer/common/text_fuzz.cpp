@@ -1,5 +1,6 @@
 // Cleans arbitrary text and decodes the result as an episode title is decoded. Cleaning ends with
-// safe text or an error; a failed decode gives the input back; a decoded text decodes to itself.
+// safe text without control bytes or an error; a failed decode gives the input back one
+// character per byte; a decoded text decodes to itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,11 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (cleaned->find_first_of("\\/*?\"<>|[]:") != std::string::npos) std::abort();
-    if (cleaned->find('\0') != std::string::npos) std::abort();
+    for (char c : *cleaned) {
+        if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) std::abort();
+    }
     ActivityLog log;
     std::string decoded = UTF8Decode(*cleaned, log);
     if (!log.lines().empty()) {
-        if (decoded != *cleaned) std::abort();
+        if (decoded != Latin1ToText(*cleaned)) std::abort();
         return 0;
     }
     if (UTF8Decode(decoded, log) != decoded || !log.lines().empty()) std::abort();

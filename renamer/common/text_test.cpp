@@ -56,7 +56,7 @@ TEST(CleanText, EntitiesAndReplacementsInOrder) {
         {"a<Br>b", "aBrb"},  // only the two spellings; the brackets then go
         {"a\\b", "a b"},
         {"a\tb\nc", "abc"},
-        {"a\rb", "a\rb"},  // CR is only trimmed at the ends
+        {"a\rb", "ab"},  // a CR inside is a control character: removed
         {"a" + run27 + "b", "ab"},
         {"a" + std::string(28, ' ') + "b", "a b"},
         {"a" + std::string(26, ' ') + "b", "a" + std::string(26, ' ') + "b"},
@@ -82,6 +82,22 @@ TEST(CleanText, NumericReferencesBecomeUtf8Characters) {
                                {"&#38;#65;", "A"},         // a decoded "&" starts a new reference
                                {"&#x26;#x41;", "A"},
                                {"&#00000065;", "A"}};
+    expectCleaned(cases);
+}
+
+// Tabs and line breaks are removed before references are decoded; the control characters a
+// reference (or the received bytes) holds go after it, so a cache line can never be split.
+TEST(CleanText, NoControlCharacterComesOut) {
+    const CleanCase cases[] = {{"a&#9;b&#10;c&#13;d", "abcd"},
+                               {"a&#x7F;b&#133;c&#x9F;d&#x1B;e", "abcde"},
+                               {"a\x01"
+                                "b\x7F"
+                                "c\xC2\x85"
+                                "d\r\x1F"
+                                "e",
+                                "abcde"},
+                               {"&#160;x&#xA0;", "\xC2\xA0x\xC2\xA0"},  // U+00A0 is no control
+                               {"\xC2\xA9 \xE2\x80\xA6", "\xC2\xA9 \xE2\x80\xA6"}};
     expectCleaned(cases);
 }
 
@@ -134,12 +150,19 @@ TEST(UTF8Decode, Table) {
     }
 }
 
-TEST(UTF8Decode, CutOffSequenceLogsAndKeepsTheInput) {
-    // A Latin-1 "é" (0xE9) with one byte behind it reads as a cut-off three-byte sequence.
-    for (std::string text : {"caf\xC3", "ab\xE2\x82", "\xE2", "caf\xE9!"}) {
+TEST(UTF8Decode, CutOffSequenceLogsAndKeepsTheCharactersReceived) {
+    // A Latin-1 "é" (0xE9) with one byte behind it reads as a cut-off three-byte sequence. The
+    // input comes back one character per byte, which is valid UTF-8, never the raw bytes.
+    struct {
+        std::string text, want;
+    } cases[] = {{"Lone \xC3", "Lone \xC3\x83"},
+                 {"ab\xE2\x82", "ab\xC3\xA2\xC2\x82"},
+                 {"\xE2", "\xC3\xA2"},
+                 {"caf\xE9!", "caf\xC3\xA9!"}};
+    for (const auto& [text, want] : cases) {
         ActivityLog log;
         log.setClock([] { return std::string("t"); });
-        EXPECT_EQ(UTF8Decode(text, log), text);
+        EXPECT_EQ(UTF8Decode(text, log), want);
         ASSERT_EQ(log.lines().size(), 1u);
         EXPECT_EQ(log.lines()[0].rfind("(t) Error converting string from UTF-8: ", 0), 0u)
             << log.lines()[0];

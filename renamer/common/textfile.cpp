@@ -1,10 +1,15 @@
 #include "renamer/common/textfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
 #include <string_view>
 
 namespace vantel {
@@ -49,6 +54,24 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
+// The process number of a temporary file's name "<file>.tmp.PID.N", or 0 when it is no such
+// name.
+long temporaryOwner(const std::string& name) {
+    const size_t last = name.rfind('.');
+    if (last == std::string::npos || last == 0) return 0;
+    const size_t middle = name.rfind('.', last - 1);
+    if (middle == std::string::npos || middle < 4 || name.compare(middle - 4, 4, ".tmp") != 0)
+        return 0;
+    const std::string pid = name.substr(middle + 1, last - middle - 1);
+    const std::string number = name.substr(last + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() < 10 &&
+               s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(pid) || !digits(number)) return 0;
+    return std::stol(pid);
+}
+
 std::string folderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -58,23 +81,50 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-std::string ReadTextFile(const std::string& path, bool* ok) {
-    if (ok) *ok = false;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return {};
+std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
+                                           std::string* error) {
+    auto fail = [&](std::string why) -> std::optional<std::string> {
+        if (error) *error = std::move(why);
+        return std::nullopt;
+    };
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer for ever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return fail(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail("not a regular file");
+    }
+    const std::string too_large = "larger than " + std::to_string(max_bytes) + " bytes";
+    if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+        errno = EFBIG;
+        return fail(too_large);
+    }
     std::string text;
+    text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return {};
+            return fail(std::strerror(errno));
         }
         if (n == 0) break;
+        // A file may grow while it is read, or hold more than its size says (/proc).
+        if (text.size() + static_cast<size_t>(n) > max_bytes) {
+            errno = EFBIG;
+            return fail(too_large);
+        }
         text.append(buffer, static_cast<size_t>(n));
     }
-    if (ok) *ok = true;
     return text;
+}
+
+std::string ReadTextFile(const std::string& path, bool* ok) {
+    std::optional<std::string> text = ReadBoundedFile(path, SIZE_MAX);
+    if (ok) *ok = text.has_value();
+    return text ? std::move(*text) : std::string();
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, bool no_overwrite) {
@@ -83,6 +133,28 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
     if (fd.get() < 0) return false;
     if (!writeAll(fd.get(), text)) return false;
     return fd.close();
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const time_t hour_ago = ::time(nullptr) - 3600;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const long owner = temporaryOwner(name);
+        if (owner <= 0) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISDIR(st.st_mode))
+            continue;
+        // A process of another user answers EPERM: it is alive, and so may be its write.
+        const bool gone = ::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH;
+        if (!gone && st.st_mtime > hour_ago) continue;
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool ReplaceTextFile(const std::string& path, const std::string& text) {

@@ -8,15 +8,26 @@
 //
 //   if (!ReplaceTextFile(workdir + "man.dat", text)) debug_log("Error saving efilters: ...", 1);
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace vantel {
 
 // On failure errno says why (for the caller's log line).
 
-// ReadTextFile: the whole content of path. When the file is missing or cannot be read the
-// result is "" and *ok (when given) is set to false; otherwise *ok is set to true.
+// ReadTextFile: the whole content of path. When the file is missing, is not a regular file
+// (errno EINVAL: a device, a FIFO or a folder is never read) or cannot be read the result is ""
+// and *ok (when given) is set to false; otherwise *ok is set to true.
 std::string ReadTextFile(const std::string& path, bool* ok = nullptr);
+
+// ReadBoundedFile: the whole content of path when it is a regular file of at most max_bytes.
+// nullopt otherwise, with *error (when given) saying why: "not a regular file", "larger than N
+// bytes", or the system's text for a file that is missing or cannot be opened or read (errno
+// is kept, ENOENT for a missing one). Never blocks on a FIFO and never reads more than
+// max_bytes + 1 bytes, whatever the file claims to hold.
+std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
+                                           std::string* error = nullptr);
 
 // WriteTextFile: writes text as the whole content of path (created when missing, truncated when
 // present). With no_overwrite set an existing file is left alone and the result is false.
@@ -27,5 +38,12 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
 // flushed to disk, renamed over path). False when any step fails; path is then unchanged and
 // no temporary file is left behind.
 bool ReplaceTextFile(const std::string& path, const std::string& text);
+
+// RemoveStaleTemporaryFiles removes from folder the temporary files ReplaceTextFile left behind
+// when a run was killed while writing (names ending in ".tmp.PID.N"): those whose process is
+// gone, and any older than an hour (the process number may have been reused). Folders and
+// files of other names are left alone. Returns how many it removed; a folder that cannot be
+// read gives 0.
+int RemoveStaleTemporaryFiles(const std::string& folder);
 
 }  // namespace vantel

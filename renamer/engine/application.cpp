@@ -40,6 +40,7 @@ void Application::start() {
     RouteHttpTrace(core.log());
     m_trace_routed = true;
     ConfigureHttpTimeout();
+    ConfigureHttpDeadline();
     core.setApiBase(ApiBase(m_options.api_base));
     core.debug_log("Episode database: " + core.apiBase(), 2);
 }

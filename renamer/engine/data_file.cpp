@@ -1,6 +1,7 @@
 #include "renamer/engine/data_file.h"
 
 #include "renamer/common/textfile.h"
+#include "renamer/engine/paths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +13,14 @@ namespace vantel {
 
 std::vector<std::string_view> splitRecords(std::string_view text) {
     std::vector<std::string_view> lines;
-    for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;) {
-        lines.push_back(text.substr(0, end));
-        text.remove_prefix(end + 2);
+    while (!text.empty()) {
+        // A file written by hand may end its lines in LF alone, and its last line in nothing.
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
     }
     return lines;
 }
@@ -38,6 +44,8 @@ std::string fieldText(std::string_view field) {
         } else if (field[i] == '\r' && i + 1 < field.size() && field[i + 1] == '\n') {
             out += ' ';
             ++i;
+        } else if (field[i] == '\n') {
+            out += ' ';
         } else {
             out += field[i];
         }
@@ -52,10 +60,13 @@ namespace {
 bool readDataFile(const std::string& path, std::optional<std::string>* text, std::string* error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
-    bool ok = false;
-    *text = ReadTextFile(path, &ok);
-    if (!ok) *error = std::strerror(errno);
-    return ok;
+    std::string why;
+    *text = ReadBoundedFile(path, kMaxDataFileBytes, &why);
+    if (!*text)
+        *error = getfname(path) + " " +
+                 (why.starts_with("not ") || why.starts_with("larger ") ? "is " + why
+                                                                        : "cannot be read: " + why);
+    return text->has_value();
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
-// The user's data files ("filters.dat", "man.dat"): one record per line ended by CR LF, fields
-// separated by TAB, and the numbered list that holds their records in memory.
+// The user's data files ("filters.dat", "man.dat"): one record per line ended by CR LF (a line
+// ended by LF alone, or by nothing at the end of the file, is read as well), fields separated
+// by TAB, and the numbered list that holds their records in memory.
 //
-//   for (std::string_view line : splitRecords(text))   // the text after the last CR LF is no line
+//   for (std::string_view line : splitRecords(text))   // CR LF, LF, or the end of the text
 //       std::vector<std::string_view> fields = splitFields(line);
 //   std::string out = fieldText(name) + "\t" + ...;      // one field can never split a line
 
@@ -16,17 +17,21 @@
 
 namespace vantel {
 
-// splitRecords: the lines of text, split at each CR LF. The text after the last CR LF (all of
-// it when there is none) is not a record.
+// splitRecords: the lines of text, each ended by LF (a CR before it is part of the line end) or,
+// for the last, by the end of the text when it is not empty. Never drops text.
 std::vector<std::string_view> splitRecords(std::string_view text);
 
 // splitFields: the TAB-separated fields of a line (one field when it holds no TAB).
 std::vector<std::string_view> splitFields(std::string_view line);
 
-// fieldText: a field as it is written: a TAB or a CR LF pair inside it becomes one space, so
-// the record stays one line with its fields in place. Text read from a file holds neither, so
+// fieldText: a field as it is written: a TAB, a CR LF pair or an LF inside it becomes one space,
+// so the record stays one line with its fields in place. Text read from a file holds neither, so
 // what was read is written back unchanged.
 std::string fieldText(std::string_view field);
+
+// The largest data file that is read: a list of filters or exceptions is a few KiB; anything
+// near this is not ours, and reading it whole would take the memory the run needs.
+inline constexpr size_t kMaxDataFileBytes = 4 * 1024 * 1024;
 
 // DataFile: one data file of the work folder ("man.dat"), named in the log as "efilters", and
 // whether its content is known. A file that exists but could not be read at the last load is
@@ -42,7 +47,8 @@ class DataFile {
     using Parse = std::function<bool(const std::string* text, std::string* error)>;
 
     // load: reads workdir + the file's name and hands the text to parse. False, after logging
-    // "Error loading <log name>: " + the reason (level 1), when the file cannot be read or
+    // "Error loading <log name>: " + the reason (level 1), when the file cannot be read, is not
+    // a regular file (a FIFO, a device: never read) or is larger than kMaxDataFileBytes, or
     // parse fails.
     bool load(const std::string& workdir, ActivityLog& log, const Parse& parse);
 

@@ -166,8 +166,17 @@ const Core::PipelineStep Core::kPipeline[] = {
      }},
     // The action filter.
     {kStateCheckingFilters, true,
-     [](Core& core, int32_t index) { return core.m_stages->dofilter(core, index); },
      [](Core& core, int32_t index) {
+         // A filter that matches but cannot be applied says why in error_text; none matching
+         // leaves it empty.
+         core.item(index).error_text.clear();
+         return core.m_stages->dofilter(core, index);
+     },
+     [](Core& core, int32_t index) {
+         if (!core.item(index).error_text.empty()) {
+             core.failItem(index);
+             return;
+         }
          core.debug_log("Unable to find matching filter for: " + core.episodeText(index), 1);
          core.item(index).error_text =
              "Found listings, but no filter could be found to move/rename the file";

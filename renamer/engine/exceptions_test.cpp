@@ -5,6 +5,7 @@
 #include "renamer/engine/test_tree.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -89,9 +90,9 @@ TEST_F(ExceptionFile, WhatALoadMakesOfTheFile) {
     } cases[] = {
         {nullptr, 0, ""},
         {"", 0, ""},
-        {"a\tb\r\nc\td", 1, "a"},       // the last line lacks its CR LF: not loaded
-        {"a\tb\tc\r\n", 1, "a"},        // a second TAB: the rest is not part of the record
-        {"a\nb\tc\rd\r\n", 1, "a\nb"},  // only CR LF ends a line
+        {"a\tb\r\nc\td", 2, "a"},     // a last line without its line end is loaded
+        {"a\tb\tc\r\n", 1, "a"},      // a second TAB: the rest is not part of the record
+        {"a\tb\nc\rd\te\n", 2, "a"},  // LF alone ends a line too (a file written by hand)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "(no file)");
@@ -133,11 +134,59 @@ TEST_F(ExceptionFile, ALineWithoutATabStopsLoadingAndASaveKeepsTheUnreadLines) {
 
 TEST_F(ExceptionFile, NamesWithATabOrALineBreakStayOneRecord) {
     list.append("a\tb", "c\r\nd");
-    list.append("e\rf", "g\nh");  // a lone CR or LF ends no line and is kept
+    list.append("e\rf", "g\nh");  // a lone CR is kept; an LF would end the line
     ASSERT_TRUE(save());
-    EXPECT_EQ(ReadTextFile(file()), "a b\tc d\r\ne\rf\tg\nh\r\n");
+    EXPECT_EQ(ReadTextFile(file()), "a b\tc d\r\ne\rf\tg h\r\n");
     ASSERT_TRUE(load());
     EXPECT_EQ(list.count(), 2);
+}
+
+// A file written by hand with LF line ends and no end on its last line loads whole, and a save
+// writes every line back with CR LF.
+TEST_F(ExceptionFile, HandWrittenLinesLoadAndSaveWhole) {
+    write("Lost\tLost (2004)\nHeroes\tHeroes (2006)\r\nFringe\tFringe (2008)");
+    ASSERT_TRUE(load());
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.at(1).new_show_name, "Lost (2004)");
+    EXPECT_EQ(list.at(3).new_show_name, "Fringe (2008)");
+    ASSERT_TRUE(save());
+    EXPECT_EQ(ReadTextFile(file()),
+              "Lost\tLost (2004)\r\nHeroes\tHeroes (2006)\r\nFringe\tFringe (2008)\r\n");
+    // A line that does not load is kept on save, the last one without its end too.
+    write("Lost\tLost (2004)\nno tab");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(log.lines().back(), "(t) Error loading efilters: line 2 holds no TAB");
+    list.at(1).removed = true;
+    ASSERT_TRUE(save());
+    EXPECT_EQ(ReadTextFile(file()), "no tab\r\n");
+}
+
+// A data file that is a device, a FIFO or too large is refused with a line that says so (never
+// read without bound, never waited on), and left as it is.
+TEST_F(ExceptionFile, OnlyASmallRegularFileIsRead) {
+    struct {
+        const char* name;
+        const char* logged;
+    } cases[] = {{"zero", "(t) Error loading efilters: man.dat is not a regular file"},
+                 {"fifo", "(t) Error loading efilters: man.dat is not a regular file"},
+                 {"large", "(t) Error loading efilters: man.dat is larger than 4194304 bytes"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(file());
+        if (std::string(c.name) == "zero") std::filesystem::create_symlink("/dev/zero", file());
+        if (std::string(c.name) == "fifo") ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+        if (std::string(c.name) == "large")
+            write(std::string(kMaxDataFileBytes - 10, 'x') + "\t" + std::string(10, 'y'));
+        EXPECT_FALSE(load());
+        EXPECT_EQ(log.lines().back(), c.logged);
+        list.append("Lost", "Lost (2004)");
+        EXPECT_FALSE(save());
+    }
+    // At the limit the file is read.
+    std::filesystem::remove(file());
+    write(std::string(kMaxDataFileBytes - 11, 'x') + "\t" + std::string(10, 'y'));
+    EXPECT_TRUE(load());
+    EXPECT_EQ(list.count(), 1);
 }
 
 TEST_F(ExceptionFile, AFileThatCannotBeReadIsNeverOverwritten) {

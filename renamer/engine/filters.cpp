@@ -102,6 +102,44 @@ void removeNul(std::string& text) {
     std::erase(text, '\0');
 }
 
+// The values of a mask's tokens for one item.
+struct MaskValues {
+    std::string show_title, season, season2, episode, episode2, episode_title;
+};
+
+// Fills the tokens of mask ("[show]" ... "[title]" in their order, or only the folder tokens)
+// piece by piece between its "/" separators. A piece that took in a title from the service is a
+// name the service chose: its leading dots go, so it is never ".", ".." or a hidden name, and
+// the item fails (nullopt) when nothing is left of it. Pieces of the user's own typing stay.
+std::optional<std::string> fillMask(const std::string& mask, const MaskValues& v,
+                                    bool episode_tokens) {
+    std::string out;
+    size_t from = 0;
+    for (;;) {
+        size_t slash = mask.find('/', from);
+        std::string piece = mask.substr(from, slash == std::string::npos ? slash : slash - from);
+        const bool titled = piece.find("[show]") != std::string::npos ||
+                            (episode_tokens && piece.find("[title]") != std::string::npos);
+        replaceAll(piece, "[show]", v.show_title);
+        replaceAll(piece, "[s]", v.season);
+        replaceAll(piece, "[ss]", v.season2);
+        if (episode_tokens) {
+            replaceAll(piece, "[e]", v.episode);
+            replaceAll(piece, "[ee]", v.episode2);
+            replaceAll(piece, "[title]", v.episode_title);
+        }
+        removeNul(piece);
+        if (titled) {
+            piece.erase(0, piece.find_first_not_of('.'));
+            if (piece.empty()) return std::nullopt;
+        }
+        out += piece;
+        if (slash == std::string::npos) return out;
+        out += '/';
+        from = slash + 1;
+    }
+}
+
 // Whether text meets a condition: it matches pattern in mode Equals, or does not in any other
 // mode. A malformed pattern holds in neither mode, rather than "not matching" every text.
 bool conditionHolds(std::string_view text, const std::string& pattern, int32_t mode, int32_t index,
@@ -221,7 +259,7 @@ void FilterList::refresh_lv2(CoreView& view) const {
     view.listRefilled(CoreList::Filters, rows);
 }
 
-bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log) {
+bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log, std::string* refusal) {
     const std::string ext = getextension(item.file_name);
     const std::string show = lowerCase(item.show_title);
     int32_t chosen = 0;
@@ -231,17 +269,24 @@ bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log) {
     if (chosen == 0) return false;
     const ActionFilter& filter = filters.at(chosen);
 
-    const std::string show_title = insertable(item.show_title);
-    const std::string season = std::to_string(item.season);
-    const std::string season2 = twoDigits(item.season);
-    std::string name = filter.name_mask + "." + ext;
-    replaceAll(name, "[show]", show_title);
-    replaceAll(name, "[s]", season);
-    replaceAll(name, "[ss]", season2);
-    replaceAll(name, "[e]", std::to_string(item.episode));
-    replaceAll(name, "[ee]", twoDigits(item.episode));
-    replaceAll(name, "[title]", insertable(item.episode_title));
-    removeNul(name);
+    auto refuse = [&](const char* why) {
+        if (refusal) *refusal = why;
+        log.debug_log(
+            std::string(why) + ": filter " + std::to_string(chosen) + ", " + item.file_name, 1);
+        return false;
+    };
+    // Without a folder the file would go to the root of the file system.
+    if (filter.action >= kActionMove && filter.dest_folder.empty())
+        return refuse("a move or copy filter needs a destination folder");
+
+    const MaskValues values{insertable(item.show_title), std::to_string(item.season),
+                            twoDigits(item.season),      std::to_string(item.episode),
+                            twoDigits(item.episode),     insertable(item.episode_title)};
+    // The extension is added after the mask is filled, so a title "." cannot swallow the name.
+    std::optional<std::string> name = fillMask(filter.name_mask, values, true);
+    if (!name) return refuse("the new name made from the show or episode title is empty");
+    *name += "." + ext;
+    removeNul(*name);
 
     std::string folder;
     if (filter.action < kActionMove) {
@@ -249,15 +294,14 @@ bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log) {
         folder = getpath(item.path, 0);
         if (folder.empty()) folder = "./";
     } else {
-        folder = filter.dest_folder;
-        replaceAll(folder, "[show]", show_title);
-        replaceAll(folder, "[s]", season);
-        replaceAll(folder, "[ss]", season2);
+        std::optional<std::string> filled = fillMask(filter.dest_folder, values, false);
+        if (!filled) return refuse("a folder name made from the show title is empty");
+        folder = std::move(*filled);
     }
     removeNul(folder);
     if (folder.empty() || folder.back() != '/') folder += '/';
 
-    item.new_name = std::move(name);
+    item.new_name = std::move(*name);
     item.target_folder = std::move(folder);
     item.filter_index = chosen;
     return true;

@@ -104,6 +104,11 @@ class FilterList : public RecordList<ActionFilter> {
 // matches. A malformed pattern ("[a" ...) never holds, in either mode, and is logged (level 1).
 // The values put into the name and the folder (show and episode titles) lose any "/" and NUL,
 // and NUL is removed from the results, so the name stays one file name in the folder shown.
-bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log);
+// A "/"-separated piece of the name or folder that holds a title loses its leading dots, so the
+// service can never name ".", ".." or a hidden file. False with the reason in *refusal (and
+// logged, level 1) when the chosen filter cannot be applied: a Move or Copy filter without a
+// destination folder, or a piece holding a title that is left empty.
+bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log,
+              std::string* refusal = nullptr);
 
 }  // namespace vantel

@@ -89,6 +89,55 @@ TEST(Dofilter, NewNamesAndTargetFolders) {
     }
 }
 
+// Titles come from the service: a piece of the name or folder that holds one never becomes ".",
+// ".." or a hidden name, and a filter that would put files at the root is refused.
+TEST(Dofilter, TitlesNeverNameSpecialOrHiddenPaths) {
+    ActionFilter move = defaultFilter();
+    move.action = kActionMove;
+    move.dest_folder = "lib/tv/[show]";
+    ActionFilter titled = move;
+    titled.name_mask = "[title]";
+    titled.dest_folder = "/lib/.own/Season [s]";  // the user's own hidden folder stays
+    struct Case {
+        const char* name;
+        ActionFilter filter;
+        QueueItem item;
+        const char* new_name;  // nullptr: refused with refusal
+        const char* target_folder;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"show ..", move, episode("..", 1, 5, "Pilot", "/in/a.avi"), nullptr, nullptr,
+         "a folder name made from the show title is empty"},
+        {"show .", move, episode(".", 1, 5, "Pilot", "/in/a.avi"), nullptr, nullptr,
+         "a folder name made from the show title is empty"},
+        {"hidden show", move, episode(".hidden", 1, 5, "Pilot", "/in/a.avi"),
+         "hidden - 1x05 - Pilot.avi", "lib/tv/hidden/", nullptr},
+        {"title ..", titled, episode("Lost", 2, 5, "..", "/in/a.avi"), nullptr, nullptr,
+         "the new name made from the show or episode title is empty"},
+        {"hidden title", titled, episode("Lost", 2, 5, "...Pilot", "/in/a.AVI"), "Pilot.avi",
+         "/lib/.own/Season 2/", nullptr},
+        {"empty destination", showFilter("*", kModeEquals), episode("Lost", 1, 5, "P", "/in/a"),
+         nullptr, nullptr, "a move or copy filter needs a destination folder"},
+    };
+    for (Case c : cases) {
+        SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "empty destination") c.filter.action = kActionCopy;
+        ActivityLog log;
+        QueueItem item = c.item;
+        std::string refusal;
+        EXPECT_EQ(dofilter(item, listOf({c.filter}), log, &refusal), c.new_name != nullptr);
+        if (c.new_name) {
+            EXPECT_EQ(item.new_name, c.new_name);
+            EXPECT_EQ(item.target_folder, c.target_folder);
+        } else {
+            EXPECT_EQ(refusal, c.refusal);
+            EXPECT_TRUE(item.new_name.empty());
+            EXPECT_EQ(item.filter_index, 0);
+        }
+    }
+}
+
 TEST(Dofilter, Conditions) {
     struct Case {
         const char* name;

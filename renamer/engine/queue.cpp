@@ -45,7 +45,10 @@ bool Core::add_to_queue(std::string path, bool start, QueueTally* tally) {
         if (error == ENOENT || error == ENOTDIR) {
             ++counts.missing;
         } else if (error == ENAMETOOLONG) {
+            // Such a file can never be renamed either; left out without a word, it would look
+            // done.
             ++counts.too_long;
+            debug_log("Unable to queue " + path + ": the path is longer than the system allows", 1);
         } else {
             ++counts.unreadable;
             counts.error = std::strerror(error);

@@ -141,6 +141,20 @@ TEST(AddToQueue, SampleAnywhereInThePathIsLeftOut) {
     EXPECT_TRUE(core.add_to_queue(tree.file("sampl.mkv"), false));
 }
 
+// A path longer than the system allows queues nothing, and the log says why.
+TEST(AddToQueue, APathTooLongForTheSystemIsLogged) {
+    TestTree tree;
+    Core core;
+    const std::string path = tree.path("") + std::string(5000, 'a') + ".mkv";
+    EXPECT_FALSE(core.add_to_queue(path, false));
+    EXPECT_EQ(core.queueCount(), 0);
+    ASSERT_FALSE(core.log().lines().empty());
+    EXPECT_NE(core.log().lines().back().find(": the path is longer than the system allows"),
+              std::string::npos);
+    EXPECT_NE(core.log().lines().back().find("Unable to queue " + tree.path("")),
+              std::string::npos);
+}
+
 TEST(AddToQueue, OnlyAStartedAddArmsTheTimerAndNotDuringAPass) {
     TestTree tree;
     Core core;

@@ -43,8 +43,12 @@ StageResult PipelineStages::getlistings(Core& core, int32_t index) {
     return StageResult::failure(std::move(error));
 }
 
+// A filter that matched but cannot be applied leaves its reason as the item's text.
 StageResult PipelineStages::dofilter(Core& core, int32_t index) {
-    return vantel::dofilter(core.item(index), core.filters(), core.log());
+    std::string refusal;
+    if (vantel::dofilter(core.item(index), core.filters(), core.log(), &refusal)) return true;
+    if (!refusal.empty()) core.item(index).error_text = refusal;
+    return false;
 }
 
 // Each operation is recorded in the journal before it is made and its end after, so that a

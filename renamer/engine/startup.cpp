@@ -1,7 +1,9 @@
 #include "renamer/engine/startup.h"
 
+#include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "renamer/common/reg.h"
+#include "renamer/common/textfile.h"
 #include "renamer/common/version.h"
 #include "renamer/common/workdir.h"
 
@@ -59,7 +61,18 @@ void migrateVersion(Core& core) {
 
 void startCore(Core& core) {
     core.settings().workdir = setworkdir(core.log());
+    // A run killed while it replaced a data or cache file leaves its temporary file behind.
+    const int stale = RemoveStaleTemporaryFiles(core.settings().workdir) +
+                      RemoveStaleTemporaryFiles(core.settings().workdir + "cache");
+    if (stale > 0)
+        core.debug_log("Removed " + std::to_string(stale) + " temporary files of earlier runs", 2);
     migrateVersion(core);
+    // A store that did not parse was kept aside by the first read above, which told standard
+    // error; the log says it too, so the user learns why the settings are back to defaults.
+    if (const std::string aside = RegistryStoreSetAside(); !aside.empty())
+        core.debug_log("The settings store could not be read; it was kept as " + aside +
+                           " and a new one was started",
+                       1);
     readSettings(core.settings());
     core.resetQueue();
     if (core.loadfilters()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <span>
 #include <thread>
@@ -22,9 +23,25 @@ namespace {
 constexpr int32_t kReadChunk = 2048;
 constexpr int32_t kStatusTooManyRequests = 429;
 
+using Clock = std::chrono::steady_clock;
+
 Limits g_limits;
 TraceHook g_trace;
 LastOrigin g_last;
+// The services ("host:port") that made a request give up on 429, each with the end of the
+// pause it asked for: until then a request to it fails at once instead of asking again.
+std::map<std::string, Clock::time_point> g_busy_until;
+
+std::string serviceKey(const UrlParts& parts) {
+    return parts.host + ":" + std::to_string(parts.port);
+}
+
+// The text of the request's deadline in seconds ("60", "2.5").
+std::string deadlineText() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", g_limits.request_deadline_ms / 1000.0);
+    return text;
+}
 
 std::string hresultText(HRESULT hr) {
     char text[16];
@@ -144,7 +161,6 @@ class Control {
 
 // Waits ms milliseconds in short slices, letting the user interface run between them.
 void waitPumping(ControlHost& host, int32_t ms) {
-    using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     host.pumpEvents();
     while (Clock::now() < deadline) {
@@ -185,9 +201,18 @@ struct PassResult {
 
 class Request {
   public:
-    Request(ControlHost& host, Control& control) : m_host(host), m_ctl(control) {}
+    Request(ControlHost& host, Control& control, Clock::time_point deadline)
+        : m_host(host), m_ctl(control), m_deadline(deadline) {}
 
     PassResult pass(const UrlParts& parts, const std::string& cookie);
+
+    // Whether the whole request has run out of time; says so in the trace when it has.
+    bool expired() const {
+        if (Clock::now() < m_deadline) return false;
+        HttpTrace(
+            "HTTP: The request timed out (no complete answer within " + deadlineText() + " s)", 1);
+        return true;
+    }
 
   private:
     bool setUp(const UrlParts& parts);
@@ -201,11 +226,18 @@ class Request {
 
     ControlHost& m_host;
     Control& m_ctl;
+    Clock::time_point m_deadline;
 };
 
 bool Request::setUp(const UrlParts& parts) {
+    // No single wait may outlast the request: the time-out is cut to the whole seconds left
+    // (rounded up), and the deadline is checked again after every read.
+    int64_t left_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+    int32_t timeout = static_cast<int32_t>(
+        std::clamp<int64_t>((left_ms + 999) / 1000, 1, std::max(g_limits.timeout_seconds, 1)));
     if (!m_ctl.put("AutoResolve", Variant(false)) || !m_ctl.put("Blocking", Variant(true)) ||
-        !m_ctl.put("Timeout", Variant(g_limits.timeout_seconds)))
+        !m_ctl.put("Timeout", Variant(timeout)))
         return false;
     if (!parts.secure) return m_ctl.put("Secure", Variant(false));
     // A control that cannot secure a channel refuses the property: a failure of this request,
@@ -242,6 +274,9 @@ PassResult Request::receive() {
     for (;;) {
         std::optional<Control::Received> received = m_ctl.read(kReadChunk);
         if (!received) return drop();
+        // A server that trickles its answer keeps every single read short: only the deadline
+        // of the whole request ends it.
+        if (received->count > 0 && expired()) return drop();
         if (received->count == 0) {
             m_ctl.disconnect();
             HttpTrace("HTTP: Downloaded " + std::to_string(body.size()) + " bytes", 1);
@@ -309,7 +344,7 @@ PassResult Request::receive() {
 PassResult Request::pass(const UrlParts& parts, const std::string& cookie) {
     HttpTrace("HTTP: Connecting to " + parts.host + "...", 1);
     m_host.pumpEvents();
-    if (!setUp(parts)) return {};
+    if (expired() || !setUp(parts)) return {};
 
     Variant args[] = {Variant::fromLatin1(parts.host), Variant(parts.port),
                       Variant(int32_t{wrProtocolTcp})};
@@ -359,20 +394,32 @@ void HttpTrace(const std::string& message, int level) {
 
 void ResetLastHost() {
     g_last = {};
+    g_busy_until.clear();
 }
 
 std::string GetData(std::string& url, ControlHost& host, const std::string& cookie,
                     std::string* error) {
     if (error) error->clear();
     Control control(host);
-    Request request(host, control);
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(g_limits.request_deadline_ms);
+    Request request(host, control, deadline);
     UrlParts parts;
     int32_t redirects = 0;
     int32_t retries = 0;
+    int64_t paused_ms = 0;
     for (;;) {
         if (!SplitURL(url, parts, g_last)) {
             HttpTrace("HTTP: The specified address is invalid", 1);
             return {};
+        }
+        auto busy = g_busy_until.find(serviceKey(parts));
+        if (busy != g_busy_until.end()) {
+            if (Clock::now() < busy->second) {
+                HttpTrace("HTTP: Unhandled return code (429)", 1);
+                return {};
+            }
+            g_busy_until.erase(busy);
         }
         PassResult result = request.pass(parts, cookie);
         switch (result.kind) {
@@ -389,17 +436,26 @@ std::string GetData(std::string& url, ControlHost& host, const std::string& cook
                 ++redirects;
                 url = result.text;
                 break;
-            case PassResult::Busy:
-                if (retries == g_limits.max_busy_retries) {
+            case PassResult::Busy: {
+                int32_t pause = busyPause(result.head, retries + 1);
+                // A pause that would pass the request's share of pauses or its deadline is not
+                // waited at all: the request gives up now, and so do the next ones to this
+                // service until the pause has passed.
+                bool out_of_time = paused_ms + pause > g_limits.max_busy_total_ms ||
+                                   Clock::now() + std::chrono::milliseconds(pause) >= deadline;
+                if (retries == g_limits.max_busy_retries || out_of_time) {
+                    g_busy_until[serviceKey(parts)] =
+                        Clock::now() + std::chrono::milliseconds(pause);
                     HttpTrace("HTTP: Unhandled return code (429)", 1);
                     return {};
                 }
                 ++retries;
-                int32_t pause = busyPause(result.head, retries);
+                paused_ms += pause;
                 HttpTrace(
                     "HTTP: Server busy (429), retrying in " + std::to_string(pause) + " ms...", 1);
                 waitPumping(host, pause);
                 break;
+            }
         }
     }
 }

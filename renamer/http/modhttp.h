@@ -14,7 +14,9 @@
 // Guards the client keeps: at most Limits::max_redirects redirects per request; a header block
 // and a body of bounded size; a secure connection whose certificate the control does not call
 // valid is refused; a 429 answer (the service's rate limit) is retried a bounded number of
-// times after the pause the server asks for, keeping the user interface alive meanwhile.
+// times after the pause the server asks for, keeping the user interface alive meanwhile; a
+// whole request (every read, redirect and pause) ends at a deadline; once a request has given
+// up on 429, later requests to that service fail at once until the pause it asked for passed.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +40,11 @@ struct Limits {
     int32_t busy_wait_ms = 2000;               // pause per retry (times the retry's number)
                                                // when the server names none
     int32_t max_busy_wait_ms = 60000;          // a longer Retry-After is cut to this
+    int32_t max_busy_total_ms = 20000;         // all pauses of one request together; a pause
+                                               // that would pass it gives up at once
     int32_t timeout_seconds = 4;               // the control's Timeout for every wait
+    int32_t request_deadline_ms = 60000;       // one whole request, redirects and pauses
+                                               // included: later, it fails as a time-out
 };
 
 // SetLimits / GetLimits: the guards of every following request (process-wide; set them on the
@@ -51,7 +57,9 @@ const Limits& GetLimits();
 // when not empty, is sent as a Cookie header. After a redirect url holds the URL followed last.
 // Returns "" when the URL is invalid, security cannot be set up or the certificate is not
 // valid, connecting or sending fails, reading fails or times out, the status is not accepted
-// (200-299 and 401 are), redirects or 429 retries run out, or a size limit is passed.
+// (200-299 and 401 are), redirects or 429 retries run out (or the service gave up on 429 for
+// an earlier request and its pause has not passed yet), a size limit is passed, or the whole
+// request passes its deadline.
 // When the control itself is missing or refuses a member call, the result is "" as well and
 // *error (when given) describes that failure; otherwise *error is left empty.
 std::string GetData(std::string& url, ControlHost& host, const std::string& cookie,
@@ -67,7 +75,8 @@ using TraceHook = std::function<void(const std::string& message, int level)>;
 void SetTraceHook(TraceHook hook);
 void HttpTrace(const std::string& message, int level);
 
-// ResetLastHost forgets the host that path-only URLs go to (tests; a new session).
+// ResetLastHost forgets the host that path-only URLs go to and the services that gave up on 429
+// (tests; a new session).
 void ResetLastHost();
 
 }  // namespace modHTTP

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "renamer/http/fake_wirran.h"
@@ -252,6 +254,52 @@ TEST_F(GetDataTest, GivesUpWhenTheServiceStaysBusy) {
     EXPECT_EQ(server().requestCount("/shows/"), 4);  // the first try and three retries
     EXPECT_TRUE(traced("HTTP: Server busy (429), retrying in 5 ms..."));
     EXPECT_TRUE(traced("HTTP: Server busy (429), retrying in 15 ms..."));
+    EXPECT_TRUE(traced("HTTP: Unhandled return code (429)"));
+}
+
+TEST_F(GetDataTest, BusyPausesShareOneBudgetAndTheServiceRestsAfterwards) {
+    modHTTP::Limits limits;
+    limits.max_busy_total_ms = 1500;
+    modHTTP::SetLimits(limits);
+    mode("path=/shows/&status=429&retry_after=1");
+    EXPECT_EQ(getTarget("/shows/1/episodes"), "");
+    // One pause of a second is waited; the second would pass the budget, so the client gives up.
+    EXPECT_EQ(server().requestCount("/shows/"), 2);
+    EXPECT_TRUE(traced("HTTP: Unhandled return code (429)"));
+
+    // The next request to that service fails at once, with the same line, without asking.
+    m_trace.clear();
+    EXPECT_EQ(getTarget("/shows/2/episodes"), "");
+    EXPECT_EQ(server().requestCount("/shows/"), 2);
+    EXPECT_TRUE(traced("HTTP: Unhandled return code (429)"));
+
+    // Once the pause the service asked for has passed, it is asked again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_TRUE(server().reset()) << server().error();
+    EXPECT_EQ(getTarget("/shows/1/episodes"), directBody("/shows/1/episodes"));
+}
+
+TEST_F(GetDataTest, AWholeRequestEndsAtItsDeadline) {
+    modHTTP::Limits limits;
+    limits.timeout_seconds = 1;
+    limits.request_deadline_ms = 1500;
+    modHTTP::SetLimits(limits);
+    // A byte now and then keeps every read short of its time-out.
+    for (const char* trickle : {"header-endless&line=1", "body-endless"}) {
+        m_trace.clear();
+        mode(std::string("path=/shows/&chunk=1&interval=0.2&times=1&") + trickle);
+        EXPECT_EQ(getTarget("/shows/1/episodes"), "") << trickle;
+        EXPECT_TRUE(traced("HTTP: The request timed out (no complete answer within 1.5 s)"))
+            << trickle;
+        EXPECT_EQ(calls().back(), "Disconnect") << trickle;
+    }
+    // A pause the service asks for that would pass the deadline is not waited at all.
+    m_trace.clear();
+    ASSERT_TRUE(server().reset()) << server().error();
+    mode("path=/shows/&status=429&retry_after=5&times=1");
+    EXPECT_EQ(getTarget("/shows/1/episodes"), "");
+    EXPECT_EQ(server().requestCount("/shows/"), 1);
+    EXPECT_FALSE(tracedPrefix("HTTP: Server busy (429)"));
     EXPECT_TRUE(traced("HTTP: Unhandled return code (429)"));
 }
 

@@ -1,11 +1,13 @@
 #include "renamer/lookup/cache_files.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "renamer/common/text.h"
 #include "renamer/common/textfile.h"
+#include "renamer/http/modhttp.h"
 #include "renamer/lookup/listings.h"
 #include "renamer/lookup/scrape.h"
 
@@ -38,10 +40,11 @@ std::optional<std::string> cacheFilePath(const std::string& workdir, std::string
     return workdir + "cache/" + *cleaned + std::string(extension);
 }
 
-std::optional<std::string> readCacheFile(const std::string& path) {
-    bool ok = false;
-    std::string text = ReadTextFile(path, &ok);
-    if (!ok) return std::nullopt;
+std::optional<std::string> readCacheFile(const std::string& path, std::string* error) {
+    std::string why;
+    std::optional<std::string> text =
+        ReadBoundedFile(path, modHTTP::GetLimits().max_body_bytes, &why);
+    if (!text && errno != ENOENT && error) *error = path.substr(path.rfind('/') + 1) + " is " + why;
     return text;
 }
 

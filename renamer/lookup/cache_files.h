@@ -26,7 +26,10 @@ std::optional<std::string> cacheFilePath(const std::string& workdir, std::string
                                          std::string_view extension, std::string* error);
 
 // readCacheFile: the whole content of path; nullopt when it does not exist or cannot be read.
-std::optional<std::string> readCacheFile(const std::string& path);
+// A cache file that exists but is not a regular file, or is larger than the HTTP client's body
+// limit (no reply it was made from can be), is not read: nullopt with *error (when given) saying
+// so; *error stays empty for a file that is missing.
+std::optional<std::string> readCacheFile(const std::string& path, std::string* error = nullptr);
 
 // writeCacheFile: creates the cache folder of workdir when it is missing, then replaces path's
 // content atomically (a temporary file beside it, flushed and renamed over it), so a crash never

@@ -20,7 +20,7 @@ struct EpisodeEntry {
     int32_t season = 0;
     int32_t number = 0;  // the episode's number within its season
     std::string url;     // verbatim from the reply, double quotes included
-    std::string title;   // entity-decoded, in the received bytes (not yet UTF-8-decoded)
+    std::string title;   // the received bytes without control characters (DecodeTitle cleans)
 
     friend bool operator==(const EpisodeEntry&, const EpisodeEntry&) = default;
 };

@@ -50,7 +50,11 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
     }
-    std::optional<std::string> text = readCacheFile(*path);
+    std::optional<std::string> text = readCacheFile(*path, &error);
+    if (!error.empty()) {
+        ctx.log.debug_log("Error checking ep cache: " + error, 1);
+        return;
+    }
     if (!text || text->find("\r\n") == std::string::npos) return;
     if (!parseEpisodeCache(*text, ctx.episodes, &error)) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);

@@ -1,6 +1,7 @@
 #include "renamer/lookup/lookup_config.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "renamer/common/activity_log.h"
 #include "renamer/common/reg.h"
@@ -22,6 +23,17 @@ std::string ApiBase(const std::string& commandLine) {
 }
 
 namespace {
+
+// The whole number from low to high that the variable name holds, or nullopt when it is unset
+// or holds anything else.
+std::optional<long> wholeNumberVariable(const char* name, long low, long high) {
+    const char* variable = std::getenv(name);
+    if (!variable || !*variable) return std::nullopt;
+    char* end = nullptr;
+    long value = std::strtol(variable, &end, 10);
+    if (*end != '\0' || value < low || value > high) return std::nullopt;
+    return value;
+}
 
 // The client's messages that say why a request failed ("HTTP: Unable to connect to ...",
 // "HTTP: The certificate of ... is not valid", "HTTP: Too many redirects", ...), as opposed to
@@ -50,16 +62,20 @@ bool RouteHttpTrace(ActivityLog& log) {
 
 int32_t ConfigureHttpTimeout() {
     modHTTP::Limits limits = modHTTP::GetLimits();
-    const char* variable = std::getenv(kHttpTimeoutVariable);
-    if (variable && *variable) {
-        char* end = nullptr;
-        long seconds = std::strtol(variable, &end, 10);
-        if (*end == '\0' && seconds >= 1 && seconds <= 60) {
-            limits.timeout_seconds = static_cast<int32_t>(seconds);
-            modHTTP::SetLimits(limits);
-        }
+    if (std::optional<long> seconds = wholeNumberVariable(kHttpTimeoutVariable, 1, 60)) {
+        limits.timeout_seconds = static_cast<int32_t>(*seconds);
+        modHTTP::SetLimits(limits);
     }
     return limits.timeout_seconds;
+}
+
+int32_t ConfigureHttpDeadline() {
+    modHTTP::Limits limits = modHTTP::GetLimits();
+    if (std::optional<long> seconds = wholeNumberVariable(kHttpDeadlineVariable, 1, 3600)) {
+        limits.request_deadline_ms = static_cast<int32_t>(*seconds * 1000);
+        modHTTP::SetLimits(limits);
+    }
+    return limits.request_deadline_ms;
 }
 
 }  // namespace vantel

@@ -5,6 +5,7 @@
 //   std::string base = ApiBase(options.api);  // "--api URL" of the headless front end, or ""
 //   RouteHttpTrace(log);                      // at start-up
 //   ConfigureHttpTimeout();                   // likewise
+//   ConfigureHttpDeadline();                  // likewise
 
 #include <cstdint>
 #include <string>
@@ -41,5 +42,14 @@ inline constexpr const char* kHttpTimeoutVariable = "VANTEL_HTTP_TIMEOUT";
 // the variable when it holds a whole number from 1 to 60, and leaves it alone otherwise (an
 // unreadable value is ignored, as an unset one). Returns the time-out now in force.
 int32_t ConfigureHttpTimeout();
+
+// The environment variable that sets the deadline of one whole HTTP request in whole seconds
+// (1 to 3600) in place of its minute: tests of servers that trickle their answer use a few.
+inline constexpr const char* kHttpDeadlineVariable = "VANTEL_HTTP_DEADLINE";
+
+// ConfigureHttpDeadline sets modHTTP::Limits::request_deadline_ms from the variable when it
+// holds a whole number from 1 to 3600, and leaves it alone otherwise. Returns the deadline now
+// in force, in milliseconds.
+int32_t ConfigureHttpDeadline();
 
 }  // namespace vantel

@@ -46,6 +46,24 @@ TEST(ConfigureHttpTimeout, OnlyWholeSecondsFromOneToSixty) {
     modHTTP::SetLimits(saved);
 }
 
+TEST(ConfigureHttpDeadline, WholeSecondsUpToAnHourElseAMinute) {
+    ScopedEnv env;
+    const modHTTP::Limits saved = modHTTP::GetLimits();
+    env.unset(kHttpDeadlineVariable);
+    EXPECT_EQ(ConfigureHttpDeadline(), 60000);
+    struct {
+        const char* value;
+        int32_t expected;
+    } cases[] = {{"0", 60000}, {"3601", 60000}, {"3s", 60000},
+                 {"3", 3000},  {"", 3000},      {"3600", 3600000}};
+    for (const auto& c : cases) {
+        env.set(kHttpDeadlineVariable, c.value);
+        EXPECT_EQ(ConfigureHttpDeadline(), c.expected) << c.value;
+        EXPECT_EQ(modHTTP::GetLimits().request_deadline_ms, c.expected) << c.value;
+    }
+    modHTTP::SetLimits(saved);
+}
+
 TEST(RouteHttpTrace, OnlyWhenAskedAndAsDetail) {
     ScopedEnv env;
     ActivityLog log;

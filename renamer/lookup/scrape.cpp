@@ -1,7 +1,9 @@
 #include "renamer/lookup/scrape.h"
 
+#include <cstdint>
 #include <limits>
 
+#include "renamer/common/activity_log.h"
 #include "renamer/common/text.h"
 
 namespace vantel {
@@ -36,10 +38,28 @@ std::optional<int32_t> ParseLong(std::string_view text, std::string* error) {
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// A title as the lookup keeps (and caches) it: its received bytes without control characters,
+// once CleanText has found its character references sound. The cleaning proper waits until the
+// bytes are decoded (DecodeTitle), so a character a reference names is neither decoded as UTF-8
+// again nor re-encoded when the bytes are taken one per character.
+std::optional<std::string> receivedTitle(std::string_view raw, std::string* error) {
+    if (!CleanText(raw, error)) return std::nullopt;
+    std::string kept;
+    kept.reserve(raw.size());
+    for (char c : raw) {
+        if (static_cast<uint8_t>(c) >= 0x20 && c != 0x7F) kept += c;
+    }
+    return kept;
+}
+
+}  // namespace
+
 bool scrapeFirstShow(std::string_view reply, ShowMatch* show, std::string* error) {
     std::optional<int32_t> id = ParseLong(Between(reply, "\"id\":", ","), error);
     if (!id) return false;
-    std::optional<std::string> title = CleanText(Between(reply, "\"name\":\"", "\","), error);
+    std::optional<std::string> title = receivedTitle(Between(reply, "\"name\":\"", "\","), error);
     if (!title) return false;
     show->id = *id;
     show->title = std::move(*title);
@@ -66,7 +86,8 @@ bool scrapeEpisodes(std::string_view reply, EpisodeList& episodes, int* skipped,
             ++*skipped;
             continue;
         }
-        std::optional<std::string> title = CleanText(Between(piece, "\"name\":\"", "\","), error);
+        std::optional<std::string> title =
+            receivedTitle(Between(piece, "\"name\":\"", "\","), error);
         if (!title) return false;
         episodes.append({Between(piece, "\"airdate\":\"", "\","), *season, *number,
                          Between(piece, "\"url\":", ","), std::move(*title)});
@@ -75,7 +96,14 @@ bool scrapeEpisodes(std::string_view reply, EpisodeList& episodes, int* skipped,
 }
 
 std::string DecodeTitle(const std::string& received, bool noutf8, ActivityLog& log) {
-    return noutf8 ? Latin1ToText(received) : UTF8Decode(received, log);
+    std::string text = noutf8 ? Latin1ToText(received) : UTF8Decode(received, log);
+    std::string error;
+    if (std::optional<std::string> cleaned = CleanText(text, &error)) return std::move(*cleaned);
+    // Only a cache file changed by hand holds a title whose references were never checked:
+    // without its "&" no reference is left, so the cleaning cannot fail again.
+    log.debug_log("Error cleaning title: " + error, 1);
+    std::erase(text, '&');
+    return CleanText(text).value_or(std::string());
 }
 
 }  // namespace vantel

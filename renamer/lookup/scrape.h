@@ -27,7 +27,7 @@ std::optional<int32_t> ParseLong(std::string_view text, std::string* error = nul
 struct ShowMatch {
     int32_t id = 0;
     std::string url;    // with its double quotes
-    std::string title;  // entity-decoded and cleaned, in the received bytes
+    std::string title;  // the received bytes without control characters (DecodeTitle cleans)
 };
 
 // scrapeFirstShow takes the first "id", "url" and "name" of a search reply. False with *error
@@ -42,8 +42,10 @@ bool scrapeEpisodes(std::string_view reply, EpisodeList& episodes, int* skipped,
                     std::string* error);
 
 // DecodeTitle turns a title in its received bytes into the text a file name gets: UTF-8-decoded
-// (UTF8Decode), or with noutf8 one character per byte. Never fails (a decoding error is logged
-// and the bytes are kept).
+// (UTF8Decode), or with noutf8 one character per byte, then cleaned (CleanText: entities and
+// character references decoded, unsafe and control characters removed). The result is always
+// valid UTF-8. Never fails: a decoding error is logged and the bytes are taken one per
+// character; a bad reference (only a hand-edited cache holds one) is logged and its "&" dropped.
 std::string DecodeTitle(const std::string& received, bool noutf8, ActivityLog& log);
 
 }  // namespace vantel

@@ -1,5 +1,6 @@
 // Scrapes arbitrary text as a search reply and as an episode list: either a result or an error
-// text, never a crash; every episode read writes a cache line that reads back to itself.
+// text, never a crash; no title kept or shown holds a tab or a line break (they would split a
+// cache line), and every episode read writes a cache that parses.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ShowMatch show;
     if (!scrapeFirstShow(reply, &show, &error) && error.empty()) std::abort();
 
+    ActivityLog log;
     EpisodeList episodes;
     int skipped = 0;
     error.clear();
@@ -26,11 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (size_t i = 1; i <= episodes.count(); ++i) {
         const EpisodeEntry& e = episodes.at(i);
-        // Cleaned titles hold no tab or line break; urls and dates may, and then do not round
-        // trip, exactly as the cache format has always been.
-        if (e.title.find_first_of("\t\n") != std::string::npos) std::abort();
+        // Titles hold no tab or line break, kept or decoded either way; urls and dates may, and
+        // then do not round trip, exactly as the cache format has always been.
+        if (e.title.find_first_of("\t\r\n") != std::string::npos) std::abort();
+        for (bool noutf8 : {false, true}) {
+            if (DecodeTitle(e.title, noutf8, log).find_first_of("\t\r\n") != std::string::npos)
+                std::abort();
+        }
     }
-    ActivityLog log;
     std::string text = formatEpisodeCache(episodes, log);
     EpisodeList read;
     (void)parseEpisodeCache(text, read, &error);

@@ -44,7 +44,9 @@ TEST(Scrape, ShowNameEndsAtTheFirstQuoteBeforeAComma) {
     std::string error;
     ASSERT_TRUE(
         scrapeFirstShow(R"({"id":5,"url":"u","name":"Say \"Hi\", Bye","x":1})", &show, &error));
-    EXPECT_EQ(show.title, "Say  Hi");
+    EXPECT_EQ(show.title, R"(Say \"Hi\)");  // kept as received
+    ActivityLog log;
+    EXPECT_EQ(DecodeTitle(show.title, false, log), "Say  Hi");
     EXPECT_FALSE(scrapeFirstShow(R"({"id":3,"url":"u","name":"Bad &#xZZ; one",})", &show, &error));
     EXPECT_NE(error.find("character reference"), std::string::npos) << error;
 }
@@ -64,7 +66,8 @@ TEST(Scrape, EpisodesSkipSpecials) {
     EXPECT_EQ(skipped, 2);
     ASSERT_EQ(episodes.count(), 2u);
     EXPECT_EQ(episodes.at(0), EpisodeEntry{});
-    EXPECT_EQ(episodes.at(1), (EpisodeEntry{"2019-01-06", 1, 1, "\"u2\"", "Lights & On"}));
+    // Titles are kept as received; DecodeTitle cleans them once their bytes are decoded.
+    EXPECT_EQ(episodes.at(1), (EpisodeEntry{"2019-01-06", 1, 1, "\"u2\"", "Lights &amp; On"}));
     EXPECT_EQ(episodes.at(2), (EpisodeEntry{"", 2, 1, "\"u4\"", "Return"}));
     EXPECT_EQ(episodes.find(9, 9), nullptr);  // rebuilt, not appended to
 }
@@ -155,6 +158,47 @@ TEST(DecodeTitle, DecodedOrOneCharacterPerByte) {
     EXPECT_EQ(DecodeTitle("Am\xC3\xA9lie", true, log), "Am\xC3\x83\xC2\xA9lie");  // "AmÃ©lie"
     EXPECT_EQ(DecodeTitle("Plain", true, log), "Plain");
     EXPECT_TRUE(log.lines().empty());
+}
+
+// What a title goes through from the reply to the file name: scraped (and cached) as received,
+// then decoded and cleaned. Characters from references are never re-encoded by noutf8, control
+// characters never come out (not even from "&#9;" or a four-byte sequence left undecoded), and
+// bytes that do not decode come out as the characters received, in valid UTF-8.
+TEST(DecodeTitle, FromReplyToName) {
+    struct Case {
+        const char* name;     // as the reply has it
+        const char* decoded;  // the file name's text, decoded as UTF-8
+        const char* noutf8;   // and with noutf8
+    } cases[] = {
+        {"Caf&#233; &pound;5",
+         "Caf\xC3\xA9 \xC2\xA3"
+         "5",
+         "Caf\xC3\xA9 \xC2\xA3"
+         "5"},
+        {"Caf\xC3\xA9 &#x20AC;", "Caf\xC3\xA9 \xE2\x82\xAC", "Caf\xC3\x83\xC2\xA9 \xE2\x82\xAC"},
+        {"Lone \xC3", "Lone \xC3\x83", "Lone \xC3\x83"},
+        {"Tab&#9;Line&#10;Break&#13;Del&#127;C1&#133;", "TabLineBreakDelC1", "TabLineBreakDelC1"},
+        {"Smile \xF0\x9F\x98\x80!", "Smile \xC3\xB0!", "Smile \xC3\xB0!"},
+        {"a&#58;b&#x2F;c", "abc", "abc"},
+    };
+    for (const Case& c : cases) {
+        const std::string reply = std::string(R"([{"id":1,"url":"u","name":")") + c.name +
+                                  R"(","season":1,"number":1,"airdate":"2019-01-06","x":0}])";
+        EpisodeList episodes;
+        int skipped = 0;
+        std::string error;
+        ASSERT_TRUE(scrapeEpisodes(reply, episodes, &skipped, &error)) << c.name << error;
+        ASSERT_EQ(episodes.count(), 1u);
+        const std::string& kept = episodes.at(1).title;
+        EXPECT_EQ(kept.find_first_of("\t\r\n"), std::string::npos) << c.name;
+        ActivityLog log;
+        EXPECT_EQ(DecodeTitle(kept, false, log), c.decoded) << c.name;
+        EXPECT_EQ(DecodeTitle(kept, true, log), c.noutf8) << c.name;
+    }
+    // A hand-edited cache may hold a bad reference: logged, and the rest is kept.
+    ActivityLog log;
+    EXPECT_EQ(DecodeTitle("Bad &#xZZ; one", false, log), "Bad #xZZ; one");
+    EXPECT_EQ(log.lines().size(), 1u);
 }
 
 }  // namespace

@@ -25,7 +25,11 @@ void checkqcache(QueueItem& item, LookupContext& ctx, bool& found) {
         ctx.log.debug_log("Error checking q cache: " + error, 1);
         return;
     }
-    std::optional<std::string> text = readCacheFile(*path);
+    std::optional<std::string> text = readCacheFile(*path, &error);
+    if (!error.empty()) {
+        ctx.log.debug_log("Error checking q cache: " + error, 1);
+        return;
+    }
     if (!text || text->find('\t') == std::string::npos) return;
     std::optional<QueryCacheEntry> entry = parseQueryCache(*text, &error);
     if (!entry) {

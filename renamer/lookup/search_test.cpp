@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "renamer/lookup/lookup_test_support.h"
@@ -37,6 +39,23 @@ TEST_F(SearchTest, SecondItemOfAShowComesFromTheCache) {
     EXPECT_EQ(second.show_id, 1);
     EXPECT_EQ(second.show_title, "Under the Dome");
     EXPECT_EQ(second.show_url, kDomeUrl);
+}
+
+// A cache file that is a FIFO or a device is refused with a line that says so (never waited
+// on, never read without bound); the show is asked for instead.
+TEST_F(SearchTest, ACacheFileThatIsNoRegularFileIsNotRead) {
+    LookupContext ctx = context();
+    std::filesystem::create_directories(m_dir.path() + "/cache");
+    ASSERT_EQ(::mkfifo(cachePath("under the dome.qc").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", cachePath("lost.qc"));
+    QueueItem dome = item("under the dome");
+    EXPECT_TRUE(searchtv(dome, ctx));
+    EXPECT_EQ(dome.show_id, 1);
+    EXPECT_TRUE(logged("Error checking q cache: under the dome.qc is not a regular file"));
+    QueueItem lost = item("lost");
+    searchtv(lost, ctx);
+    EXPECT_TRUE(logged("Error checking q cache: lost.qc is not a regular file"));
+    EXPECT_EQ(requests("/search/"), 2);
 }
 
 TEST_F(SearchTest, WithoutCacheEveryItemAsksAndNothingIsWritten) {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -223,8 +224,10 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const RunOptions&
     // The program, if still running, and whatever it left behind in its group go now.
     kill(-pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     recordStatus(result, status);
+    result.maxRssKb = usage.ru_maxrss;
     return result;
 }

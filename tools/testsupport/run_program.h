@@ -22,6 +22,7 @@ struct ProgramResult {
     std::string out;        // everything it wrote to standard output
     std::string err;        // everything it wrote to standard error
     std::string error;      // why it could not be started or waited for
+    long maxRssKb = 0;      // its peak resident memory in KiB (as wait4 reports it)
 };
 
 struct RunOptions {

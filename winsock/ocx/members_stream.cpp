@@ -269,10 +269,17 @@ HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT,
     if (!hasSocket())
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Count);
 
-    int n = kvlink::socketSend(m_socket, bytes.data(), bytes.count());
+    uint32_t stoppedBy = 0;
+    int n = kvlink::socketSend(m_socket, bytes.data(), bytes.count(), 0, &stoppedBy);
     if (n < 0) {
         if (SocketErrorCode(SocketError()) == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
         return failMethod(Result, 0, ResultKind::Count);
+    }
+    // Part of the data went before a time-out (or another failure): the count is the result, so
+    // the caller does not send those bytes again, and the failure is the last error.
+    if (stoppedBy != 0) {
+        if (SocketErrorCode(stoppedBy) == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
+        ReportError(stoppedBy, false, false);
     }
     setLongResult(Result, n);
     return S_OK;

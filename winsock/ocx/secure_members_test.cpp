@@ -315,6 +315,22 @@ TEST_F(WirranSecure, LargeTransfersCrossManyRecordsBothWays) {
     EXPECT_TRUE(received == data) << "the download differs from what the server sent";
 }
 
+// A write that the peer stops taking ends at the call's one time-out with the count of the data
+// that went, and the time-out as the last error: the server is busy sending and reads nothing.
+TEST_F(WirranSecure, AWriteCutByItsTimeOutGivesTheCountThatWent) {
+    startServer();
+    ASSERT_EQ(connect(c, "127.0.0.1", m_server->port()), "I4:0");
+    ASSERT_EQ(put(c, "Timeout", Variant(int32_t{2})), S_OK);
+    ASSERT_TRUE(writeAll(c, "SEND 1000000000\n"));
+    const std::string data(8000000, 'x');
+    const std::string result = write(c, data);
+    ASSERT_EQ(result.rfind("I4:", 0), 0u) << result;
+    const long count = std::stol(result.substr(3));
+    EXPECT_GT(count, 0);
+    EXPECT_LT(count, 8000000);
+    EXPECT_EQ(property(c, "LastError"), "I4:10060");
+}
+
 TEST_F(WirranSecure, SecureStartsAndEndsOnAnOpenConnection) {
     startServer();
     ASSERT_EQ(put(c, "Secure", Variant(false)), S_OK);

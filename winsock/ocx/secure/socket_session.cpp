@@ -27,6 +27,9 @@ class RecordTransport final : public SecureTransport {
 
     // While the handshake runs, its waits show as a connect.
     void setHandshaking(bool on) { m_handshaking = on; }
+    // While a send runs, its waits share the call's one deadline (nullptr: each wait its own
+    // time-out).
+    void setDeadline(const kvlink::CallDeadline* deadline) { m_deadline = deadline; }
 
     int send(const uint8_t* data, int length) override {
         kvlink::NetworkLibrary& net = kvlink::networkLibrary();
@@ -81,7 +84,9 @@ class RecordTransport final : public SecureTransport {
         int32_t status = m_handshaking               ? wrStatusConnect
                          : what == WaitFor::Readable ? wrStatusRead
                                                      : wrStatusWrite;
-        if (kvlink::waitOnRecord(record, what, timeoutSeconds, status)) return 1;
+        bool ready = m_deadline ? kvlink::waitOnRecord(record, what, *m_deadline, status)
+                                : kvlink::waitOnRecord(record, what, timeoutSeconds, status);
+        if (ready) return 1;
         // The channel words a time-out itself; every other failure is in the slot already.
         return SocketErrorCode(SocketError()) == wrErrorOperationTimeout ? 0 : -1;
     }
@@ -89,6 +94,7 @@ class RecordTransport final : public SecureTransport {
     SocketRecord& m_record;  // owns the session, so it outlives the transport
     bool m_handshaking = false;
     int m_lastReadWait = 0;
+    const kvlink::CallDeadline* m_deadline = nullptr;
 };
 
 // What a secure record sends and receives through.
@@ -105,15 +111,25 @@ class RecordSession final : public kvlink::SecureSession {
     }
 
     // A blocking write takes all of its data, as on a plain socket: batch after batch of records
-    // until everything went out or a record fails.
-    int send(const uint8_t* data, int length, int timeoutSeconds) override {
+    // until everything went out, a record fails or the call's one time-out passes. *sent holds
+    // the data of the batches that went out whole.
+    int send(const uint8_t* data, int length, const kvlink::CallDeadline& deadline,
+             int* sent) override {
+        m_transport.setDeadline(&deadline);
         int done = 0;
+        int result = 0;
         do {
-            int taken = m_channel.send(data + done, length - done, timeoutSeconds);
-            if (taken < 0) return -1;
+            // The time-out given is the record's; the deadline set above cuts every wait.
+            int taken = m_channel.send(data + done, length - done, 0);
+            if (taken < 0) {
+                result = -1;
+                break;
+            }
             done += taken;
         } while (done < length);
-        return done;
+        m_transport.setDeadline(nullptr);
+        *sent = done;
+        return result < 0 ? -1 : done;
     }
 
     int receive(uint8_t* buffer, int length, int timeoutSeconds) override {

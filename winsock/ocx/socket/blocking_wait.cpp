@@ -31,8 +31,30 @@ bool failedWith(uint32_t code) {
     return false;
 }
 
+namespace {
+
+// The wait of both forms below, with its limit in milliseconds (below 0: none).
+bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
+                    bool* failed);
+
+}  // namespace
+
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed) {
+    // Whole seconds stay whole: the pumped wait runs messages once per second of its limit.
+    return waitOnRecordMs(record, what, timeoutSeconds > 0 ? int64_t{timeoutSeconds} * 1000 : -1,
+                          status, failed);
+}
+
+bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
+                  int32_t status, bool* failed) {
+    return waitOnRecordMs(record, what, deadline.leftMs(), status, failed);
+}
+
+namespace {
+
+bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
+                    bool* failed) {
     // A nested wait fails before it starts; it must not take the flags of the wait it is
     // nested in.
     if (waitState() & kWaitInProgress) return failedWith(wrErrorOperationInProgress);
@@ -43,7 +65,7 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
         record->blocked = true;
         record->status = status;
     }
-    int ready = waitForSocket(static_cast<SOCKET>(handle), what, timeoutSeconds, failed);
+    int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, timeoutMs, failed);
     uint32_t waitError = ready < 0 ? SocketError() : 0;
 
     bool aborted, cancelled;
@@ -66,6 +88,8 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
     if (ready == 0) return failedWith(wrErrorOperationTimeout);
     return true;
 }
+
+}  // namespace
 
 bool dropRecord(const SocketRef& record, int lingerSeconds) {
     NetworkLibrary& net = networkLibrary();

@@ -5,6 +5,7 @@
 //
 // This header is the Winsock view (winsock2.h).
 
+#include "winsock/ocx/socket/call_deadline.h"
 #include "winsock/ocx/socket/pumped_wait.h"
 #include "winsock/ocx/socket/socket_table.h"
 
@@ -20,6 +21,9 @@ namespace kvlink {
 // leaves the record as it was).
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed = nullptr);
+// The same wait with what is left of a call's deadline.
+bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
+                  int32_t status, bool* failed = nullptr);
 
 // dropRecord ends a socket: status Disconnect, out of the table, the secure session ended (the
 // peer told so, unless lingerSeconds is 0), the linger time set when lingerSeconds >= 0 (0

@@ -18,6 +18,7 @@
 
 #include "platform/user/user.h"
 #include "winsock/ocx/base/constants.h"
+#include "winsock/ocx/socket/call_deadline.h"
 
 namespace kvlink {
 
@@ -33,9 +34,10 @@ class SecureSession {
   public:
     virtual ~SecureSession() = default;
     // send and receive have the meaning of the layer's own (transfer.h): send takes all of the
-    // data or fails; receive gives a byte count, 0 when the peer ended the session; both give
-    // -1 with the error in the error slot.
-    virtual int send(const uint8_t* data, int length, int timeoutSeconds) = 0;
+    // data within the deadline or fails, with the data bytes that went before the failure in
+    // *sent; receive gives a byte count, 0 when the peer ended the session; both give -1 with
+    // the error in the error slot.
+    virtual int send(const uint8_t* data, int length, const CallDeadline& deadline, int* sent) = 0;
     virtual int receive(uint8_t* buffer, int length, int timeoutSeconds) = 0;
     // Whether decrypted or received data is waiting, so a reader need not wait for the socket.
     virtual bool hasBufferedInput() const = 0;

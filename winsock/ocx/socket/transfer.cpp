@@ -61,12 +61,23 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     }
 }
 
-int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
+int socketSend(int32_t handle, const uint8_t* data, int length, int flags, uint32_t* stoppedBy) {
+    if (stoppedBy) *stoppedBy = 0;
     if (badArguments(data, length, flags)) return failWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
-    if (std::shared_ptr<SecureSession> session = record->secure)
-        return session->send(data, length, record->timeoutSeconds);
+    const CallDeadline deadline(record->timeoutSeconds);
+    // What went before a failure is the result: sent again, it would reach the peer twice.
+    auto stopped = [&](int sent) {
+        if (sent == 0) return -1;
+        if (stoppedBy) *stoppedBy = SocketError();
+        return sent;
+    };
+    if (std::shared_ptr<SecureSession> session = record->secure) {
+        int sent = 0;
+        if (session->send(data, length, deadline, &sent) < 0) return stopped(sent);
+        return sent;
+    }
 
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(handle);
@@ -78,14 +89,15 @@ int socketSend(int32_t handle, const uint8_t* data, int length, int flags) {
     int sent = 0;
     do {
         if (!record->eventDriven() &&
-            !waitOnRecord(record, WaitFor::Writable, record->timeoutSeconds, wrStatusWrite))
-            return -1;
+            !waitOnRecord(record, WaitFor::Writable, deadline, wrStatusWrite))
+            return stopped(sent);
         int n = record->stream() ? net.send(s, from + sent, length - sent, 0)
                                  : net.sendto(s, from + sent, length - sent, 0,
                                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
         if (n == SOCKET_ERROR) {
             if (net.getLastError() == WSAEWOULDBLOCK && !record->eventDriven()) continue;
-            return networkFailure();
+            networkFailure();
+            return stopped(sent);
         }
         sent += n;
         record->bytesSent += static_cast<uint64_t>(n);

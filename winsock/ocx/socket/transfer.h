@@ -3,7 +3,8 @@
 //
 //   uint8_t buffer[2048];
 //   int n = socketReceive(handle, buffer, sizeof buffer);  // 0: the peer closed; -1: failure
-//   n = socketSend(handle, data, size);                    // all of it, or -1
+//   n = socketSend(handle, data, size);                    // all of it, what went before a
+//                                                          // time-out, or -1
 //
 // In blocking mode (a record without a notification window) both wait in PumpedSelect with the
 // record's time-out (0: no limit) first, so the thread's windows stay alive, and Cancel or Abort
@@ -24,11 +25,15 @@ namespace kvlink {
 int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags = 0,
                   uint32_t* fromAddress = nullptr, uint16_t* fromPort = nullptr);
 
-// socketSend sends all length bytes, waiting for room before each part the socket takes.
-// Returns length, or -1 with the error in the error slot, as socketReceive; a time-out after
-// part of the data went counts as a failure (the stream is broken), the part stays counted in
-// the record's total. A datagram socket sends one datagram to the record's remote address.
-int socketSend(int32_t handle, const uint8_t* data, int length, int flags = 0);
+// socketSend sends all length bytes, waiting for room before each part the socket takes, all
+// the waits together within the record's time-out (once for the whole call, not per part).
+// Returns length; or, when a wait or a send fails after part of the data went, the count that
+// went, with the failure's code in *stoppedBy (when given) and in the error slot, so a caller
+// never sends those bytes twice; or -1 with the error in the error slot when nothing went, as
+// socketReceive. Event-driven mode sends once and returns what the socket took. A datagram
+// socket sends one datagram to the record's remote address.
+int socketSend(int32_t handle, const uint8_t* data, int length, int flags = 0,
+               uint32_t* stoppedBy = nullptr);
 
 // socketReadable and socketWritable check once, without waiting: 1 yes, 0 no, -1 with the error
 // in the slot (10038, 10001, or the network library's). Data already decrypted by a secure
