@@ -28,6 +28,7 @@
 #include "renamer/common/view.h"
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
+#include "renamer/engine/handover.h"
 #include "renamer/engine/hosted_control.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
@@ -216,6 +217,15 @@ class Core {
     // starts any more, and the view is told (closeMainWindow). Only the first call acts.
     void unloadMainWindow();
     bool unloaded() const { return m_unloaded; }
+
+    // actOnHandOver: what the window procedure does with a hand-over message (handover.h): a
+    // command line is queued as one given at start-up (add_to_queue, Timer1 armed); a quit
+    // request is posted to the window as WM_CLOSE, so it follows the close rules above.
+    void actOnHandOver(const HandOver& message);
+
+    // cancelSocketActivity: the unload step for "Wirran1": when the control exists and its
+    // State is 2 or more (anything but unused and idle), calls its Cancel. Never fails.
+    void cancelSocketActivity();
 
   private:
     enum class ItemOutcome { Next, Quit };
