@@ -10,8 +10,8 @@
 # can be had it skips (exit status 77) and says why.
 set -euo pipefail
 
-vantel=$1
-standin=$2
+vantel=$(realpath "$1")
+standin=$(realpath "$2")
 case_name=$3
 
 skip() {
@@ -132,7 +132,7 @@ case $case_name in
     touch "$file"
     start_vantel "$file"
     window=$(find_window)
-    wait_for_file "$root/videos/Game of Thrones - 1x01 - Winter Is Coming.mp4"
+    wait_for_file "$root/videos/Game of Thrones - 1x01 - Winter is Coming.mp4"
     [[ ! -e $file ]] || fail "the old name is still there"
     exit_by_menu "$window"
     wait_for_exit "$program"
@@ -142,7 +142,7 @@ case $case_name in
   handover)
     start_standin
     first_file=$root/videos/Game.of.Thrones.S01E01.mp4
-    second_file=$root/videos/game of thrones 1x02 x264.mkv
+    second_file="$root/videos/game of thrones 1x02 x264.mkv"
     touch "$first_file" "$second_file"
     start_vantel "$first_file"
     first=$program
@@ -158,7 +158,7 @@ case $case_name in
     windows=$(xdotool search --name '^Vantel 4\.0$' | wc -l)
     [[ $windows -eq 1 ]] || fail "$windows windows captioned \"Vantel 4.0\""
     wait_for_file "$root/videos/Game of Thrones - 1x02 - The Kingsroad.mkv"
-    wait_for_file "$root/videos/Game of Thrones - 1x01 - Winter Is Coming.mp4"
+    wait_for_file "$root/videos/Game of Thrones - 1x01 - Winter is Coming.mp4"
     exit_by_menu "$window"
     wait_for_exit "$first"
     [[ $status -eq 0 ]] || fail "vantel ended with status $status"
