@@ -27,12 +27,11 @@ struct Episode {
 class EpisodeTableStages : public PipelineStages {
   public:
     std::vector<Episode> table;
-    int32_t action = 1;
-    std::string folder_mask;  // "[show]", "[s]" replaced; only for action 2 and 3
+    FileAction action = kActionRename;
+    std::string folder_mask;  // "[show]", "[s]" replaced; only to move or copy
 
-    bool available(Stage) const override { return true; }
-    bool checkex(Core&, int32_t) override { return true; }  // no exceptions defined
-    bool searchtv(Core& core, int32_t index) override {
+    StageResult checkex(Core&, int32_t) override { return true; }  // no exceptions defined
+    StageResult searchtv(Core& core, int32_t index) override {
         QueueItem& it = core.item(index);
         for (const Episode& e : table) {
             if (lower(e.show_title) == it.detected_show) {
@@ -43,7 +42,7 @@ class EpisodeTableStages : public PipelineStages {
         }
         return false;
     }
-    bool getlistings(Core& core, int32_t index) override {
+    StageResult getlistings(Core& core, int32_t index) override {
         QueueItem& it = core.item(index);
         for (const Episode& e : table) {
             if (e.show_title == it.show_title && e.season == it.season && e.episode == it.episode) {
@@ -53,21 +52,21 @@ class EpisodeTableStages : public PipelineStages {
         }
         return false;
     }
-    bool dofilter(Core& core, int32_t index) override {
+    StageResult dofilter(Core& core, int32_t index) override {
         QueueItem& it = core.item(index);
         std::string ee = (it.episode < 10 ? "0" : "") + std::to_string(it.episode);
         it.new_name = it.show_title + " - " + std::to_string(it.season) + "x" + ee + " - " +
                       it.episode_title + "." + getextension(it.file_name);
         it.target_folder = getpath(it.path, 0);
-        if (action != 1) {
+        if (action != kActionRename) {
             it.target_folder = replaced(replaced(folder_mask, "[show]", it.show_title), "[s]",
                                         std::to_string(it.season));
         }
         it.filter_index = 1;
         return true;
     }
-    int32_t filterAction(const Core&, int32_t filter_index) const override {
-        return filter_index == 1 ? action : 0;
+    FileAction filterAction(const Core&, int32_t filter_index) const override {
+        return filter_index == 1 ? action : kActionNone;
     }
 
   private:
@@ -178,7 +177,7 @@ TEST_F(Pipeline, AFolderIsRenamedByTheDefaultFilterAndUndoRestoresEveryName) {
 }
 
 TEST_F(Pipeline, AMoveFilterFilesEpisodesIntoShowFoldersAndUndoBringsThemBack) {
-    stages.action = 2;
+    stages.action = kActionMove;
     const std::string library = dir.makeDir("library");
     stages.folder_mask = library + "/[show]/Season [s]/";
     runQueue();

@@ -5,7 +5,7 @@
 // (standard error). The confirmation before a file operation is asked on a terminal when there
 // is one; without one it is declined, so nothing is renamed, moved or copied unasked.
 
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 
 #include <istream>
 #include <ostream>

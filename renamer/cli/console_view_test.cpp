@@ -9,7 +9,7 @@ namespace {
 ConfirmDialogRequest renameRequest() {
     ConfirmDialogRequest r;
     r.index = 1;
-    r.action = 1;
+    r.action = kActionRename;
     r.caption = "Confirm File Rename";
     r.question = "Continue with file rename?";
     r.from = "/v/a.mkv";

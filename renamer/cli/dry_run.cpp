@@ -2,7 +2,7 @@
 
 #include "renamer/engine/core.h"
 
-bool DryRunStages::fileops(Core& core, int32_t index) {
+StageResult DryRunStages::fileops(Core& core, int32_t index) {
     const QueueItem& item = core.item(index);
     PlannedOperation op{index, filterAction(core, item.filter_index), item.path,
                         item.target_folder + item.new_name};
@@ -26,13 +26,13 @@ const PlannedOperation* DryRunStages::planFor(int32_t index) const {
     return nullptr;
 }
 
-const char* actionName(int32_t action) {
+const char* actionName(FileAction action) {
     switch (action) {
-        case 1:
+        case kActionRename:
             return "Rename";
-        case 2:
+        case kActionMove:
             return "Move";
-        case 3:
+        case kActionCopy:
             return "Copy";
         default:
             return "Unknown";

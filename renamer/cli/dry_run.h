@@ -16,16 +16,16 @@
 #include "renamer/engine/stages.h"
 
 struct PlannedOperation {
-    int32_t index = 0;   // the queue item
-    int32_t action = 0;  // 1 rename, 2 move, 3 copy (the matched filter's action)
-    std::string from;    // the item's path
-    std::string to;      // its target folder + new name
+    int32_t index = 0;                // the queue item
+    FileAction action = kActionNone;  // the matched filter's action
+    std::string from;                 // the item's path
+    std::string to;                   // its target folder + new name
 };
 
 class DryRunStages final : public PipelineStages {
   public:
     // Records the operation and reports success, so the item ends its pass as planned.
-    bool fileops(Core& core, int32_t index) override;
+    StageResult fileops(Core& core, int32_t index) override;
 
     const std::vector<PlannedOperation>& planned() const { return m_planned; }
     // The plan of queue item index, or nullptr when it did not get that far.
@@ -35,5 +35,5 @@ class DryRunStages final : public PipelineStages {
     std::vector<PlannedOperation> m_planned;
 };
 
-// actionName: "Rename", "Move" or "Copy" for the actions 1 to 3; "Unknown" otherwise.
-const char* actionName(int32_t action);
+// actionName: "Rename", "Move" or "Copy" for the three actions; "Unknown" otherwise.
+const char* actionName(FileAction action);

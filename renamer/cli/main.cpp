@@ -11,9 +11,8 @@
 #include "renamer/cli/setting_commands.h"
 #include "renamer/cli/shell_confirm.h"
 #include "renamer/common/version.h"
+#include "renamer/engine/application.h"
 #include "renamer/engine/core.h"
-#include "renamer/engine/startup.h"
-#include "renamer/lookup/lookup_config.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -39,21 +38,22 @@ void watchInterrupts(const sigset_t& signals, HWND window) {
 }
 
 int runQueue(const CliOptions& options, const sigset_t& signals) {
-    // The shell's questions (a file in the way of a move or copy) are answered by --yes.
-    setFileOperationConfirm(shellConfirmation(options.yes, std::cerr));
     ConsoleView view(std::cerr, isatty(STDIN_FILENO) ? &std::cin : nullptr);
     DryRunStages dry_run;
+    ApplicationOptions setup;
+    setup.view = &view;
+    setup.stages = options.dry_run ? &dry_run : nullptr;
     // No caption: a desktop window starting meanwhile must not take this for a running instance
     // and hand its files over to it.
-    Core core(&view, options.dry_run ? &dry_run : nullptr, "");
+    setup.caption = "";
+    setup.api_base = options.api;
+    // The shell's questions (a file in the way of a move or copy) are answered by --yes.
+    setup.confirm = shellConfirmation(options.yes, std::cerr);
+    Application app(std::move(setup));
+    Core& core = app.core();
     watchInterrupts(signals, core.hwnd());
 
-    core.debug_log(startedLine(), 1);
-    startCore(core);
-    RouteHttpTrace(core.log());
-    ConfigureHttpTimeout();
-    core.setApiBase(ApiBase(options.api));
-    core.debug_log("Episode database: " + core.apiBase(), 2);
+    app.start();
     // A dry run asks nobody: nothing is going to be done.
     if (options.dry_run) core.settings().confirm = false;
     // A path that names nothing queues nothing, which is no error (the status says how the
@@ -65,14 +65,9 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
         if (!given.empty() && given.front() != '"' && !std::filesystem::exists(paths.back(), error))
             std::cerr << "vantel-cli: no such file or folder: " << given << '\n';
     }
-    queueCommandLine(core, paths);
-    core.flags().loaded = true;
-    MSG msg;
-    while (!core.unloaded() && (core.flags().busy || core.timer1Enabled())) {
-        if (GetMessageA(&msg, nullptr, 0, 0) <= 0) break;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    app.queueCommandLine(paths);
+    app.setLoaded();
+    app.runUntilWorkedThrough();
 
     int status = 0;
     for (int32_t i = 1; i <= core.queueCount(); ++i) {

@@ -29,7 +29,7 @@ TEST(ShellConfirmation, OnlyYesReplacesAndTheReplacedFileIsKept) {
         item.new_name = "Show - 1x01.avi";
         ActivityLog activity;
 
-        EXPECT_EQ(fileops(item, 2, activity), yes);
+        EXPECT_EQ(fileops(item, kActionMove, activity), yes);
         EXPECT_EQ(readFile(dir.file("tv/Show - 1x01.avi")), yes ? "new" : "old");
         EXPECT_EQ(readFile(dir.file("new.avi")).has_value(), !yes);
         EXPECT_EQ(readFile(dir.file("data/Trash/files/Show - 1x01.avi")).has_value(), yes);
@@ -55,7 +55,7 @@ TEST(ShellConfirmation, AMissingTopLevelFolderIsNotCreatedEvenWithYes) {
     item.target_folder = top + "/Show/";
     item.new_name = "Show - 1x01.avi";
     ActivityLog activity;
-    EXPECT_FALSE(fileops(item, 3, activity));
+    EXPECT_FALSE(fileops(item, kActionCopy, activity));
     EXPECT_EQ(item.error_text, "The file operation failed. Windows reports error 1223");
     EXPECT_NE(log.str().find("not creating the folder " + top + "/Show"), std::string::npos)
         << log.str();

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <string>
 
-// Processing states of an item, with the status texts the queue list shows.
+// Processing states of an item, with the status texts the queue list shows. The numbers are
+// those the queue has always used; a retry pass takes the items at kStateInactive or below.
 enum ItemState : int32_t {
     kStateCancelled = -2,  // declined at confirmation, or undone
     kStateFailed = -1,     // error_text says why
@@ -22,8 +23,18 @@ enum ItemState : int32_t {
     kStateDone = 6,
 };
 
+// What an action filter does with a file, and so what the file operation and its undo do. The
+// numbers are those stored in "filters.dat"; a filter read from a file may hold another number,
+// which no operation carries out.
+enum FileAction : int32_t {
+    kActionNone = 0,    // no such filter
+    kActionRename = 1,  // Rename in its folder
+    kActionMove = 2,    // Move & Rename
+    kActionCopy = 3,    // Copy & Rename
+};
+
 struct QueueItem {
-    int32_t state = kStateInactive;
+    ItemState state = kStateInactive;
     std::string path;       // full path of the source file as it was queued
     std::string file_name;  // last "/"-separated component of path
     int32_t episode = 0;

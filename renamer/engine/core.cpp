@@ -1,7 +1,6 @@
 #include "renamer/engine/core.h"
 
 #include "renamer/common/reg.h"
-#include "renamer/engine/handover.h"
 #include "renamer/lookup/lookup_config.h"
 
 namespace {
@@ -67,17 +66,16 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     auto* core = reinterpret_cast<Core*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!core) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (core->m_message_hook) {
+        if (std::optional<LRESULT> result = core->m_message_hook(msg, wParam, lParam))
+            return *result;
+    }
     switch (msg) {
         case WM_TIMER:
             if (wParam == kTimer1Id) {
                 core->Timer1_Timer();
                 return 0;
             }
-            break;
-        case WM_COPYDATA:
-            // The hand-over of a second instance (or a request to quit); anything else that
-            // arrives as copy data is passed on and otherwise ignored.
-            core->actOnHandOver(readHandOver(reinterpret_cast<const COPYDATASTRUCT*>(lParam)));
             break;
         case WM_CLOSE:
             // The window itself is destroyed with the core, never here: a pass may be running
@@ -88,21 +86,6 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-void Core::actOnHandOver(const HandOver& message) {
-    switch (message.kind) {
-        case HandOverKind::Queue:
-            add_to_queue(message.command_line, true);
-            break;
-        case HandOverKind::Quit:
-            // Posted, not acted on here: the sender is waiting for this message's answer, and
-            // the close request follows the same rules as the window's close box.
-            PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
-            break;
-        case HandOverKind::Ignore:
-            break;
-    }
 }
 
 void Core::cancelSocketActivity() {

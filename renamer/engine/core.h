@@ -20,22 +20,37 @@
 // pump window messages (pumpEvents), so files can be added, a close requested or the log
 // written while a pass runs; the driver allows for that. Each item keeps its place in memory
 // until resetQueue, so a reference to it stays valid while files are added.
+//
+// A front end does not wire this by hand: Application (application.h) creates the Core and runs
+// the start-up in order. The inherited names stay as the program has always called them, since
+// its log lines, texts and tests speak of them:
+//   add_to_queue     queue a file or a folder's files      process_queue  the queue driver's pass
+//   Timer1_Timer     the driver's one-shot timer ticks     update_lv      repaint a queue row
+//   refresh_lv2/3    refill the filter / exception list    confirm_item   the confirmation stage
+//   loadfilters      read the action filters ("filters.dat")
+//   loadefilters     read the exceptions ("man.dat")
+//   mnuRetry_Click   the Retry command                     mnuUndo_Click  the Undo command
+//   debug_log        the activity log                      getbits        filename detection
+//   checkex          apply the exceptions                  searchtv       the show search
+//   getlistings      the episode listing                   dofilter       choose the action filter
+//   fileops          rename, move or copy the file         Wirran1        the hosted socket control
 
 #include "platform/user/user.h"
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
 #include "renamer/common/settings.h"
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
-#include "renamer/engine/handover.h"
 #include "renamer/engine/hosted_control.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
 #include "renamer/lookup/episodes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +77,13 @@ class Core {
     PipelineStages& stages() { return *m_stages; }
 
     HWND hwnd() const { return m_hwnd; }
+
+    // The main window's procedure gives every message to this hook first (the application
+    // object takes the instance hand-over and the front end's own messages there); a value it
+    // returns is the message's result and the core's own handling is skipped. nullptr removes it.
+    using MessageHook =
+        std::function<std::optional<LRESULT>(UINT msg, WPARAM wParam, LPARAM lParam)>;
+    void setMessageHook(MessageHook hook) { m_message_hook = std::move(hook); }
 
     // The window's socket control "Wirran1" (created through COM on first use, hosted_control.h),
     // through which every lookup request goes. setControlHost puts another host in its place
@@ -218,11 +240,6 @@ class Core {
     void unloadMainWindow();
     bool unloaded() const { return m_unloaded; }
 
-    // actOnHandOver: what the window procedure does with a hand-over message (handover.h): a
-    // command line is queued as one given at start-up (add_to_queue, Timer1 armed); a quit
-    // request is posted to the window as WM_CLOSE, so it follows the close rules above.
-    void actOnHandOver(const HandOver& message);
-
     // cancelSocketActivity: the unload step for "Wirran1": when the control exists and its
     // State is 2 or more (anything but unused and idle), calls its Cancel. Never fails.
     void cancelSocketActivity();
@@ -230,13 +247,14 @@ class Core {
   private:
     enum class ItemOutcome { Next, Quit };
 
+    struct PipelineStep;
+    static const PipelineStep kPipeline[];
+
     static LRESULT windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     ItemOutcome processItem(int32_t index);
-    void setState(int32_t index, int32_t state);
+    StageResult runStep(int32_t index, const PipelineStep& step);
+    void setState(int32_t index, ItemState state);
     void failItem(int32_t index);
-    bool stageMissing(int32_t index, Stage stage);
-    template <class Call>
-    bool runStage(int32_t index, bool& result, Call&& call);
     void endPassForQuit();
     std::string episodeText(int32_t index) const;
     void pump();
@@ -249,6 +267,7 @@ class Core {
     CoreView* m_view;
     PipelineStages* m_stages;
     HWND m_hwnd = nullptr;
+    MessageHook m_message_hook;
     HostedControl m_wirran;
     ControlHost* m_control_host = nullptr;
     EpisodeList m_episodes;

@@ -3,13 +3,12 @@
 #include "renamer/common/reg.h"
 #include "renamer/common/version.h"
 #include "renamer/common/workdir.h"
-#include "renamer/engine/handover.h"
+#include "renamer/engine/open_with_entry.h"
 #include "renamer/engine/shell_entries.h"
 #include "renamer/engine/startup.h"
 
-#include <chrono>
+#include <cctype>
 #include <filesystem>
-#include <thread>
 
 CommandLine readCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
@@ -27,24 +26,21 @@ StartKind startOrHandOver(const CommandLine& line) {
         runUninstall();
         return StartKind::Uninstall;
     }
-    if (!findRunningInstance()) return StartKind::Normal;
-    // The first instance may still be starting: give it a moment before handing over.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    SendToRunningInstance(queueMessageText(line.text));
-    DoEvents();
-    return StartKind::HandedOver;
+    return Application::handOverToRunningInstance(line.text) ? StartKind::HandedOver
+                                                             : StartKind::Normal;
 }
 
 void runUninstall() {
     const std::string types = readTypesRule(modReg::GetSettingString("types"));
     removeContextEntries(types);
     // The verb keys that the entries' removal keeps are ours too: nothing of the program stays.
-    for (const std::string& extension : splitTypes(types)) {
+    for (const std::string& extension : shellEntryTypes(types)) {
+        if (extension == "DIR") continue;
         std::string lower = extension;
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         modReg::DeleteRegKey(HKEY_CLASSES_ROOT,
-                             "SystemFileAssociations\\." + lower + "\\shell\\" + kShellVerb);
+                             "SystemFileAssociations\\." + lower + "\\shell\\Vantel");
     }
     modReg::DeleteRegKey(HKEY_CURRENT_USER, modReg::kAppKey);
     // The work folder is ours as a whole. (A "filters.dat" in the current folder is not: the
@@ -66,25 +62,16 @@ std::string helpFilePath(Core& core) {
     return {};
 }
 
-void startDesktop(Core& core, DesktopWindow& window, const CommandLine& line) {
-    core.settings().logging = 1;
-    core.debug_log(startedLine(), 1);
+void startDesktop(Application& app, DesktopWindow& window, const CommandLine& line) {
+    Core& core = app.core();
     window.recordWindowSize();
+    app.start();
     window.addTrayIcon();
-    startSettings(core);
-    if (core.settings().context == 0) {
-        core.debug_log("Setting up context menu entries", 2);
-        addContextEntries(core.settings().types);
-        // Only in memory: the entries are made again at every start until the user confirms
-        // the preferences.
-        core.settings().context = 2;
-    }
     window.setHelpFile(helpFilePath(core));
-    startLists(core);
     window.setFullRowSelect();
-    queueCommandLine(core, {line.text});
+    app.queueCommandLine({line.text});
     if (line.startup) window.centreAndMinimise();
-    core.flags().loaded = true;
+    app.setLoaded();
 }
 
 std::string fatalStartupMessage(const std::string& description) {

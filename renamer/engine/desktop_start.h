@@ -8,12 +8,12 @@
 //       case StartKind::Uninstall: case StartKind::HandedOver: return 0;
 //       case StartKind::Normal: break;
 //   }
-//   Core core(&view, nullptr, mainCaption());   // step 4: the caption, before anything can find it
-//   startDesktop(core, window, line);           // steps 5 to 22
+//   Application app(options);                   // caption mainCaption(), before anything can find
+//   it startDesktop(app, window, line);            // the rest, in order
 //
 // Nothing here fails: problems are logged, as the core does.
 
-#include "renamer/engine/core.h"
+#include "renamer/engine/application.h"
 
 #include <string>
 #include <vector>
@@ -55,8 +55,8 @@ enum class StartKind {
 };
 
 // startOrHandOver: steps 1 and 2. With "/uninstall" runs runUninstall. Otherwise, when another
-// instance of this user runs, waits 100 ms, hands it "KQ|PI|C=" + the command line, lets
-// pending messages run and says HandedOver. Never fails.
+// instance of this user runs, hands it the command line (Application::handOverToRunningInstance)
+// and says HandedOver. Never fails.
 StartKind startOrHandOver(const CommandLine& line);
 
 // runUninstall: removes the context-menu entries of the stored types and of folders with the
@@ -65,13 +65,12 @@ StartKind startOrHandOver(const CommandLine& line);
 // Every step runs even when one before it failed.
 void runUninstall();
 
-// startDesktop: steps 5 to 22 on a core created with the caption mainCaption(): the start
-// line ("Vantel 4.0 (build 151) started", logged with the threshold at 1), the window's size,
-// the tray icon, the work folder, the version migration, the settings, the context-menu entries
-// when "context" is 0 ("Setting up context menu entries", level 2; context becomes 2 in memory
-// only), the help page, an empty queue, the filters and exceptions, full-row lists, the command
-// line into the queue, Timer1, "/startup" (centre and minimise), and `loaded`.
-void startDesktop(Core& core, DesktopWindow& window, const CommandLine& line);
+// startDesktop: the start-up after the caption, on an Application made with the caption
+// mainCaption() and the window as its view: the window's fixed size, the application's start
+// (the start line, work folder, version migration, settings, lists, and the context-menu entries
+// when "context" is 0), the tray icon, the help page, full-row lists, the command line into the
+// queue with Timer1 armed, "/startup" (centre and minimise), and `loaded`.
+void startDesktop(Application& app, DesktopWindow& window, const CommandLine& line);
 
 // helpFilePath: the help page in the program's data folder ("vantel-help.html"), or "" after
 // logging "Help File not found in program directory" (level 1).

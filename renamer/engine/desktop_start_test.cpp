@@ -3,6 +3,7 @@
 #include "renamer/common/reg.h"
 #include "renamer/common/textfile.h"
 #include "renamer/common/version.h"
+#include "renamer/engine/open_with_entry.h"
 #include "renamer/engine/shell_entries.h"
 #include "renamer/engine/startup.h"
 #include "renamer/engine/test_core.h"
@@ -42,6 +43,14 @@ class RecordingWindow : public DesktopWindow {
 
 class DesktopStart : public ::testing::Test {
   protected:
+    // The options of the desktop program: its caption, and context-menu entries that start it.
+    static ApplicationOptions desktopOptions(CoreView* view, const std::string& caption) {
+        ApplicationOptions options;
+        options.view = view;
+        options.caption = caption;
+        options.context_menu_program = "/opt/vantel/bin/vantel";
+        return options;
+    }
     void SetUp() override {
         ::setenv(kRegistryDirVariable, tree.path("registry").c_str(), 1);
         ::setenv("APPDATA", tree.path("appdata").c_str(), 1);
@@ -78,9 +87,10 @@ TEST_F(DesktopStart, RunsItsStepsInOrderAndSetsUpTheContextMenuOnce) {
     const std::string file = tree.file("Show.Name.S01E02.mkv");
     modReg::SaveSettingInt("logging", 2);
     RecordingView view;
-    Core core(&view, nullptr, mainCaption());
+    Application app(desktopOptions(&view, mainCaption()));
+    Core& core = app.core();
     RecordingWindow window(&core);
-    startDesktop(core, window, readCommandLine({file}));
+    startDesktop(app, window, readCommandLine({file}));
 
     EXPECT_EQ(window.steps, (std::vector<std::string>{"size:0", "tray:0", "help:0", "rows:0"}));
     ASSERT_FALSE(view.log.empty());
@@ -100,9 +110,10 @@ TEST_F(DesktopStart, RunsItsStepsInOrderAndSetsUpTheContextMenuOnce) {
     // Switched off by the user: nothing is made at the next start.
     removeContextEntries(core.settings().types);
     modReg::SaveSettingInt("context", 1);
-    Core second(&view, nullptr, "");
+    Application second_app(desktopOptions(&view, ""));
+    Core& second = second_app.core();
     RecordingWindow second_window;
-    startDesktop(second, second_window, readCommandLine({"/startup"}));
+    startDesktop(second_app, second_window, readCommandLine({"/startup"}));
     EXPECT_EQ(second.settings().context, 1);
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "Directory\\shell\\Vantel"));
     EXPECT_FALSE(std::filesystem::exists(openWithEntryPath()));
@@ -112,11 +123,11 @@ TEST_F(DesktopStart, RunsItsStepsInOrderAndSetsUpTheContextMenuOnce) {
 
 TEST_F(DesktopStart, UninstallLeavesNothingOfOursAndNothingElseGone) {
     {
-        Core core(nullptr, nullptr, "");
+        Application app(desktopOptions(nullptr, ""));
         RecordingWindow window;
         modReg::SaveSettingString("types", "avi;ogm");
-        startDesktop(core, window, readCommandLine({}));
-        ASSERT_TRUE(WriteTextFile(core.settings().workdir + "filters.dat", "x"));
+        startDesktop(app, window, readCommandLine({}));
+        ASSERT_TRUE(WriteTextFile(app.core().settings().workdir + "filters.dat", "x"));
     }
     ASSERT_TRUE(keyExists(HKEY_CURRENT_USER, modReg::kAppKey));
     ASSERT_TRUE(keyExists(HKEY_CLASSES_ROOT, "ogmfile\\shell\\Vantel\\command"));
@@ -142,9 +153,13 @@ TEST_F(DesktopStart, UninstallLeavesNothingOfOursAndNothingElseGone) {
 }
 
 TEST_F(DesktopStart, ASecondStartHandsItsCommandLineToTheFirst) {
-    const std::string file = tree.file("Show.Name.S01E03.mkv");
+    // Far longer than the 255 bytes of the old message buffer: it arrives whole.
+    const std::string file =
+        tree.file(std::string(200, 'd') + "/" + std::string(200, 'e') + "/Show.Name.S01E03.mkv");
+    ASSERT_GT(file.size(), 400u);
     EXPECT_EQ(startOrHandOver(readCommandLine({file})), StartKind::Normal);
-    Core first(nullptr, nullptr, mainCaption());
+    Application app(desktopOptions(nullptr, mainCaption()));
+    Core& first = app.core();
     EXPECT_EQ(startOrHandOver(readCommandLine({file})), StartKind::HandedOver);
     ASSERT_EQ(first.queueCount(), 1);
     EXPECT_EQ(first.item(1).path, file);

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "renamer/common/text.h"
 #include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
-#include "renamer/lookup/text.h"
 
 namespace {
 

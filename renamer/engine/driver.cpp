@@ -7,10 +7,11 @@
 #include "renamer/engine/paths.h"
 
 #include <exception>
+#include <optional>
 
 namespace {
 
-const char* stateText(int32_t state, int32_t action) {
+const char* stateText(ItemState state, FileAction action) {
     switch (state) {
         case kStateCancelled:
             return "Cancelled";
@@ -27,7 +28,9 @@ const char* stateText(int32_t state, int32_t action) {
         case kStateCheckingFilters:
             return "Checking Filters";
         case kStateFileOperation:
-            return action == 2 ? "Moving" : action == 3 ? "Copying" : "Renaming";
+            return action == kActionMove   ? "Moving"
+                   : action == kActionCopy ? "Copying"
+                                           : "Renaming";
         case kStateDone:
             return "Done";
         default:
@@ -35,9 +38,9 @@ const char* stateText(int32_t state, int32_t action) {
     }
 }
 
-int statusIcon(int32_t state) {
+int statusIcon(ItemState state) {
     if (state == kStateDone) return 1;
-    if (state < 0) return 2;
+    if (state < kStateInactive) return 2;
     return 3;
 }
 
@@ -93,7 +96,7 @@ void Core::process_queue() {
         }
         ++m_current_item;
         // Retry pass: only items at 0 or below (inactive, failed, cancelled, undone).
-        if (m_retry_mode && item(m_current_item).state > 0) continue;
+        if (m_retry_mode && item(m_current_item).state > kStateInactive) continue;
         if (processItem(m_current_item) == ItemOutcome::Quit) return endPassForQuit();
     }
 }
@@ -103,135 +106,130 @@ void Core::endPassForQuit() {
     unloadMainWindow();
 }
 
-// Runs one stage call and stores its answer in result. A stage is not meant to let a run-time
-// error escape; if one does, it fails this item (logged, with the reason in error_text) and the
-// pass goes on with the next one. Returns false in that case.
-template <class Call>
-bool Core::runStage(int32_t index, bool& result, Call&& call) {
-    std::string what;
-    try {
-        result = call();
-        return true;
-    } catch (const std::exception& e) {
-        what = e.what();
-    } catch (...) {
-        what = "unknown error";
-    }
-    debug_log("Error processing " + item(index).file_name + ": " + what, 1);
-    item(index).error_text = "An unexpected error stopped processing this file: " + what;
-    failItem(index);
-    return false;
-}
+// One stage of the pipeline as the driver runs it: the state the item takes first, whether a
+// close request ends the pass before the stage, the stage's call, and how the item fails when
+// the stage finds nothing (the stage's own words in the log and in error_text).
+struct Core::PipelineStep {
+    std::optional<ItemState> enter;  // nullopt: the item keeps its state
+    bool quit_point;
+    StageResult (*run)(Core& core, int32_t index);
+    void (*failed)(Core& core, int32_t index);  // nullptr: the stage's answer is not used
+};
+
+const Core::PipelineStep Core::kPipeline[] = {
+    // Detection: the folder's name first, then the file's own name.
+    {kStateScanning, false,
+     [](Core& core, int32_t index) {
+         StageResult found = core.m_stages->getbits(core, index, true);
+         if (!found.ok && found.error.empty()) found = core.m_stages->getbits(core, index, false);
+         if (found.ok)
+             core.debug_log("Found filename filter for: " + core.item(index).file_name, 2);
+         return found;
+     },
+     [](Core& core, int32_t index) {
+         core.debug_log("Unable to find filename filter for: " + core.item(index).file_name, 1);
+         core.item(index).error_text = "Unable to find filename filter";
+         core.failItem(index);
+     }},
+    // Exceptions: may rename the detected show; nothing to fail.
+    {kStateSearching, false,
+     [](Core& core, int32_t index) {
+         core.debug_log("Checking exceptions", 2);
+         StageResult checked = core.m_stages->checkex(core, index);
+         if (!checked.error.empty()) return checked;
+         core.debug_log("Searching for: " + core.item(index).detected_show, 2);
+         return StageResult(true);
+     },
+     nullptr},
+    // The show search.
+    {std::nullopt, false,
+     [](Core& core, int32_t index) { return core.m_stages->searchtv(core, index); },
+     [](Core& core, int32_t index) {
+         const std::string show = core.item(index).detected_show;
+         core.debug_log("Unable to find show page for: " + show, 1);
+         core.item(index).error_text = std::string("Unable to find show on ") + kSiteDescription +
+                                       "\r\nSearched for: " + show;
+         core.failItem(index);
+     }},
+    // The episode listing.
+    {kStateFetchingListings, true,
+     [](Core& core, int32_t index) { return core.m_stages->getlistings(core, index); },
+     [](Core& core, int32_t index) {
+         core.debug_log("Unable to find listings for: " + core.episodeText(index), 1);
+         core.item(index).error_text = std::string("Unable to find listings on ") +
+                                       kSiteDescription +
+                                       "\r\nSearched for: " + core.item(index).detected_show +
+                                       "\r\nDetected as: " + core.episodeText(index);
+         core.failItem(index);
+     }},
+    // The action filter.
+    {kStateCheckingFilters, true,
+     [](Core& core, int32_t index) { return core.m_stages->dofilter(core, index); },
+     [](Core& core, int32_t index) {
+         core.debug_log("Unable to find matching filter for: " + core.episodeText(index), 1);
+         core.item(index).error_text =
+             "Found listings, but no filter could be found to move/rename the file";
+         core.failItem(index);
+     }},
+    // The confirmation: declining cancels the item rather than failing it.
+    {kStateFileOperation, true,
+     [](Core& core, int32_t index) { return StageResult(core.confirm_item(index)); },
+     [](Core& core, int32_t index) {
+         core.debug_log(
+             "Unable to rename/move files for: " + core.item(index).new_name + " (user cancelled)",
+             1);
+         core.item(index).error_text = "User cancelled the file operation";
+         core.setState(index, kStateCancelled);
+     }},
+    // The file operation; error_text is what it left.
+    {std::nullopt, false,
+     [](Core& core, int32_t index) { return core.m_stages->fileops(core, index); },
+     [](Core& core, int32_t index) {
+         core.debug_log("Unable to rename/move files for: " + core.item(index).new_name, 1);
+         core.failItem(index);
+     }},
+};
 
 Core::ItemOutcome Core::processItem(int32_t index) {
-    bool ok = false;
-
-    setState(index, kStateScanning);
-    if (stageMissing(index, Stage::Detection)) return ItemOutcome::Next;
-    // The folder's name first, then the file's own name.
-    if (!runStage(index, ok, [&] { return m_stages->getbits(*this, index, true); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok && !runStage(index, ok, [&] { return m_stages->getbits(*this, index, false); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok) {
-        debug_log("Unable to find filename filter for: " + item(index).file_name, 1);
-        item(index).error_text = "Unable to find filename filter";
-        failItem(index);
-        return ItemOutcome::Next;
-    }
-    debug_log("Found filename filter for: " + item(index).file_name, 2);
-
-    setState(index, kStateSearching);
-    debug_log("Checking exceptions", 2);
-    if (stageMissing(index, Stage::Exceptions)) return ItemOutcome::Next;
-    if (!runStage(index, ok, [&] { return m_stages->checkex(*this, index); })) {
-        return ItemOutcome::Next;
-    }
-    debug_log("Searching for: " + item(index).detected_show, 2);
-    if (stageMissing(index, Stage::ShowSearch)) return ItemOutcome::Next;
-    if (!runStage(index, ok, [&] { return m_stages->searchtv(*this, index); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok) {
-        const std::string show = item(index).detected_show;
-        debug_log("Unable to find show page for: " + show, 1);
-        item(index).error_text =
-            std::string("Unable to find show on ") + kSiteDescription + "\r\nSearched for: " + show;
-        failItem(index);
-        return ItemOutcome::Next;
-    }
-
-    setState(index, kStateFetchingListings);
-    if (m_flags.quit_requested) return ItemOutcome::Quit;
-    if (stageMissing(index, Stage::Listings)) return ItemOutcome::Next;
-    if (!runStage(index, ok, [&] { return m_stages->getlistings(*this, index); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok) {
-        debug_log("Unable to find listings for: " + episodeText(index), 1);
-        item(index).error_text = std::string("Unable to find listings on ") + kSiteDescription +
-                                 "\r\nSearched for: " + item(index).detected_show +
-                                 "\r\nDetected as: " + episodeText(index);
-        failItem(index);
-        return ItemOutcome::Next;
-    }
-
-    setState(index, kStateCheckingFilters);
-    if (m_flags.quit_requested) return ItemOutcome::Quit;
-    if (stageMissing(index, Stage::FilterChoice)) return ItemOutcome::Next;
-    if (!runStage(index, ok, [&] { return m_stages->dofilter(*this, index); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok) {
-        debug_log("Unable to find matching filter for: " + episodeText(index), 1);
-        item(index).error_text =
-            "Found listings, but no filter could be found to move/rename the file";
-        failItem(index);
-        return ItemOutcome::Next;
-    }
-
-    setState(index, kStateFileOperation);
-    if (m_flags.quit_requested) return ItemOutcome::Quit;
-    if (!runStage(index, ok, [&] { return confirm_item(index); })) return ItemOutcome::Next;
-    if (!ok) {
-        debug_log("Unable to rename/move files for: " + item(index).new_name + " (user cancelled)",
-                  1);
-        item(index).error_text = "User cancelled the file operation";
-        setState(index, kStateCancelled);
-        return ItemOutcome::Next;
-    }
-    if (stageMissing(index, Stage::FileOperation)) return ItemOutcome::Next;
-    if (!runStage(index, ok, [&] { return m_stages->fileops(*this, index); })) {
-        return ItemOutcome::Next;
-    }
-    if (!ok) {
-        // error_text is what the file operation left.
-        debug_log("Unable to rename/move files for: " + item(index).new_name, 1);
-        failItem(index);
-        return ItemOutcome::Next;
+    for (const PipelineStep& step : kPipeline) {
+        if (step.enter) setState(index, *step.enter);
+        if (step.quit_point && m_flags.quit_requested) return ItemOutcome::Quit;
+        StageResult result = runStep(index, step);
+        if (!result.error.empty()) {
+            debug_log("Error processing " + item(index).file_name + ": " + result.error, 1);
+            item(index).error_text =
+                "An unexpected error stopped processing this file: " + result.error;
+            failItem(index);
+            return ItemOutcome::Next;
+        }
+        if (!result.ok && step.failed) {
+            step.failed(*this, index);
+            return ItemOutcome::Next;
+        }
     }
     setState(index, kStateDone);
     return ItemOutcome::Next;
 }
 
-void Core::setState(int32_t index, int32_t state) {
+// A stage answers with a value; one that lets a run-time error escape all the same (a stage of a
+// test, memory running out) fails only its own item, with the error's text as the reason.
+StageResult Core::runStep(int32_t index, const PipelineStep& step) {
+    try {
+        return step.run(*this, index);
+    } catch (const std::exception& e) {
+        return StageResult::failure(e.what());
+    } catch (...) {
+        return StageResult::failure("unknown error");
+    }
+}
+
+void Core::setState(int32_t index, ItemState state) {
     item(index).state = state;
     update_lv(index);
 }
 
 void Core::failItem(int32_t index) {
     setState(index, kStateFailed);
-}
-
-bool Core::stageMissing(int32_t index, Stage stage) {
-    if (m_stages->available(stage)) return false;
-    const char* why = unavailableText(stage);
-    debug_log(std::string(why) + ": " + item(index).file_name, 1);
-    item(index).error_text = why;
-    failItem(index);
-    return true;
 }
 
 std::string Core::episodeText(int32_t index) const {
@@ -269,8 +267,9 @@ bool Core::update_lv(int32_t index) {
 
 std::string Core::statusText(int32_t index) const {
     const QueueItem& it = item(index);
-    int32_t action =
-        it.state == kStateFileOperation ? m_stages->filterAction(*this, it.filter_index) : 0;
+    FileAction action = it.state == kStateFileOperation
+                            ? m_stages->filterAction(*this, it.filter_index)
+                            : kActionNone;
     return stateText(it.state, action);
 }
 
@@ -281,11 +280,11 @@ bool Core::confirm_item(int32_t index) {
     request.index = index;
     request.action = m_stages->filterAction(*this, item(index).filter_index);
     switch (request.action) {
-        case 2:
+        case kActionMove:
             request.caption = "Confirm File Move";
             request.question = "Continue with file move?";
             break;
-        case 3:
+        case kActionCopy:
             request.caption = "Confirm File Copy";
             request.question = "Continue with file copy?";
             break;

@@ -297,29 +297,27 @@ TEST_F(Driver, FilesAddedDuringAPassJoinIt) {
 }
 
 TEST_F(Driver, AStageErrorFailsItsItemAndThePassGoesOn) {
-    stages.on_getlistings = [](Core&, int32_t i) -> bool {
-        if (i == 1) throw std::runtime_error("listing table overflow");
+    // A stage names its error as a value; one that throws all the same fails its item alike.
+    stages.on_getlistings = [](Core&, int32_t i) -> StageResult {
+        if (i == 1) return StageResult::failure("The control Wirran1 is not available");
+        if (i == 2) throw std::runtime_error("listing table overflow");
         return true;
     };
-    queue(2);
+    stages.on_dofilter = [](Core&, int32_t) { return StageResult::failure(""); };  // no filter
+    queue(3);
     core.process_queue();
-    EXPECT_EQ(states(), (std::vector<int32_t>{kStateFailed, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<int32_t>{kStateFailed, kStateFailed, kStateFailed}));
     EXPECT_EQ(core.item(1).error_text,
+              "An unexpected error stopped processing this file: The control Wirran1 is not "
+              "available");
+    EXPECT_TRUE(logged("Error processing a1.mkv: The control Wirran1 is not available"));
+    EXPECT_EQ(core.item(2).error_text,
               "An unexpected error stopped processing this file: listing table overflow");
-    EXPECT_TRUE(logged("Error processing a1.mkv: listing table overflow"));
-}
-
-TEST_F(Driver, AMissingStageFailsTheItemAtThatStage) {
-    class WithoutListings : public ScriptedStages {
-      public:
-        bool available(Stage s) const override { return s != Stage::Listings; }
-    } partial;
-    core.setStages(&partial);
-    queue(1);
-    core.process_queue();
-    EXPECT_EQ(view.statuses,
-              (Lines{"1:Scanning", "1:Searching", "1:Fetching Listings", "1:Failed"}));
-    EXPECT_EQ(core.item(1).error_text, "The episode listings are not available in this build");
+    EXPECT_TRUE(logged("Error processing a2.mkv: listing table overflow"));
+    // A failure without a reason is the stage's ordinary one, in the driver's words.
+    EXPECT_EQ(core.item(3).error_text,
+              "Found listings, but no filter could be found to move/rename the file");
+    EXPECT_EQ(stages.calls[3], 5);  // detection, exceptions, search, listing, filter
 }
 
 TEST_F(Driver, ATickDuringAPassStartsNoSecondPass) {

@@ -1,6 +1,6 @@
 #include "renamer/engine/exceptions.h"
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 bool ExceptionList::parse(std::string_view text, std::string* error) {
     clear();

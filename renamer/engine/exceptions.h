@@ -12,7 +12,7 @@
 
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 #include "renamer/engine/data_file.h"
 
 #include <optional>

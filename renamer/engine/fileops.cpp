@@ -1,7 +1,7 @@
 #include "renamer/engine/fileops.h"
 
 #include "platform/shell/shell.h"
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 #include <sys/stat.h>
 
@@ -71,7 +71,7 @@ int moveOrCopy(const QueueItem& item, UINT func, const std::string& dest) {
     return shellOperation(func, item.path, dest, FOF_ALLOWUNDO);
 }
 
-bool doFileops(QueueItem& item, int32_t action, ActivityLog& log) {
+bool doFileops(QueueItem& item, FileAction action, ActivityLog& log) {
     const std::string dest = item.target_folder + item.new_name;
     if (!pathExists(item.path)) {
         log.debug_log("File rename failed. Source file not found", 2);
@@ -79,7 +79,7 @@ bool doFileops(QueueItem& item, int32_t action, ActivityLog& log) {
     }
     int result = 0;
     switch (action) {
-        case 1:
+        case kActionRename:
             log.debug_log("Renaming " + item.file_name + " to " + item.new_name, 2);
             // A change of letter case only is refused, also where the file system tells the
             // two names apart.
@@ -95,13 +95,14 @@ bool doFileops(QueueItem& item, int32_t action, ActivityLog& log) {
             }
             result = shellOperation(FO_RENAME, item.path, dest, FOF_ALLOWUNDO);
             break;
-        case 2:
-        case 3:
-            log.debug_log((action == 2 ? "Moving " : "Copying ") + item.path + " to " + dest, 2);
+        case kActionMove:
+        case kActionCopy:
+            log.debug_log(
+                (action == kActionMove ? "Moving " : "Copying ") + item.path + " to " + dest, 2);
             make_tree(item.target_folder);
             // No FOF_NOCONFIRMMKDIR: a folder that make_tree would not create (a missing
             // top-level one) is put to the host's confirmation, as is an existing file.
-            result = moveOrCopy(item, action == 2 ? FO_MOVE : FO_COPY, dest);
+            result = moveOrCopy(item, action == kActionMove ? FO_MOVE : FO_COPY, dest);
             break;
         default:
             return false;
@@ -109,7 +110,7 @@ bool doFileops(QueueItem& item, int32_t action, ActivityLog& log) {
     return result == 0 || operationFailed(item, result, dest, log);
 }
 
-bool doUndofileops(QueueItem& item, int32_t action, ActivityLog& log) {
+bool doUndofileops(QueueItem& item, FileAction action, ActivityLog& log) {
     const std::string dest = item.target_folder + item.new_name;
     if (!pathExists(dest)) {
         log.debug_log("Undo rename failed. Source file not found", 2);
@@ -117,7 +118,7 @@ bool doUndofileops(QueueItem& item, int32_t action, ActivityLog& log) {
     }
     int result = 0;
     switch (action) {
-        case 1:
+        case kActionRename:
             if (pathExists(item.path)) {
                 log.debug_log("File rename failed. Destination already exists", 2);
                 item.error_text = "File rename failed. Destination already exists";
@@ -125,11 +126,11 @@ bool doUndofileops(QueueItem& item, int32_t action, ActivityLog& log) {
             }
             result = shellOperation(FO_RENAME, dest, item.path, FOF_ALLOWUNDO);
             break;
-        case 2:
+        case kActionMove:
             result = isFolder(item.path) ? DE_FILEDESTISFLD
                                          : shellOperation(FO_MOVE, dest, item.path, FOF_ALLOWUNDO);
             break;
-        case 3:
+        case kActionCopy:
             // Undoing a copy throws the copy away. Without the original beside it (removed by
             // the user, or the item was renamed or moved under a filter since turned into a
             // copy) the "copy" is the only one left, and it stays.
@@ -171,11 +172,11 @@ bool trapped(const char* prefix, ActivityLog& log, Procedure&& procedure) {
 
 }  // namespace
 
-bool fileops(QueueItem& item, int32_t action, ActivityLog& log) {
+bool fileops(QueueItem& item, FileAction action, ActivityLog& log) {
     return trapped("Error renaming/moving: ", log, [&] { return doFileops(item, action, log); });
 }
 
-bool undofileops(QueueItem& item, int32_t action, ActivityLog& log) {
+bool undofileops(QueueItem& item, FileAction action, ActivityLog& log) {
     return trapped("Error renaming/moving (undo): ", log,
                    [&] { return doUndofileops(item, action, log); });
 }

@@ -3,7 +3,7 @@
 // its folder, or move or copy it into its target folder, under its new name) through the
 // shell's file operation, undoing that action, and creating a target folder's missing folders.
 //
-//   int32_t action = stages.filterAction(core, item.filter_index);  // 1, 2 or 3
+//   FileAction action = stages.filterAction(core, item.filter_index);  // kActionRename, ...
 //   if (fileops(item, action, log)) {
 //       // item.path is now at item.target_folder + item.new_name (or copied there)
 //       undofileops(item, action, log);  // and back: renamed, moved back, or the copy trashed
@@ -21,21 +21,21 @@
 #include <cstdint>
 #include <string>
 
-// fileops performs action (1 rename, 2 move and rename, 3 copy and rename) on item: its path
+// fileops performs action (rename, move and rename, copy and rename) on item: its path
 // goes to target_folder + new_name. Returns false, with the reason logged, when the source is
 // missing (error_text left as it is), when a rename would only change letter case or would land
 // on an existing name, when the destination is an existing folder, when the shell operation
 // fails (error_text names its error number: 1223 when replacing a file or creating a folder was
 // not confirmed), for any other action, and on an unexpected error ("Error renaming/moving: ").
-bool fileops(QueueItem& item, int32_t action, ActivityLog& log);
+bool fileops(QueueItem& item, FileAction action, ActivityLog& log);
 
 // undofileops reverses action for an item whose operation was done: renames target_folder +
 // new_name back to path (refused when path exists), moves it back, or sends the copy to the
 // Trash (refused when the original at path is gone, as the copy would then be the only one).
 // Returns false when the file is no longer at its new place, on a refusal, when the shell
-// operation fails, for an action other than 1 to 3, and on an unexpected error ("Error
+// operation fails, for any other action, and on an unexpected error ("Error
 // renaming/moving (undo): "); the reason is logged. Leaves the item's state alone.
-bool undofileops(QueueItem& item, int32_t action, ActivityLog& log);
+bool undofileops(QueueItem& item, FileAction action, ActivityLog& log);
 
 // make_tree creates the missing folders of path, a folder path ending in "/", one level at a
 // time. The root and the folder directly below it are never created (a missing top-level

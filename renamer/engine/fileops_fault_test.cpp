@@ -26,12 +26,12 @@ TEST_F(FileOpsTest, TargetFolderNotWritable) {
         chmod(locked.c_str(), 0555);
     }
     struct Case {
-        int32_t action;
+        FileAction action;
         std::string source, folder;
     };
-    for (const Case& c : std::vector<Case>{{2, path("in/ep.avi"), locked + "/"},
-                                           {3, path("in/ep.avi"), locked + "/"},
-                                           {1, locked + "/own.avi", locked + "/"}}) {
+    for (const Case& c : std::vector<Case>{{kActionMove, path("in/ep.avi"), locked + "/"},
+                                           {kActionCopy, path("in/ep.avi"), locked + "/"},
+                                           {kActionRename, locked + "/own.avi", locked + "/"}}) {
         SCOPED_TRACE(c.action);
         QueueItem it = item(c.source, c.folder, "Show - 1x01.avi");
         EXPECT_FALSE(fileops(it, c.action, log));
@@ -48,11 +48,12 @@ TEST_F(FileOpsTest, TargetFolderNotWritable) {
 
 TEST_F(FileOpsTest, SourceRemovedBeforeTheOperation) {
     const std::string data = randomBytes(9000, 51);
-    for (int32_t action : {1, 2, 3}) {
+    for (FileAction action : {kActionRename, kActionMove, kActionCopy}) {
         SCOPED_TRACE(action);
         writeFile(folder("in") + "/ep.avi", data);
-        QueueItem it = item(path("in/ep.avi"), action == 1 ? path("in/") : path("out/Show/"),
-                            "Show - 1x01.avi");
+        QueueItem it =
+            item(path("in/ep.avi"), action == kActionRename ? path("in/") : path("out/Show/"),
+                 "Show - 1x01.avi");
         it.error_text = "from an earlier pass";
         // The user moves the file away after it was queued.
         fs::rename(path("in/ep.avi"), path("moved.avi"));
@@ -72,20 +73,20 @@ TEST_F(FileOpsTest, MoveAndCopyToAnotherFileSystemAndBack) {
     writeFile(a + "/lost.s01e01.avi", data);
 
     QueueItem moved = item(a + "/lost.s01e01.avi", b + "/tv/Lost/Season 1/", "Lost - 1x01.avi");
-    ASSERT_TRUE(fileops(moved, 2, log)) << moved.error_text;
+    ASSERT_TRUE(fileops(moved, kActionMove, log)) << moved.error_text;
     EXPECT_FALSE(exists(a + "/lost.s01e01.avi"));
     EXPECT_EQ(readFile(b + "/tv/Lost/Season 1/Lost - 1x01.avi"), data);
     EXPECT_EQ(countCopies(root, data), 1);
-    ASSERT_TRUE(undofileops(moved, 2, log)) << moved.error_text;
+    ASSERT_TRUE(undofileops(moved, kActionMove, log)) << moved.error_text;
     EXPECT_EQ(readFile(a + "/lost.s01e01.avi"), data);
     EXPECT_FALSE(exists(b + "/tv/Lost/Season 1/Lost - 1x01.avi"));
     EXPECT_EQ(countCopies(root, data), 1);
 
     // The undone copy goes to the Trash of its own file system.
     QueueItem copied = item(a + "/lost.s01e01.avi", b + "/copies/", "Lost - 1x01.avi");
-    ASSERT_TRUE(fileops(copied, 3, log)) << copied.error_text;
+    ASSERT_TRUE(fileops(copied, kActionCopy, log)) << copied.error_text;
     EXPECT_EQ(countCopies(root, data), 2);
-    ASSERT_TRUE(undofileops(copied, 3, log)) << copied.error_text;
+    ASSERT_TRUE(undofileops(copied, kActionCopy, log)) << copied.error_text;
     EXPECT_FALSE(exists(b + "/copies/Lost - 1x01.avi"));
     EXPECT_EQ(readFile(b + "/.Trash-" + std::to_string(getuid()) + "/files/Lost - 1x01.avi"), data);
     EXPECT_EQ(readFile(a + "/lost.s01e01.avi"), data);
@@ -96,7 +97,7 @@ TEST_F(FileOpsTest, DestinationFileSystemFull) {
     if (small.empty()) GTEST_SKIP() << "needs root and a tmpfs mount for a small file system";
     const std::string data = randomBytes(2 << 20, 53);
     writeFile(path("big.avi"), data);
-    for (int32_t action : {3, 2}) {
+    for (FileAction action : {kActionCopy, kActionMove}) {
         SCOPED_TRACE(action);
         QueueItem it = item(path("big.avi"), small + "/Show/", "Show - 1x01.avi");
         EXPECT_FALSE(fileops(it, action, log));
@@ -112,7 +113,7 @@ TEST_F(FileOpsTest, CopyCancelledPartWay) {
     writeFile(path("src.avi"), data);
     ProgressScope cancel([](const std::string&, uint64_t done, uint64_t) { return done == 0; });
     QueueItem it = item(path("src.avi"), path("out/"), "Show - 1x01.avi");
-    EXPECT_FALSE(fileops(it, 3, log));
+    EXPECT_FALSE(fileops(it, kActionCopy, log));
     EXPECT_EQ(it.error_text, "The file operation failed. Windows reports error 1223");
     EXPECT_EQ(log.lines().back(), "(t) The file operation was cancelled");
     EXPECT_TRUE(isEmptyOrMissing(path("out")));

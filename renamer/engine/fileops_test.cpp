@@ -56,7 +56,7 @@ TEST_F(FileOpsTest, RenameRefusalsLeaveEveryFileAsItWas) {
             writeFile(path("t/" + c.to), "other");
         }
         QueueItem it = item(path("t/" + c.from), path("t/"), c.to);
-        EXPECT_FALSE(fileops(it, 1, log));
+        EXPECT_FALSE(fileops(it, kActionRename, log));
         EXPECT_EQ(it.error_text, c.error);
         EXPECT_EQ(linesSince(0), c.log);
         EXPECT_EQ(readFile(path("t/" + c.from)), data);
@@ -70,7 +70,7 @@ TEST_F(FileOpsTest, RenameRefusalsLeaveEveryFileAsItWas) {
 }
 
 TEST_F(FileOpsTest, MoveOrCopyOntoAnExistingFileOnlyWhenConfirmed) {
-    for (int32_t action : {2, 3}) {
+    for (FileAction action : {kActionMove, kActionCopy}) {
         SCOPED_TRACE(action);
         fs::remove_all(path("in"));
         fs::remove_all(path("out"));
@@ -105,7 +105,7 @@ TEST_F(FileOpsTest, MoveOrCopyOntoAnExistingFileOnlyWhenConfirmed) {
 }
 
 TEST_F(FileOpsTest, MoveOrCopyOntoAFolderIsRefusedNotPutIntoIt) {
-    for (int32_t action : {2, 3}) {
+    for (FileAction action : {kActionMove, kActionCopy}) {
         SCOPED_TRACE(action);
         const std::string data = randomBytes(3000, 5);
         writeFile(folder("in") + "/ep.avi", data);
@@ -124,9 +124,9 @@ TEST_F(FileOpsTest, MoveOrCopyOntoAFolderIsRefusedNotPutIntoIt) {
 
 TEST_F(FileOpsTest, OtherActionsDoNothing) {
     writeFile(folder("in") + "/ep.avi", "x");
-    for (int32_t action : {0, 4, -1}) {
+    for (int32_t stored : {0, 4, -1}) {
         QueueItem it = item(path("in/ep.avi"), path("out/"), "new.avi");
-        EXPECT_FALSE(fileops(it, action, log));
+        EXPECT_FALSE(fileops(it, static_cast<FileAction>(stored), log));
         EXPECT_EQ(it.error_text, "");
         EXPECT_TRUE(log.lines().empty());
     }
@@ -163,7 +163,7 @@ TEST_F(FileOpsTest, MoveBelowAMissingTopLevelFolderFailsUnlessConfirmed) {
     writeFile(folder("in") + "/ep.avi", data);
     const std::string top = absentTopFolder();
     QueueItem it = item(path("in/ep.avi"), top + "/Lost/", "Lost - 1x01.avi");
-    EXPECT_FALSE(fileops(it, 2, log));
+    EXPECT_FALSE(fileops(it, kActionMove, log));
     EXPECT_EQ(it.error_text, "The file operation failed. Windows reports error 1223");
     EXPECT_EQ(log.lines().back(),
               "(t) The folder " + top + "/Lost/ does not exist and creating it was not confirmed");

@@ -1,8 +1,8 @@
 #include "renamer/engine/filters.h"
 
+#include "renamer/common/text.h"
 #include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
-#include "renamer/lookup/text.h"
 
 #include <charconv>
 
@@ -53,7 +53,7 @@ bool parseFilter(const std::vector<std::string_view>& fields, ActionFilter& filt
         *error = bad;
         return false;
     }
-    filter.action = *action;
+    filter.action = static_cast<FileAction>(*action);
     filter.enabled = *enabled;
     filter.type_pattern = fields[2];
     filter.show_pattern = fields[3];
@@ -142,7 +142,7 @@ ActionFilter defaultFilter() {
     return filter;
 }
 
-const char* actionText(int32_t action) {
+const char* actionText(FileAction action) {
     switch (action) {
         case kActionRename:
             return "Rename";

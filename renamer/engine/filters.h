@@ -15,7 +15,7 @@
 
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 #include "renamer/engine/data_file.h"
 
 #include <cstdint>
@@ -23,21 +23,14 @@
 #include <string>
 #include <string_view>
 
-// The actions a filter can take.
-enum FilterAction : int32_t {
-    kActionRename = 1,
-    kActionMove = 2,  // Move & Rename
-    kActionCopy = 3,  // Copy & Rename
-};
-
 // The condition modes: 1 the text must match the pattern; any other value (2 is written) it
 // must not.
 inline constexpr int32_t kModeEquals = 1;
 inline constexpr int32_t kModeDoesntEqual = 2;
 
 struct ActionFilter {
-    std::string description;   // the list's text, e.g. "Show Name Equals Anything"
-    int32_t action = 0;        // FilterAction
+    std::string description;  // the list's text, e.g. "Show Name Equals Anything"
+    FileAction action = kActionNone;
     bool enabled = false;      // a disabled filter never matches
     std::string dest_folder;   // actions 2 and 3: tokens [show] [s] [ss]; "" for Rename
     std::string name_mask;     // the new name without extension: [show] [s] [ss] [e] [ee] [title]
@@ -59,7 +52,7 @@ struct ActionFilter {
 ActionFilter defaultFilter();
 
 // actionText: "Rename", "Move & Rename", "Copy & Rename"; "" for any other value.
-const char* actionText(int32_t action);
+const char* actionText(FileAction action);
 
 class FilterList : public RecordList<ActionFilter> {
   public:
@@ -76,7 +69,9 @@ class FilterList : public RecordList<ActionFilter> {
     std::string text() const;
 
     // action: the action of filter index; 0 when there is no such filter.
-    int32_t action(int32_t index) const { return validIndex(index) ? at(index).action : 0; }
+    FileAction action(int32_t index) const {
+        return validIndex(index) ? at(index).action : kActionNone;
+    }
 
     // loadfilters: replaces the list with the content of workdir + "filters.dat", or with the
     // default filter alone when there is no such file (not written until the list is saved),

@@ -1,6 +1,6 @@
 #include "renamer/engine/like.h"
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 LikePattern::LikePattern(std::string_view pattern) {
     size_t pos = 0;

@@ -4,7 +4,8 @@
 
 std::string openFileFilter(const std::string& types) {
     std::string patterns;
-    for (const std::string& extension : splitTypes(types)) {
+    for (const std::string& extension : shellEntryTypes(types)) {
+        if (extension == "DIR") continue;  // the folders' entry, not an extension
         if (!patterns.empty()) patterns += ';';
         patterns += "*." + extension;
     }

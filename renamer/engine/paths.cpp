@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 namespace {
 

@@ -1,67 +1,44 @@
 #pragma once
-// The desktop shell's context-menu entries: "Vantel" on video files of the accepted types and on
-// folders, starting the desktop program with the chosen item.
+// The "Vantel" entry of the desktop's context menu for video files and folders: the registry
+// entries under HKEY_CLASSES_ROOT that start the program with the chosen item.
 //
-// The registry entries are written into HKEY_CLASSES_ROOT (the user's own classes) exactly as
-// the program has always written them. So that the entry really appears in the file managers of
-// a Linux desktop, the same callers also keep a desktop entry in the user's applications folder
-// ($XDG_DATA_HOME/applications, not shown in menus) that offers the program for the MIME types
-// of those extensions and for folders.
+//   std::string command = shellCommand("/opt/vantel/bin/vantel");  // "\"/opt/.../vantel\" %1"
+//   for (const std::string& type : shellEntryTypes(core.settings().types))  // ..., "DIR" last
+//       AddShellEntries(type, command);
 //
-//   for each extension of types: AddShellEntries(extension);   // then:
-//   AddShellEntries("DIR");
-//   writeOpenWithEntry(types);
-//
-// or simply addContextEntries(types) / removeContextEntries(types), which do it all in that order.
+// Every caller walks the types in order and handles "DIR" (folders and video files in general)
+// last. The entries outlive the program; only the preferences and uninstall remove them.
 
-#include <optional>
 #include <string>
 #include <vector>
 
-// The verb's key name, which the shell also shows as the menu text.
-inline constexpr const char* kShellVerb = "Vantel";
-// The pseudo-extension that stands for folders and for video files in general.
-inline constexpr const char* kShellFolders = "DIR";
+class Core;
 
-// shellCommandText: the command the entries start: the program's path in double quotes and
-// " %1" ("\"/opt/vantel/bin/vantel\" %1").
-std::string shellCommandText();
+// shellCommand: the command text of every entry: the program's path in double quotes, then
+// " %1".
+std::string shellCommand(const std::string& program);
 
-// AddShellEntries: writes the entries for one extension (without its dot) or for "DIR".
-// An extension whose "." key has no class name gets the class name extension + "file" (lower
-// case). Registry errors are ignored and the next step runs.
-void AddShellEntries(const std::string& extension);
+// shellEntryTypes: the extensions of a types text ("avi;mkv;") in order, empty parts skipped,
+// followed by "DIR".
+std::vector<std::string> shellEntryTypes(const std::string& types);
 
-// RemoveShellEntries: deletes the entries of one extension or of "DIR", each key separately and
-// deepest first (also the "ddeexec" keys of earlier versions). The "." key's class name stays,
-// also when AddShellEntries created it. Registry errors are ignored.
-void RemoveShellEntries(const std::string& extension);
+// AddShellEntries writes the entries of one extension (without its dot) or of "DIR". For an
+// extension: the verb under "SystemFileAssociations\.<ext in lower case>", and the verb of the
+// extension's file class (the default value of ".<ext>"; when that is empty it becomes
+// "<ext in lower case>file" first). For "DIR": the verbs under "SystemFileAssociations\video"
+// and "Directory". A verb is the key "shell\Vantel\command" below, its default value command.
+// Registry errors are ignored and the next step runs.
+void AddShellEntries(const std::string& type, const std::string& command);
 
-// splitTypes: the extensions of a types text ("avi;mkv") in order; empty parts are skipped.
-std::vector<std::string> splitTypes(const std::string& types);
+// RemoveShellEntries deletes the keys AddShellEntries writes (and the "ddeexec" keys of earlier
+// versions), each separately and deepest first. An extension whose ".<ext>" names no class
+// loses nothing; the ".<ext>" value itself always stays, and so does the
+// "SystemFileAssociations\.<ext>\shell\Vantel" key. Registry errors are ignored.
+void RemoveShellEntries(const std::string& type);
 
-// mimeTypeOf: the MIME type a desktop gives files with this extension (lower case, no dot), or
-// nullopt for an extension this table does not know.
-std::optional<std::string> mimeTypeOf(const std::string& extension);
-
-// openWithEntryPath: $XDG_DATA_HOME/applications/vantel-open-with.desktop (XDG_DATA_HOME
-// defaulting to ~/.local/share); "" when no home is known.
-std::string openWithEntryPath();
-
-// openWithEntryText: the desktop entry for the types: hidden from menus, its MIME types those
-// of the known extensions of types plus "inode/directory", its command the program with one
-// chosen item (%f; the running instance takes over every further start). program is quoted and
-// escaped as the desktop entry specification asks.
-std::string openWithEntryText(const std::string& types, const std::string& program);
-
-// writeOpenWithEntry / removeOpenWithEntry: create (replacing atomically) or delete the desktop
-// entry, then ask the desktop to refresh its MIME cache (update-desktop-database, when
-// installed; not waited for). False when the file cannot be written or removed; a missing file
-// counts as removed.
-bool writeOpenWithEntry(const std::string& types);
-bool removeOpenWithEntry();
-
-// addContextEntries / removeContextEntries: what every caller does: each extension of types in
-// order, then "DIR", then the desktop entry.
-void addContextEntries(const std::string& types);
-void removeContextEntries(const std::string& types);
+// setUpShellEntries: the start-up step of the desktop window: when settings().context is 0,
+// logs "Setting up context menu entries" (level 2), adds the entries of every type and of
+// "DIR", and sets context to 2 in memory only (the registry keeps 0 until the user confirms the
+// preferences, so the entries are written again at every start until then). Returns whether
+// the entries were written.
+bool setUpShellEntries(Core& core, const std::string& command);

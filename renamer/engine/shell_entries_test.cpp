@@ -1,113 +1,99 @@
 #include "renamer/engine/shell_entries.h"
 
 #include "renamer/common/reg.h"
-#include "renamer/common/textfile.h"
+#include "renamer/engine/core.h"
 #include "renamer/engine/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 namespace {
 
 class ShellEntries : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ::setenv(kRegistryDirVariable, tree.path("registry").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", tree.path("data").c_str(), 1);
+    void SetUp() override { ::setenv(kRegistryDirVariable, tree.path("registry").c_str(), 1); }
+    void TearDown() override { ::unsetenv(kRegistryDirVariable); }
+
+    static std::string value(const std::string& key) {
+        return modReg::RegReadString(HKEY_CLASSES_ROOT, key, "");
     }
-    void TearDown() override {
-        ::unsetenv(kRegistryDirVariable);
-        ::unsetenv("XDG_DATA_HOME");
-    }
-    static bool keyExists(const std::string& path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    static bool exists(const std::string& key) {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
             return false;
-        RegCloseKey(key);
+        RegCloseKey(handle);
         return true;
-    }
-    static std::string command(const std::string& path) {
-        return modReg::RegReadString(HKEY_CLASSES_ROOT, path, "");
     }
 
     TestTree tree;
+    const std::string command = shellCommand("/opt/vantel/bin/vantel");
 };
 
-TEST_F(ShellEntries, AnExtensionGetsItsVerbUnderItsClassOrAClassMadeForIt) {
-    const std::string cmd = shellCommandText();
-    ASSERT_EQ(cmd.front(), '"');
-    ASSERT_EQ(cmd.substr(cmd.size() - 11), "/vantel\" %1");
-
-    modReg::RegWriteString(HKEY_CLASSES_ROOT, ".avi", "", "VLC.avi");
-    AddShellEntries("avi");
-    EXPECT_EQ(command("SystemFileAssociations\\.avi\\shell\\Vantel\\command"), cmd);
-    EXPECT_EQ(command("VLC.avi\\shell\\Vantel\\command"), cmd);
-    EXPECT_FALSE(keyExists("avifile"));
-
-    AddShellEntries("MKV");  // no class: one is made, in lower case
-    EXPECT_EQ(command(".MKV"), "mkvfile");
-    EXPECT_EQ(command("mkvfile\\shell\\Vantel\\command"), cmd);
-    EXPECT_EQ(command("SystemFileAssociations\\.mkv\\shell\\Vantel\\command"), cmd);
-
-    AddShellEntries("DIR");
-    EXPECT_EQ(command("SystemFileAssociations\\video\\shell\\Vantel\\command"), cmd);
-    EXPECT_EQ(command("Directory\\shell\\Vantel\\command"), cmd);
+TEST_F(ShellEntries, TypesAreWalkedInOrderWithFoldersLast) {
+    EXPECT_EQ(command, "\"/opt/vantel/bin/vantel\" %1");
+    EXPECT_EQ(shellEntryTypes("avi;mkv;;mp4;"),
+              (std::vector<std::string>{"avi", "mkv", "mp4", "DIR"}));
+    EXPECT_EQ(shellEntryTypes(""), (std::vector<std::string>{"DIR"}));
 }
 
-TEST_F(ShellEntries, RemovingDeletesTheVerbsButKeepsTheClassNames) {
-    // Entries of an earlier version that wrote "ddeexec" keys go too.
-    modReg::RegWriteString(HKEY_CLASSES_ROOT, "Directory\\shell\\Vantel\\ddeexec\\Topic", "", "x");
-    for (const char* ext : {"mkv", "avi", "DIR"})
-        AddShellEntries(ext);
-    modReg::RegWriteString(HKEY_CLASSES_ROOT, "mkvfile\\shell\\Vantel\\ddeexec\\Application", "",
-                           "x");
-    for (const char* ext : {"mkv", "avi", "DIR"})
-        RemoveShellEntries(ext);
-    for (const char* gone :
-         {"mkvfile\\shell\\Vantel", "avifile\\shell\\Vantel", "Directory\\shell\\Vantel",
-          "SystemFileAssociations\\.mkv\\shell\\Vantel\\command",
-          "SystemFileAssociations\\video\\shell\\Vantel"}) {
-        EXPECT_FALSE(keyExists(gone)) << gone;
-    }
-    EXPECT_EQ(command(".mkv"), "mkvfile");
-    EXPECT_TRUE(keyExists("SystemFileAssociations\\.mkv\\shell\\Vantel"));
-    // An extension without a class name has nothing to remove and removes nothing.
-    AddShellEntries("ogm");
+TEST_F(ShellEntries, AnExtensionGetsTheVerbOfItsClassOrOfANewOne) {
+    modReg::RegWriteString(HKEY_CLASSES_ROOT, ".AVI", "", "VideoPlayer.avi");
+    AddShellEntries("AVI", command);
+    EXPECT_EQ(value("SystemFileAssociations\\.avi\\shell\\Vantel\\command"), command);
+    EXPECT_EQ(value("VideoPlayer.avi\\shell\\Vantel\\command"), command);
+
+    // No class name: one is made from the extension and kept when the entries go.
+    AddShellEntries("MKV", command);
+    EXPECT_EQ(value(".MKV"), "mkvfile");
+    EXPECT_EQ(value("mkvfile\\shell\\Vantel\\command"), command);
+    RemoveShellEntries("MKV");
+    EXPECT_EQ(value(".MKV"), "mkvfile");
+    EXPECT_FALSE(exists("mkvfile\\shell\\Vantel"));
+    EXPECT_TRUE(exists("mkvfile"));
+    EXPECT_FALSE(exists("SystemFileAssociations\\.mkv\\shell\\Vantel\\command"));
+    EXPECT_TRUE(exists("SystemFileAssociations\\.mkv\\shell\\Vantel"));
+
+    // Entries of an earlier version (its "ddeexec" keys) go too.
+    modReg::RegWriteString(HKEY_CLASSES_ROOT, "VideoPlayer.avi\\shell\\Vantel\\ddeexec\\Topic", "",
+                           "System");
+    RemoveShellEntries("AVI");
+    EXPECT_FALSE(exists("VideoPlayer.avi\\shell\\Vantel"));
+    EXPECT_EQ(value(".AVI"), "VideoPlayer.avi");
+
+    // An extension that names no class loses nothing.
+    AddShellEntries("ogm", command);
     modReg::RegWriteString(HKEY_CLASSES_ROOT, ".ogm", "", "");
     RemoveShellEntries("ogm");
-    EXPECT_TRUE(keyExists("SystemFileAssociations\\.ogm\\shell\\Vantel\\command"));
+    EXPECT_EQ(value("SystemFileAssociations\\.ogm\\shell\\Vantel\\command"), command);
 }
 
-TEST_F(ShellEntries, TheDesktopEntryOffersTheProgramForTheTypesAndFolders) {
-    EXPECT_EQ(splitTypes("avi;;mkv;"), (std::vector<std::string>{"avi", "mkv"}));
-    EXPECT_EQ(splitTypes(""), std::vector<std::string>{});
-    EXPECT_EQ(mimeTypeOf("MKV"), "video/x-matroska");
-    EXPECT_EQ(mimeTypeOf("xyz"), std::nullopt);
-
-    const std::string text = openWithEntryText("avi;mpg;mpeg;xyz;mkv", "/opt/my $dir/vantel");
-    EXPECT_NE(
-        text.find("\nMimeType=video/x-msvideo;video/mpeg;video/x-matroska;inode/directory;\n"),
-        std::string::npos)
-        << text;
-    EXPECT_NE(text.find("\nExec=\"/opt/my \\\\$dir/vantel\" %f\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nNoDisplay=true\n"), std::string::npos);
-    EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
+TEST_F(ShellEntries, FoldersAndVideoFilesInGeneral) {
+    AddShellEntries("DIR", command);
+    EXPECT_EQ(value("Directory\\shell\\Vantel\\command"), command);
+    EXPECT_EQ(value("SystemFileAssociations\\video\\shell\\Vantel\\command"), command);
+    RemoveShellEntries("DIR");
+    EXPECT_FALSE(exists("Directory\\shell\\Vantel"));
+    EXPECT_FALSE(exists("SystemFileAssociations\\video\\shell\\Vantel"));
 }
 
-TEST_F(ShellEntries, AddingAndRemovingEverythingLeavesNoEntryBehind) {
-    const std::string entry = openWithEntryPath();
-    EXPECT_EQ(entry, tree.path("data/applications/vantel-open-with.desktop"));
-    addContextEntries("avi;mkv");
-    EXPECT_TRUE(std::filesystem::exists(entry));
-    EXPECT_NE(ReadTextFile(entry).find("video/x-msvideo;video/x-matroska;"), std::string::npos);
-    EXPECT_TRUE(keyExists("Directory\\shell\\Vantel\\command"));
-    removeContextEntries("avi;mkv");
-    EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_FALSE(keyExists("Directory\\shell\\Vantel"));
-    EXPECT_FALSE(keyExists("avifile\\shell\\Vantel"));
-    EXPECT_TRUE(removeOpenWithEntry());  // a missing entry counts as removed
+TEST_F(ShellEntries, StartUpWritesThemUntilThePreferencesAreConfirmed) {
+    Core core;
+    core.settings().types = "avi;mkv";
+    core.settings().context = 0;
+    modReg::SaveSettingInt("context", 0);
+    EXPECT_TRUE(setUpShellEntries(core, command));
+    EXPECT_EQ(core.settings().context, 2);
+    EXPECT_EQ(modReg::GetSettingInt("context"), 0);  // in memory only
+    EXPECT_EQ(value("SystemFileAssociations\\.avi\\shell\\Vantel\\command"), command);
+    EXPECT_EQ(value("mkvfile\\shell\\Vantel\\command"), command);
+    EXPECT_EQ(value("Directory\\shell\\Vantel\\command"), command);
+
+    // Switched off by the user: nothing is written.
+    RemoveShellEntries("DIR");
+    core.settings().context = 1;
+    EXPECT_FALSE(setUpShellEntries(core, command));
+    EXPECT_FALSE(exists("Directory\\shell\\Vantel"));
 }
 
 }  // namespace

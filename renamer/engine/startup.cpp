@@ -58,17 +58,9 @@ void migrateVersion(Core& core) {
 }
 
 void startCore(Core& core) {
-    startSettings(core);
-    startLists(core);
-}
-
-void startSettings(Core& core) {
     core.settings().workdir = setworkdir(core.log());
     migrateVersion(core);
     readSettings(core.settings());
-}
-
-void startLists(Core& core) {
     core.resetQueue();
     if (core.loadfilters()) {
         core.debug_log("Loaded " + std::to_string(core.filters().count()) + " afilters", 2);

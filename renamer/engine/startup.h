@@ -1,6 +1,7 @@
 #pragma once
 // The start of the program that needs no window toolkit: what the desktop window and the
-// headless front end both do before and after the command line is queued.
+// headless front end both do before and after the command line is queued. Front ends do not call
+// these one by one: Application (application.h) runs them in order with the rest of the set-up.
 //
 //   Core core(&view, nullptr, mainCaption());
 //   core.debug_log(startedLine(), 1);
@@ -22,12 +23,6 @@ std::string startedLine();
 // "Failed to load efilters", level 1, keeping what did load). The desktop window then sets up the
 // context-menu entries when settings().context is 0. Never fails; problems are logged.
 void startCore(Core& core);
-
-// startSettings / startLists: the two halves of startCore, for a front end that has steps of
-// its own between them (the desktop window's context-menu entries and help page): the work
-// folder, the version migration and the stored options; then the empty queue and the lists.
-void startSettings(Core& core);
-void startLists(Core& core);
 
 // deleteWholeFolder: deletes folder with its contents at once: silent, no confirmation, not to
 // the Trash (links are removed as links, never followed). Returns the shell's result (0 on

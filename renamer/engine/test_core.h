@@ -58,18 +58,18 @@ class RecordingView : public CoreView {
     }
 };
 
-// Every stage available; each does what its function says (by default: succeed and fill the
-// item as a real stage would), and every call is counted per item.
+// Each stage does what its function says (by default: succeed and fill the item as a real stage
+// would), and every call is counted per item. A function may answer true or false, or a
+// StageResult with the reason of an error.
 class ScriptedStages : public PipelineStages {
   public:
-    using Call = std::function<bool(Core&, int32_t)>;
-    std::function<bool(Core&, int32_t, bool)> on_getbits;
+    using Call = std::function<StageResult(Core&, int32_t)>;
+    std::function<StageResult(Core&, int32_t, bool)> on_getbits;
     Call on_checkex, on_searchtv, on_getlistings, on_dofilter, on_fileops;
     std::map<int32_t, int> calls;  // stage calls per item
-    int32_t action = 1;
+    int32_t action = 1;            // the stored number of the scripted filter 1's action
 
-    bool available(Stage) const override { return true; }
-    bool getbits(Core& core, int32_t index, bool p) override {
+    StageResult getbits(Core& core, int32_t index, bool p) override {
         ++calls[index];
         if (on_getbits) return on_getbits(core, index, p);
         QueueItem& it = core.item(index);
@@ -78,18 +78,18 @@ class ScriptedStages : public PipelineStages {
         it.episode = 5;
         return true;
     }
-    bool checkex(Core& core, int32_t index) override { return run(on_checkex, core, index); }
-    bool searchtv(Core& core, int32_t index) override {
+    StageResult checkex(Core& core, int32_t index) override { return run(on_checkex, core, index); }
+    StageResult searchtv(Core& core, int32_t index) override {
         if (on_searchtv) return run(on_searchtv, core, index);
         core.item(index).show_title = "Show";
         return run(nullptr, core, index);
     }
-    bool getlistings(Core& core, int32_t index) override {
+    StageResult getlistings(Core& core, int32_t index) override {
         if (on_getlistings) return run(on_getlistings, core, index);
         core.item(index).episode_title = "Pilot";
         return run(nullptr, core, index);
     }
-    bool dofilter(Core& core, int32_t index) override {
+    StageResult dofilter(Core& core, int32_t index) override {
         if (on_dofilter) return run(on_dofilter, core, index);
         QueueItem& it = core.item(index);
         it.new_name = "Show - 1x05 - Pilot.mkv";
@@ -97,13 +97,13 @@ class ScriptedStages : public PipelineStages {
         it.filter_index = 1;
         return run(nullptr, core, index);
     }
-    bool fileops(Core& core, int32_t index) override { return run(on_fileops, core, index); }
-    int32_t filterAction(const Core&, int32_t filter_index) const override {
-        return filter_index == 1 ? action : 0;
+    StageResult fileops(Core& core, int32_t index) override { return run(on_fileops, core, index); }
+    FileAction filterAction(const Core&, int32_t filter_index) const override {
+        return filter_index == 1 ? static_cast<FileAction>(action) : kActionNone;
     }
 
   private:
-    bool run(const Call& call, Core& core, int32_t index) {
+    StageResult run(const Call& call, Core& core, int32_t index) {
         ++calls[index];
         return call ? call(core, index) : true;
     }

@@ -7,7 +7,7 @@
 bool Core::mnuUndo_Click(int32_t index) {
     // The menu entry is disabled for any other item; a stray call changes nothing either.
     if (!validIndex(index) || item(index).state != kStateDone) return false;
-    const int32_t action = m_stages->filterAction(*this, item(index).filter_index);
+    const FileAction action = m_stages->filterAction(*this, item(index).filter_index);
     const bool undone = undofileops(item(index), action, log());
     if (undone) {
         item(index).error_text = "The file operation has been undone";
@@ -25,10 +25,10 @@ Core::UndoMenuEntry Core::undoMenuEntry(int32_t index) const {
     if (!validIndex(index) || item(index).state != kStateDone) return entry;
     entry.enabled = true;
     switch (m_stages->filterAction(*this, item(index).filter_index)) {
-        case 2:
+        case kActionMove:
             entry.caption = "Undo Move/Rename";
             break;
-        case 3:
+        case kActionCopy:
             entry.caption = "Undo Copy/Rename";
             break;
         default:

@@ -226,7 +226,8 @@ TEST_F(CoreFileOps, TheUndoEntryIsOfferedForDoneItemsOnly) {
     writeFile(folder("in") + "/a.avi", "a");
     ASSERT_TRUE(core.add_to_queue(path("in/a.avi"), false));
     struct Case {
-        int32_t state, action;
+        ItemState state;
+        int32_t action;
         Core::UndoMenuEntry entry;
     };
     for (const Case& c : std::vector<Case>{

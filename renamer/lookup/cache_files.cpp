@@ -4,10 +4,10 @@
 #include <system_error>
 #include <vector>
 
+#include "renamer/common/text.h"
 #include "renamer/common/textfile.h"
 #include "renamer/lookup/listings.h"
 #include "renamer/lookup/scrape.h"
-#include "renamer/lookup/text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 std::optional<int32_t> ParseLong(std::string_view text, std::string* error) {
     auto fail = [&](const char* what) -> std::optional<int32_t> {

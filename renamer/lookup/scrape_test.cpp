@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "renamer/common/activity_log.h"
+#include "renamer/common/text.h"
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/listings.h"
-#include "renamer/lookup/text.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
 #pragma once
-// DesktopApp: what joins the window to the renamer's core for one run of the desktop program:
-// the core (created with the caption "Vantel 4.0", by which a second start finds it), the
-// process-wide set-up every front end needs, the queue pump, and the start-up order.
+// DesktopApp: what joins the window to the renamer for one run of the desktop program: the
+// queue pump, and the engine's Application (which owns the core, created with the caption
+// "Vantel 4.0" by which a second start finds it) set up for a window: Qt's event processing as
+// the pump hook, the window's questions for the shell's file operations, the context-menu
+// entries naming this program.
 //
 //   MainWindow window;
 //   DesktopApp app(window);
@@ -12,6 +14,7 @@
 
 #include <memory>
 
+class Application;
 class Core;
 class MainWindow;
 class QueuePump;
@@ -27,10 +30,10 @@ class DesktopApp {
     // program cannot go on: the fatal start-up box has been shown and the caller ends.
     bool start(const CommandLine& line);
 
-    Core& core() { return *m_core; }
+    Core& core();
 
   private:
     MainWindow& m_window;
     std::unique_ptr<QueuePump> m_pump;
-    std::unique_ptr<Core> m_core;
+    std::unique_ptr<Application> m_app;
 };

@@ -1,7 +1,8 @@
 #include "renamer/shell/mainwindow.h"
 
 #include "renamer/common/version.h"
-#include "renamer/engine/handover.h"
+#include "renamer/engine/application.h"
+#include "renamer/engine/instance.h"
 #include "renamer/engine/test_core.h"
 #include "renamer/engine/test_tree.h"
 #include "renamer/shell/queue_pump.h"
@@ -78,11 +79,21 @@ class Window : public ::testing::Test {
             QApplication::processEvents();
     }
 
+    static ApplicationOptions options(MainWindow* window, ScriptedStages* stages) {
+        ApplicationOptions o;
+        o.view = window;
+        o.stages = stages;
+        o.caption = mainCaption();
+        o.pump_hook = &QueuePump::processQtEvents;
+        return o;
+    }
+
     TestTree tree;
     QueuePump pump;
     MainWindow window;
     ScriptedStages stages;
-    Core core{&window, &stages, mainCaption()};
+    Application app{options(&window, &stages)};
+    Core& core = app.core();
 };
 
 TEST_F(Window, ShowsTheCaptionsColumnsAndMenusOfTheMainWindow) {
@@ -281,7 +292,7 @@ TEST_F(Window, ClosingWhenIdleClosesAtOnce) {
 TEST_F(Window, TheHandOverMessageQueuesOnlyWithItsTagAndKind) {
     window.show();
     const std::string file = tree.file("Show.Name.S03E04.mkv");
-    const std::string queue_text = queueMessageText(file);
+    const std::string queue_text = kHandOverPrefix + file;
     const std::string other_kind = "KQ|XX|C=" + file;
     const std::string other_tag = "QK|PI|C=" + file;
     const std::pair<ULONG_PTR, const std::string*> ignored[] = {
@@ -299,10 +310,7 @@ TEST_F(Window, TheHandOverMessageQueuesOnlyWithItsTagAndKind) {
     ASSERT_EQ(queueList()->topLevelItemCount(), 1);
     EXPECT_EQ(queueList()->topLevelItem(0)->text(0), "Show.Name.S03E04");
 
-    // A quit request travels as a posted message: Qt's loop dispatches it through the pump.
-    ASSERT_TRUE(SendToRunningInstance(kHandOverQuitText));
-    EXPECT_TRUE(window.isVisible());
-    settle();
+    ASSERT_TRUE(SendToRunningInstance(kUnloadText));
     EXPECT_TRUE(core.unloaded());
     EXPECT_FALSE(window.isVisible());
 }

@@ -5,23 +5,14 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-namespace {
-
-void processQtEvents(void*) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-}  // namespace
-
 QueuePump::QueuePump(QObject* parent)
     : QObject(parent),
       m_notifier(new QSocketNotifier(GetQueueReadyFd(), QSocketNotifier::Read, this)) {
     connect(m_notifier, &QSocketNotifier::activated, this, [] { dispatchWaiting(); });
-    SetPumpHook(&processQtEvents, nullptr);
 }
 
-QueuePump::~QueuePump() {
-    SetPumpHook(nullptr, nullptr);
+void QueuePump::processQtEvents(void*) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void QueuePump::dispatchWaiting() {

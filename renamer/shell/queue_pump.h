@@ -4,12 +4,13 @@
 // The core's window (its caption, its window procedure with the hand-over message, Timer1) and
 // the socket control's window live in platform/user; their messages wait in this thread's
 // queue. The pump watches the queue's readiness descriptor with a QSocketNotifier and
-// dispatches whatever waits, and it registers Qt's event processing as the pump hook, so a
+// dispatches whatever waits; processQtEvents is the pump hook the application installs, so a
 // blocking lookup deep inside the control keeps the window painting and answering.
 //
-//   QApplication app(argc, argv);
-//   QueuePump pump;               // for the life of the event loop, on the GUI thread
-//   app.exec();
+//   QApplication qt(argc, argv);
+//   QueuePump pump;                              // on the GUI thread, for the loop's life
+//   options.pump_hook = &QueuePump::processQtEvents;
+//   qt.exec();
 
 #include <QObject>
 
@@ -20,8 +21,9 @@ class QueuePump final : public QObject {
 
   public:
     explicit QueuePump(QObject* parent = nullptr);
-    // Removes the pump hook.
-    ~QueuePump() override;
+
+    // processQtEvents: the pump hook: runs Qt's pending events once (context is unused).
+    static void processQtEvents(void* context);
 
     // dispatchWaiting: dispatches every window message waiting now (WM_QUIT ends Qt's loop).
     static void dispatchWaiting();

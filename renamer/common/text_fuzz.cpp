@@ -7,7 +7,7 @@
 #include <string>
 
 #include "renamer/common/activity_log.h"
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

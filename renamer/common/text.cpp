@@ -1,4 +1,4 @@
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 #include <algorithm>
 #include <utility>

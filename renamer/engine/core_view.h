@@ -8,6 +8,8 @@
 // exception rows likewise. Every method has a harmless default, so a view implements only what
 // it shows; NullView is the view of a core that shows nothing.
 
+#include "renamer/common/queue_item.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,8 +50,8 @@ struct MessageRequest {
 
 // The confirmation before a file operation.
 struct ConfirmDialogRequest {
-    int32_t index = 0;     // the queue item
-    int32_t action = 0;    // 1 rename, 2 move, 3 copy (the matched filter's action)
+    int32_t index = 0;                // the queue item
+    FileAction action = kActionNone;  // the matched filter's action
     std::string caption;   // "Confirm File Rename", "Confirm File Move", "Confirm File Copy"
     std::string question;  // "Continue with file rename?" etc.
     std::string from;      // the item's current full path

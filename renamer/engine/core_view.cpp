@@ -1,4 +1,4 @@
-#include "renamer/common/view.h"
+#include "renamer/engine/core_view.h"
 
 #include "platform/user/user.h"
 
