@@ -63,7 +63,7 @@ done
 
 # The queue is worked through when the last file has its new name and the unknown show failed.
 for _ in $(seq 300); do
-  [[ -e "$videos/Mr. Robot - 1x01 - eps1.0_hellofriend.mov.mkv" ]] && break
+  [[ -e "$videos/Mr. Robot - 1x01 - eps1.0hellofriend.mov.mkv" ]] && break
   sleep 0.1
 done
 sleep 3

@@ -70,8 +70,8 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowIcon(programIcon());
     for (QTreeWidget* list : {m_ui->ListView1, m_ui->ListView2, m_ui->ListView3})
         list->header()->setStretchLastSection(true);
-    m_ui->ListView1->setColumnWidth(0, 260);
-    m_ui->ListView1->setColumnWidth(1, 240);
+    m_ui->ListView1->setColumnWidth(0, 210);
+    m_ui->ListView1->setColumnWidth(1, 320);
     m_ui->mnuTray->setDefaultAction(m_ui->mnuShow);
 
     connect(m_ui->mnuOpen, &QAction::triggered, this, &MainWindow::mnuOpen_Click);
