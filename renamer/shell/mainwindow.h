@@ -80,7 +80,6 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     void addTrayIcon() override;
     void setFullRowSelect() override;
     void centreAndMinimise() override;
-    void setHelpFile(const std::string& path) override { m_help_file = path; }
 
   public slots:
     void mnuOpen_Click();
@@ -110,5 +109,4 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     bool m_no_tray_logged = false;
     bool m_start_minimised = false;
     bool m_closed = false;
-    std::string m_help_file;
 };
