@@ -14,6 +14,8 @@
 
 #include "renamer/engine/detection.h"
 
+using namespace vantel;
+
 namespace {
 
 constexpr size_t kNames = 12000;

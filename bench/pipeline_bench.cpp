@@ -22,6 +22,8 @@
 #include "tools/testsupport/standin_server.h"
 #include "tools/testsupport/temp_dir.h"
 
+using namespace vantel;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <map>
 
+using namespace vantel;
+
 namespace fs = std::filesystem;
 
 namespace {

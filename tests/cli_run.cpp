@@ -8,6 +8,8 @@
 #include "renamer/engine/paths.h"
 #include "renamer/lookup/lookup_config.h"
 
+using namespace vantel;
+
 namespace {
 
 std::vector<std::string> split(const std::string& line, char separator) {

@@ -6,6 +6,8 @@
 #include "renamer/engine/paths.h"
 #include "tests/cli_run.h"
 
+using namespace vantel;
+
 namespace {
 
 // A file queued from the test's folder and the name it must end with, both below that folder.

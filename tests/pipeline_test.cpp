@@ -13,6 +13,8 @@
 #include <random>
 #include <tuple>
 
+using namespace vantel;
+
 namespace {
 
 struct Episode {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string_view>
 
+namespace vantel {
+
 namespace {
 
 // An address the HTTP client can use as the service's root: a scheme it speaks and a host.
@@ -142,3 +144,5 @@ std::string queuePath(const std::string& given) {
     if (error) return given;
     return whole.lexically_normal().string();
 }
+
+}  // namespace vantel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 struct CliOptions {
     bool help = false;
     bool version = false;
@@ -45,3 +47,5 @@ std::string queuePath(const std::string& given);
 
 // The text printed by --help.
 std::string usageText();
+
+}  // namespace vantel

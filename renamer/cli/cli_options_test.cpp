@@ -6,6 +6,8 @@
 
 #include <climits>
 
+namespace vantel {
+
 namespace {
 
 struct Parsed {
@@ -104,3 +106,5 @@ TEST(CliOptions, RelativePathsAreQueuedAsWholePaths) {
 }
 
 }  // namespace
+
+}  // namespace vantel

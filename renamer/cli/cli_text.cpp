@@ -1,5 +1,7 @@
 #include "renamer/cli/cli_text.h"
 
+namespace vantel {
+
 std::string oneLine(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -14,3 +16,5 @@ std::string oneLine(const std::string& text) {
     }
     return out;
 }
+
+}  // namespace vantel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace vantel {
+
 void ConsoleView::logLineAdded(const std::string& line, int level) {
     m_log << line << std::endl;
 }
@@ -34,3 +36,5 @@ ConfirmDialogAnswer ConsoleView::confirmFileOperation(const ConfirmDialogRequest
     answer.dont_show_again = reply == "a" || reply == "A";
     return answer;
 }
+
+}  // namespace vantel

@@ -10,6 +10,8 @@
 #include <istream>
 #include <ostream>
 
+namespace vantel {
+
 class ConsoleView final : public CoreView {
   public:
     // answers: where the user's answers come from (a terminal), or nullptr when nobody can be
@@ -25,3 +27,5 @@ class ConsoleView final : public CoreView {
     std::istream* m_answers;
     bool m_told_cannot_ask = false;
 };
+
+}  // namespace vantel

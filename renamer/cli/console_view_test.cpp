@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+namespace vantel {
+
 namespace {
 
 ConfirmDialogRequest renameRequest() {
@@ -46,3 +48,5 @@ TEST(ConsoleView, WithoutATerminalDeclinesAndSaysSoOnce) {
 }
 
 }  // namespace
+
+}  // namespace vantel

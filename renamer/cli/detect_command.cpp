@@ -5,6 +5,8 @@
 #include "renamer/engine/detection.h"
 #include "renamer/engine/paths.h"
 
+namespace vantel {
+
 void prepareDetect(Core& core) {
     core.settings().workdir = setworkdir(core.log());
     readSettings(core.settings());
@@ -42,3 +44,5 @@ int runDetect(Core& core, const std::vector<std::string>& names, std::ostream& o
     out.flush();
     return status;
 }
+
+}  // namespace vantel

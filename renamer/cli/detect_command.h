@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // prepareDetect: the work folder (setworkdir), the stored options (the log level) and the
 // exceptions from "man.dat" ("Loaded N efilters", level 2, or "Failed to load efilters",
 // level 1, keeping what did load). Nothing is migrated or queued. Never fails.
@@ -30,3 +32,5 @@ std::string detectLine(Core& core, const std::string& name, bool* matched);
 // runDetect: detectLine for each name in order, one line each on out. Returns 0 when every
 // name matched, 1 otherwise.
 int runDetect(Core& core, const std::vector<std::string>& names, std::ostream& out);
+
+}  // namespace vantel

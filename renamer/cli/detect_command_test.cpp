@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 TEST(Detect, OneLinePerNameWithTheShowAsSearched) {
@@ -31,3 +33,5 @@ TEST(Detect, OneLinePerNameWithTheShowAsSearched) {
 }
 
 }  // namespace
+
+}  // namespace vantel

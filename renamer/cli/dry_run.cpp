@@ -2,6 +2,8 @@
 
 #include "renamer/engine/core.h"
 
+namespace vantel {
+
 StageResult DryRunStages::fileops(Core& core, int32_t index) {
     const QueueItem& item = core.item(index);
     PlannedOperation op{index, filterAction(core, item.filter_index), item.path,
@@ -38,3 +40,5 @@ const char* actionName(FileAction action) {
             return "Unknown";
     }
 }
+
+}  // namespace vantel

@@ -15,6 +15,8 @@
 
 #include "renamer/engine/stages.h"
 
+namespace vantel {
+
 struct PlannedOperation {
     int32_t index = 0;                // the queue item
     FileAction action = kActionNone;  // the matched filter's action
@@ -37,3 +39,5 @@ class DryRunStages final : public PipelineStages {
 
 // actionName: "Rename", "Move" or "Copy" for the three actions; "Unknown" otherwise.
 const char* actionName(FileAction action);
+
+}  // namespace vantel

@@ -21,6 +21,8 @@
 #include <iostream>
 #include <thread>
 
+using namespace vantel;
+
 namespace {
 
 // Interrupts are taken by a thread of their own (they are blocked everywhere else): the first

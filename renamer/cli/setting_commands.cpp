@@ -5,6 +5,8 @@
 
 #include <charconv>
 
+namespace vantel {
+
 namespace {
 
 // Checks one command; on refusal writes the reason to err and returns false.
@@ -77,3 +79,5 @@ int runSettingCommands(const std::vector<CliOptions::SettingCommand>& commands, 
     }
     return status;
 }
+
+}  // namespace vantel

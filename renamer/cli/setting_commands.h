@@ -11,8 +11,12 @@
 #include <ostream>
 #include <vector>
 
+namespace vantel {
+
 // runSettingCommands: runs the commands in order; a get prints the stored value on out. Returns
 // the exit status: 0; 1 when a value to get is not stored or a set could not be written; 2 when
 // a name is unknown or a value is refused (nothing is run then). Reasons go to err.
 int runSettingCommands(const std::vector<CliOptions::SettingCommand>& commands, std::ostream& out,
                        std::ostream& err);
+
+}  // namespace vantel

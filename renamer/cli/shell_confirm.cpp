@@ -1,5 +1,7 @@
 #include "renamer/cli/shell_confirm.h"
 
+namespace vantel {
+
 FileOperationConfirm shellConfirmation(bool yes, std::ostream& log) {
     return [yes, &log](const ConfirmRequest& request) {
         switch (request.kind) {
@@ -27,3 +29,5 @@ FileOperationConfirm shellConfirmation(bool yes, std::ostream& log) {
         return false;
     };
 }
+
+}  // namespace vantel

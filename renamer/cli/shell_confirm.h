@@ -16,5 +16,9 @@
 
 #include <ostream>
 
+namespace vantel {
+
 // shellConfirmation returns the callback; log must outlive it.
 FileOperationConfirm shellConfirmation(bool yes, std::ostream& log);
+
+}  // namespace vantel

@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+namespace vantel {
+
 namespace {
 
 // Runs a move (action 2) of a new file onto an existing one with the front end's answers.
@@ -65,3 +67,5 @@ TEST(ShellConfirmation, AMissingTopLevelFolderIsNotCreatedEvenWithYes) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+namespace vantel {
+
 std::string LocalTimeText() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -30,3 +32,5 @@ void ActivityLog::append(bool cleared, std::string line, int level) {
     m_lines.push_back(std::move(line));
     if (m_listener) m_listener(cleared, m_lines.back(), level);
 }
+
+}  // namespace vantel

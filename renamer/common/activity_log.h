@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 class ActivityLog {
 public:
     static constexpr size_t kMaxLines = 1000;
@@ -49,3 +51,5 @@ private:
 
 // The local time in the time format of this desktop's locale ("%X"), e.g. "15:04:05".
 std::string LocalTimeText();
+
+}  // namespace vantel

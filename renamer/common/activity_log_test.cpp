@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 ActivityLog fixedLog(int threshold) {
@@ -57,3 +59,5 @@ TEST(ActivityLog, AThrowingListenerNeverReachesTheCaller) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vantel {
+
 // Processing states of an item, with the status texts the queue list shows. The numbers are
 // those the queue has always used; a retry pass takes the items at kStateInactive or below.
 enum ItemState : int32_t {
@@ -51,3 +53,5 @@ struct QueueItem {
     std::string error_text;  // may hold several lines separated by CR LF
     std::string episode_url;
 };
+
+}  // namespace vantel

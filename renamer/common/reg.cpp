@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace vantel {
+
 namespace modReg {
 
 namespace {
@@ -113,3 +115,5 @@ bool DeleteRegKey(HKEY root, const std::string& subkey) {
 }
 
 }  // namespace modReg
+
+}  // namespace vantel

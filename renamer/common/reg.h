@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+namespace vantel {
+
 namespace modReg {
 
 // The program's key below HKEY_CURRENT_USER.
@@ -56,3 +58,5 @@ bool RegWriteDword(HKEY root, const std::string& subkey, const std::string& name
 bool DeleteRegKey(HKEY root, const std::string& subkey);
 
 }  // namespace modReg
+
+}  // namespace vantel

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace vantel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -136,3 +138,5 @@ TEST_F(Registry, ReadSettingsAppliesEveryReadingRule) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 
 #include <iterator>
 
+namespace vantel {
+
 namespace {
 
 // The registry values of Settings, in the order start-up reads them.
@@ -71,3 +73,5 @@ std::string settingNames() {
     }
     return names;
 }
+
+}  // namespace vantel

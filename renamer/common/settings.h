@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 // The extensions accepted when none (or a too-short text) is stored.
 inline constexpr const char* kDefaultTypes = "avi;mkv;mpg;mp4";
 
@@ -69,3 +71,5 @@ const SettingValue* findSettingValue(std::string_view name);
 
 // A comma-separated list of the setting names, for messages ("types, context, ...").
 std::string settingNames();
+
+}  // namespace vantel

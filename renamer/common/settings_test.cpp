@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 TEST(SettingsRules, StoredValuesToWhatTheProgramUses) {
@@ -40,3 +42,5 @@ TEST(SettingsRules, TypesAreStoredWithoutDotsTrailingSemicolonOrCapitals) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -5,6 +5,8 @@
 
 #include "renamer/common/activity_log.h"
 
+namespace vantel {
+
 namespace {
 
 // Replaces every occurrence of from, left to right, without looking again at what was put in:
@@ -273,3 +275,5 @@ std::string lowerCase(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace vantel

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 class ActivityLog;
 
 // Between returns the text between the first occurrence of start and the next occurrence of end
@@ -66,3 +68,5 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp);
 // lowerCase returns text with its letters in lower case: ASCII, Latin-1, Latin Extended-A,
 // Greek and Cyrillic. Other characters and malformed bytes are kept as they are.
 std::string lowerCase(std::string_view text);
+
+}  // namespace vantel

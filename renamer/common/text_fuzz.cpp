@@ -9,6 +9,8 @@
 #include "renamer/common/activity_log.h"
 #include "renamer/common/text.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
     std::string error;

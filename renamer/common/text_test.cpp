@@ -4,6 +4,8 @@
 
 #include "renamer/common/activity_log.h"
 
+namespace vantel {
+
 namespace {
 
 std::span<const uint8_t> bytesOf(std::string_view s) {
@@ -173,3 +175,5 @@ TEST(LowerCase, Table) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <string_view>
 
+namespace vantel {
+
 namespace {
 
 // A file descriptor that is closed when it goes out of scope (keeping the errno of the failure
@@ -103,3 +105,5 @@ bool ReplaceTextFile(const std::string& path, const std::string& text) {
     if (folder.get() >= 0) ::fsync(folder.get());
     return true;
 }
+
+}  // namespace vantel

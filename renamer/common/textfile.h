@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace vantel {
+
 // On failure errno says why (for the caller's log line).
 
 // ReadTextFile: the whole content of path. When the file is missing or cannot be read the
@@ -25,3 +27,5 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
 // flushed to disk, renamed over path). False when any step fails; path is then unchanged and
 // no temporary file is left behind.
 bool ReplaceTextFile(const std::string& path, const std::string& text);
+
+}  // namespace vantel

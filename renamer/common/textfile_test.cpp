@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace vantel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -76,3 +78,5 @@ TEST_F(TextFile, ReplaceLeavesOldOrNewContentAndNoTemporaryFile) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vantel {
+
 inline constexpr int kVersionMajor = VANTEL_VERSION_MAJOR;
 inline constexpr int kVersionMinor = VANTEL_VERSION_MINOR;
 inline constexpr int kVersionBuild = VANTEL_VERSION_BUILD;
@@ -16,3 +18,5 @@ inline std::string versionText() {
 inline std::string mainCaption() {
     return "Vantel " + versionText();
 }
+
+}  // namespace vantel

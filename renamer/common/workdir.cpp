@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace vantel {
+
 namespace {
 
 std::string environment(const char* name) {
@@ -81,3 +83,5 @@ std::string setworkdir(ActivityLog& log) {
     std::string program = programFolder();
     return program == "/" ? program : program + "/";
 }
+
+}  // namespace vantel

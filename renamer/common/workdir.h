@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace vantel {
+
 // The application title: names the registry key, the work folder and the window caption.
 inline constexpr const char* kAppTitle = "Vantel";
 
@@ -30,3 +32,5 @@ std::string appDataFolder();
 // cannot be created, logs "Error making work dir: " + the reason at level 1 and returns the
 // program folder + "/". The result always ends in "/".
 std::string setworkdir(ActivityLog& log);
+
+}  // namespace vantel

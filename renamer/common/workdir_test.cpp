@@ -7,6 +7,8 @@
 #include <fstream>
 #include <optional>
 
+namespace vantel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -95,3 +97,5 @@ TEST_F(WorkDir, FallsBackToTheProgramFolderAndLogsWhy) {
 }
 
 }  // namespace
+
+}  // namespace vantel

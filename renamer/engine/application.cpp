@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+namespace vantel {
+
 Application::Application(ApplicationOptions options) : m_options(std::move(options)) {
     m_previous_confirm = setFileOperationConfirm(m_options.confirm);
     if (m_options.pump_hook) SetPumpHook(m_options.pump_hook, m_options.pump_context);
@@ -47,7 +49,7 @@ void Application::start() {
 }
 
 void Application::queueCommandLine(const std::vector<std::string>& paths) {
-    ::queueCommandLine(*m_core, paths);
+    vantel::queueCommandLine(*m_core, paths);
 }
 
 void Application::setLoaded() {
@@ -86,3 +88,5 @@ std::optional<LRESULT> Application::onWindowMessage(UINT msg, WPARAM wParam, LPA
     }
     return std::nullopt;
 }
+
+}  // namespace vantel

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 struct ApplicationOptions {
     // The core's view and stages (nullptr: no view, this build's stages); both must outlive the
     // Application.
@@ -108,3 +110,5 @@ class Application {
     std::unique_ptr<Core> m_core;
     bool m_trace_routed = false;
 };
+
+}  // namespace vantel

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace vantel {
+
 namespace {
 
 // Every test gets its own registry, data folder and runtime folder, so that no window of
@@ -194,3 +196,5 @@ TEST_F(ApplicationTest, TheFrontEndSeesTheWindowsMessagesFirst) {
 }
 
 }  // namespace
+
+}  // namespace vantel

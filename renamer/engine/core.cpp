@@ -3,6 +3,8 @@
 #include "renamer/common/reg.h"
 #include "renamer/lookup/lookup_config.h"
 
+namespace vantel {
+
 namespace {
 
 constexpr const char* kWindowClass = "VantelCore";
@@ -134,3 +136,5 @@ void Core::unloadMainWindow() {
 void Core::pump() {
     m_view->pumpEvents();
 }
+
+}  // namespace vantel

@@ -54,6 +54,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 class Core {
   public:
     static constexpr UINT_PTR kTimer1Id = 1;
@@ -287,3 +289,5 @@ class Core {
     int m_walking = 0;  // folder walks in progress
     bool m_unloaded = false;
 };
+
+}  // namespace vantel

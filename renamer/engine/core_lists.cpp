@@ -2,6 +2,8 @@
 
 #include "renamer/engine/core.h"
 
+namespace vantel {
+
 namespace {
 
 // One of the two lists with its file operations, so that both get the same commands.
@@ -125,3 +127,5 @@ void Core::moveFilterUp(int32_t index) {
 void Core::moveFilterDown(int32_t index) {
     filterCommands(*this).move(index, 1);
 }
+
+}  // namespace vantel

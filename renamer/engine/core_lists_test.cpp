@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <functional>
 
+namespace vantel {
+
 namespace {
 
 class ListCommands : public ::testing::Test {
@@ -181,3 +183,5 @@ TEST_F(ListCommands, StartUpLoadsBothLists) {
 }
 
 }  // namespace
+
+}  // namespace vantel

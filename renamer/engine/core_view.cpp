@@ -2,6 +2,10 @@
 
 #include "platform/user/user.h"
 
+namespace vantel {
+
 void CoreView::pumpEvents() {
     DoEvents();
 }
+
+}  // namespace vantel

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // What a queue row shows after a state change.
 struct QueueRowUpdate {
     std::string status;  // "Inactive", "Scanning", ..., "Done", "Failed", "Cancelled"
@@ -104,3 +106,5 @@ class CoreView {
 
 // The view of a core that shows nothing: every request gets the default answer.
 class NullView final : public CoreView {};
+
+}  // namespace vantel

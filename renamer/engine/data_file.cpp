@@ -8,6 +8,8 @@
 #include <cstring>
 #include <optional>
 
+namespace vantel {
+
 std::vector<std::string_view> splitRecords(std::string_view text) {
     std::vector<std::string_view> lines;
     for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;) {
@@ -83,3 +85,5 @@ bool DataFile::save(const std::string& workdir, const std::string& text, Activit
     log.debug_log(std::string("Error saving ") + m_log_name + ": " + error, 1);
     return false;
 }
+
+}  // namespace vantel

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vantel {
+
 // splitRecords: the lines of text, split at each CR LF. The text after the last CR LF (all of
 // it when there is none) is not a record.
 std::vector<std::string_view> splitRecords(std::string_view text);
@@ -79,3 +81,5 @@ class RecordList {
   private:
     std::vector<Record> m_records;
 };
+
+}  // namespace vantel

@@ -11,6 +11,8 @@
 #include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
 
+namespace vantel {
+
 namespace {
 
 using enum MarkerScan;
@@ -138,3 +140,5 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
         return fail(log, e.what());
     }
 }
+
+}  // namespace vantel

@@ -19,6 +19,8 @@
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
 
+namespace vantel {
+
 // How a row finds its marker inside a name.
 enum class MarkerScan : uint8_t {
     kForward,        // every position from the start; the last match wins
@@ -48,3 +50,5 @@ std::span<const FilenameFilter> filenameFilters();
 // + description, level 1): a path without a folder for p true, or a show name that CleanText
 // refuses.
 bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id = nullptr);
+
+}  // namespace vantel

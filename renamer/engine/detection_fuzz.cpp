@@ -8,6 +8,8 @@
 #include "renamer/engine/detection.h"
 #include "renamer/engine/paths.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ActivityLog log;
     log.setThreshold(2);

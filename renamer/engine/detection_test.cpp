@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 namespace {
 
 struct Outcome {
@@ -183,3 +185,5 @@ TEST(Getbits, ErrorsAreLoggedAndReturnFalse) {
 }
 
 }  // namespace
+
+}  // namespace vantel

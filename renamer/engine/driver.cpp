@@ -9,6 +9,8 @@
 #include <exception>
 #include <optional>
 
+namespace vantel {
+
 namespace {
 
 const char* stateText(ItemState state, FileAction action) {
@@ -305,3 +307,5 @@ bool Core::confirm_item(int32_t index) {
     item(index).confirmed = answer.ok;
     return answer.ok;
 }
+
+}  // namespace vantel

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+namespace vantel {
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -358,3 +360,5 @@ TEST_F(Driver, SuppressibleMessages) {
 }
 
 }  // namespace
+
+}  // namespace vantel

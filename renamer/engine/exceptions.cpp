@@ -2,6 +2,8 @@
 
 #include "renamer/common/text.h"
 
+namespace vantel {
+
 bool ExceptionList::parse(std::string_view text, std::string* error) {
     clear();
     const std::vector<std::string_view> lines = splitRecords(text);
@@ -74,3 +76,5 @@ void checkex(QueueItem& item, const ExceptionList& exceptions) {
         }
     }
 }
+
+}  // namespace vantel

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 struct ExceptionFilter {
     std::string detected_name;  // a show name as detection produces it
     std::string new_show_name;  // the name to search for instead
@@ -79,3 +81,5 @@ class ExceptionList : public RecordList<ExceptionFilter> {
 // lower-cased, whole strings) replaces detected_show with its new_show_name in lower case.
 // Nothing else applies after it; an item that matches none is left as it is. Never fails.
 void checkex(QueueItem& item, const ExceptionList& exceptions);
+
+}  // namespace vantel

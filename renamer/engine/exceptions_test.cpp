@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+namespace vantel {
+
 namespace {
 
 ExceptionList listOf(std::vector<std::pair<std::string, std::string>> pairs) {
@@ -157,3 +159,5 @@ TEST_F(ExceptionFile, AFileThatCannotBeReadIsNeverOverwritten) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -7,6 +7,8 @@
 
 #include <exception>
 
+namespace vantel {
+
 namespace {
 
 using namespace shellerror;
@@ -197,3 +199,5 @@ void make_tree(const std::string& path) {
         if (!pathExists(prefix)) (void)::mkdir(prefix.c_str(), 0777);  // a failure is ignored
     }
 }
+
+}  // namespace vantel

@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vantel {
+
 // fileops performs action (rename, move and rename, copy and rename) on item: its path
 // goes to target_folder + new_name. Returns false, with the reason logged, when the source is
 // missing (error_text left as it is), when a rename would only change letter case or would land
@@ -43,3 +45,5 @@ bool undofileops(QueueItem& item, FileAction action, ActivityLog& log);
 // holds no "/". Repeated "/" count as one. Creation errors are ignored: the operation that needs
 // the folder then fails and reports.
 void make_tree(const std::string& path);
+
+}  // namespace vantel

@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -121,3 +123,5 @@ TEST_F(FileOpsTest, CopyCancelledPartWay) {
 }
 
 }  // namespace
+
+}  // namespace vantel

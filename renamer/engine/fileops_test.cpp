@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -173,3 +175,5 @@ TEST_F(FileOpsTest, MoveBelowAMissingTopLevelFolderFailsUnlessConfirmed) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -6,6 +6,8 @@
 
 #include <charconv>
 
+namespace vantel {
+
 namespace {
 
 constexpr size_t kFieldCount = 9;
@@ -260,3 +262,5 @@ bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log) {
     item.filter_index = chosen;
     return true;
 }
+
+}  // namespace vantel

@@ -23,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 // The condition modes: 1 the text must match the pattern; any other value (2 is written) it
 // must not.
 inline constexpr int32_t kModeEquals = 1;
@@ -103,3 +105,5 @@ class FilterList : public RecordList<ActionFilter> {
 // The values put into the name and the folder (show and episode titles) lose any "/" and NUL,
 // and NUL is removed from the results, so the name stays one file name in the folder shown.
 bool dofilter(QueueItem& item, const FilterList& filters, ActivityLog& log);
+
+}  // namespace vantel

@@ -7,6 +7,8 @@
 
 #include "renamer/engine/filters.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     FilterList first, second;

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+namespace vantel {
+
 namespace {
 
 QueueItem episode(const std::string& show, int32_t season, int32_t number, const std::string& title,
@@ -239,3 +241,5 @@ TEST_F(FilterFile, ABadLineStopsLoadingAndASaveKeepsTheUnreadLines) {
 }
 
 }  // namespace
+
+}  // namespace vantel

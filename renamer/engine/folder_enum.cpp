@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+namespace vantel {
+
 namespace {
 
 constexpr size_t kPumpEvery = 100;
@@ -78,3 +80,5 @@ void EnumFolder(const std::string& folder, size_t prefix_length, std::vector<std
     Walk walk{prefix_length, files, pump, {}};
     walkFolder(folder, walk);
 }
+
+}  // namespace vantel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // Called twice after every 100 listed files so that the window stays responsive; returning
 // false ends the walk early (the window was closed).
 using WalkPump = std::function<bool()>;
@@ -24,3 +26,5 @@ using WalkPump = std::function<bool()>;
 // opened are skipped silently; nothing is reported.
 void EnumFolder(const std::string& folder, size_t prefix_length, std::vector<std::string>& files,
                 const WalkPump& pump);
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,3 +65,5 @@ TEST(EnumFolder, PumpsTwiceEveryHundredFilesAndStopsWhenAsked) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -10,6 +10,8 @@
 #include "platform/com/variant.h"
 #include "renamer/http/modhttp.h"
 
+namespace vantel {
+
 namespace {
 
 // The code CoGetClassObject gives when the registered module cannot be loaded
@@ -123,3 +125,5 @@ std::string shippedControlModule() {
 bool registerControlModule(const std::string& path, std::string* error) {
     return SUCCEEDED(callServerRegistration(path, false, error));
 }
+
+}  // namespace vantel

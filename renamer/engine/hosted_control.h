@@ -21,6 +21,8 @@
 #include "platform/com/olesite.h"
 #include "renamer/http/control_host.h"
 
+namespace vantel {
+
 class HostedControl final : public ControlHost {
   public:
     using Logger = std::function<void(const std::string& line, int level)>;
@@ -75,3 +77,5 @@ std::string shippedControlModule();
 // installer does. False with *error set when the module cannot be loaded, has no such entry
 // point, or the entry point fails (its HRESULT in the text).
 bool registerControlModule(const std::string& path, std::string* error);
+
+}  // namespace vantel

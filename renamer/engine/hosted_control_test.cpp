@@ -11,6 +11,8 @@
 #include "tools/testsupport/scoped_env.h"
 #include "tools/testsupport/temp_dir.h"
 
+namespace vantel {
+
 namespace {
 
 // A control host over a registry of the test's own, with the lines it logs.
@@ -91,3 +93,5 @@ TEST(RegisterControlModule, SaysWhyAModuleCannotBeRegistered) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -2,6 +2,8 @@
 
 #include "renamer/common/version.h"
 
+namespace vantel {
+
 HWND findRunningInstance() {
     return FindWindowA(nullptr, mainCaption().c_str());
 }
@@ -42,3 +44,5 @@ bool actOnInstanceMessage(Core& core, const std::string& text) {
     }
     return false;
 }
+
+}  // namespace vantel

@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 
+namespace vantel {
+
 // The dwData of an instance message; a WM_COPYDATA with any other value is not one.
 inline constexpr ULONG_PTR kInstanceMessageData = 3;
 // "Queue this command line" and "quit".
@@ -45,3 +47,5 @@ std::optional<std::string> instanceMessageText(const COPYDATASTRUCT* data);
 // "UD|" is a close request (Core::queryUnload, then Core::unloadMainWindow). Any other tag or
 // kind changes nothing. Returns whether the text was one of the two.
 bool actOnInstanceMessage(Core& core, const std::string& text);
+
+}  // namespace vantel

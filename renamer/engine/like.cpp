@@ -2,6 +2,8 @@
 
 #include "renamer/common/text.h"
 
+namespace vantel {
+
 LikePattern::LikePattern(std::string_view pattern) {
     size_t pos = 0;
     while (pos < pattern.size() && m_valid) {
@@ -125,3 +127,5 @@ bool LikePattern::matches(std::string_view text) const {
 bool likeMatch(std::string_view text, std::string_view pattern) {
     return LikePattern(pattern).matches(text);
 }
+
+}  // namespace vantel

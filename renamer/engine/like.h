@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vantel {
+
 class LikePattern {
   public:
     explicit LikePattern(std::string_view pattern);
@@ -53,3 +55,5 @@ class LikePattern {
 
 // likeMatch compiles pattern and matches text against it; false for a malformed pattern.
 bool likeMatch(std::string_view text, std::string_view pattern);
+
+}  // namespace vantel

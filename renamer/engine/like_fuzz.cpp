@@ -8,6 +8,8 @@
 
 #include "renamer/engine/like.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
     size_t split = input.find('\0');

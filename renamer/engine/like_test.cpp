@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+namespace vantel {
+
 namespace {
 
 struct Case {
@@ -137,3 +139,5 @@ TEST(Like, AgreesWithAReferenceMatcher) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -1,5 +1,7 @@
 #include "renamer/engine/path_index.h"
 
+namespace vantel {
+
 void PathIndex::insert(size_t hash, int32_t index) {
     reserve(m_size + 1);
     place(hash, index);
@@ -34,3 +36,5 @@ void PathIndex::place(size_t hash, int32_t index) {
         i = (i + 1) & m_mask;
     m_slots[i] = Slot{hash, index};
 }
+
+}  // namespace vantel

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vantel {
+
 class PathIndex {
   public:
     // contains: whether an item with this hash passes same(index); tried for every entry with
@@ -51,3 +53,5 @@ class PathIndex {
     size_t m_mask = 0;
     size_t m_size = 0;
 };
+
+}  // namespace vantel

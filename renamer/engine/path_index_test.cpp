@@ -4,6 +4,8 @@
 
 #include <set>
 
+namespace vantel {
+
 namespace {
 
 TEST(PathIndex, FindsEveryEntryAlsoWhenHashesCollide) {
@@ -43,3 +45,5 @@ TEST(PathIndex, KeepsEverythingWhileItGrows) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 
 #include "renamer/common/text.h"
 
+namespace vantel {
+
 namespace {
 
 std::vector<std::string_view> splitPath(std::string_view path) {
@@ -57,3 +59,5 @@ std::optional<std::string> folderName(std::string_view path) {
 std::string getshowname(std::string_view text) {
     return lowerCase(getfname(text));
 }
+
+}  // namespace vantel

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 // getextension returns the text after the last "." of name, lower-cased; name lower-cased
 // when it holds no ".".
 std::string getextension(std::string_view name);
@@ -33,3 +35,5 @@ std::optional<std::string> folderName(std::string_view path);
 
 // getshowname returns the last "/"-separated component of text, lower-cased.
 std::string getshowname(std::string_view text);
+
+}  // namespace vantel

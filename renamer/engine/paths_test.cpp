@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 TEST(Paths, ExtensionRoutines) {
@@ -63,3 +65,5 @@ TEST(Paths, GetpathDropsComponents) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <string_view>
 
+namespace vantel {
+
 namespace {
 
 bool containsSample(const std::string& path) {
@@ -96,3 +98,5 @@ void Core::resetQueue() {
     m_queued_paths.clear();
     m_current_item = 0;
 }
+
+}  // namespace vantel

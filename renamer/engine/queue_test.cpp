@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 std::vector<std::string> queuedPaths(const Core& core) {
@@ -130,3 +132,5 @@ TEST(AddToQueue, OnlyAStartedAddArmsTheTimerAndNotDuringAPass) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -3,6 +3,8 @@
 #include "renamer/common/reg.h"
 #include "renamer/engine/core.h"
 
+namespace vantel {
+
 namespace {
 
 constexpr const char* kVerb = "\\shell\\Vantel";
@@ -84,3 +86,5 @@ bool setUpShellEntries(Core& core, const std::string& command) {
     core.settings().context = 2;
     return true;
 }
+
+}  // namespace vantel

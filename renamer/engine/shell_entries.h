@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 class Core;
 
 // shellCommand: the command text of every entry: the program's path in double quotes, then
@@ -42,3 +44,5 @@ void RemoveShellEntries(const std::string& type);
 // preferences, so the entries are written again at every start until then). Returns whether
 // the entries were written.
 bool setUpShellEntries(Core& core, const std::string& command);
+
+}  // namespace vantel

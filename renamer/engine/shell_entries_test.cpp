@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+namespace vantel {
+
 namespace {
 
 class ShellEntries : public ::testing::Test {
@@ -97,3 +99,5 @@ TEST_F(ShellEntries, StartUpWritesThemUntilThePreferencesAreConfirmed) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace vantel {
+
 namespace {
 
 LookupContext lookupContext(Core& core) {
@@ -18,17 +20,17 @@ LookupContext lookupContext(Core& core) {
 }  // namespace
 
 StageResult PipelineStages::getbits(Core& core, int32_t index, bool p) {
-    return ::getbits(core.item(index), p, core.log());
+    return vantel::getbits(core.item(index), p, core.log());
 }
 
 StageResult PipelineStages::checkex(Core& core, int32_t index) {
-    ::checkex(core.item(index), core.exceptions());
+    vantel::checkex(core.item(index), core.exceptions());
     return true;
 }
 
 StageResult PipelineStages::searchtv(Core& core, int32_t index) {
     LookupContext context = lookupContext(core);
-    return ::searchtv(core.item(index), context);
+    return vantel::searchtv(core.item(index), context);
 }
 
 // A listing that fails for a reason other than the service's answer (the control missing or
@@ -37,19 +39,21 @@ StageResult PipelineStages::searchtv(Core& core, int32_t index) {
 StageResult PipelineStages::getlistings(Core& core, int32_t index) {
     LookupContext context = lookupContext(core);
     std::string error;
-    if (::getlistings(core.item(index), context, &error)) return true;
+    if (vantel::getlistings(core.item(index), context, &error)) return true;
     return StageResult::failure(std::move(error));
 }
 
 StageResult PipelineStages::dofilter(Core& core, int32_t index) {
-    return ::dofilter(core.item(index), core.filters(), core.log());
+    return vantel::dofilter(core.item(index), core.filters(), core.log());
 }
 
 StageResult PipelineStages::fileops(Core& core, int32_t index) {
     QueueItem& item = core.item(index);
-    return ::fileops(item, filterAction(core, item.filter_index), core.log());
+    return vantel::fileops(item, filterAction(core, item.filter_index), core.log());
 }
 
 FileAction PipelineStages::filterAction(const Core& core, int32_t filter_index) const {
     return core.filters().action(filter_index);
 }
+
+}  // namespace vantel

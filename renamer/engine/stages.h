@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vantel {
+
 class Core;
 
 // StageResult: what a stage answers. ok says whether the stage did its work. A stage that
@@ -53,3 +55,5 @@ class PipelineStages {
     // The action of the action filter at filter_index; kActionNone when there is no such filter.
     virtual FileAction filterAction(const Core& core, int32_t filter_index) const;
 };
+
+}  // namespace vantel

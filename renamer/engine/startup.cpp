@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+namespace vantel {
+
 namespace {
 
 bool isFolder(const std::string& path) {
@@ -81,3 +83,5 @@ void queueCommandLine(Core& core, const std::vector<std::string>& paths) {
     }
     core.enableTimer1();
 }
+
+}  // namespace vantel

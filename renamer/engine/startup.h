@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // startedLine: "Vantel 4.0 (build 151) started", the first line of every run's log.
 std::string startedLine();
 
@@ -41,3 +43,5 @@ void migrateVersion(Core& core);
 // shortly after start even when nothing was queued ("No work to do"). Stops early when the
 // window was closed meanwhile.
 void queueCommandLine(Core& core, const std::vector<std::string>& paths);
+
+}  // namespace vantel

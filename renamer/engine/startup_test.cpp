@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+namespace vantel {
+
 namespace {
 
 class StartUp : public ::testing::Test {
@@ -91,3 +93,5 @@ TEST_F(StartUp, TheCommandLineIsQueuedThenOnePassIsArmed) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 class RecordingView : public CoreView {
   public:
     struct Row {
@@ -108,3 +110,5 @@ class ScriptedStages : public PipelineStages {
         return call ? call(core, index) : true;
     }
 };
+
+}  // namespace vantel

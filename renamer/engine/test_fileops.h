@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 class FileOpsTest : public shelltest::ShellTest {
   protected:
     void SetUp() override {
@@ -46,3 +48,5 @@ class FileOpsTest : public shelltest::ShellTest {
 
     ActivityLog log;
 };
+
+}  // namespace vantel

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+namespace vantel {
+
 class TestTree {
   public:
     TestTree() {
@@ -39,3 +41,5 @@ class TestTree {
   private:
     std::filesystem::path m_root;
 };
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 
 #include "renamer/engine/fileops.h"
 
+namespace vantel {
+
 bool Core::mnuUndo_Click(int32_t index) {
     // The menu entry is disabled for any other item; a stray call changes nothing either.
     if (!validIndex(index) || item(index).state != kStateDone) return false;
@@ -36,3 +38,5 @@ Core::UndoMenuEntry Core::undoMenuEntry(int32_t index) const {
     }
     return entry;
 }
+
+}  // namespace vantel

@@ -7,6 +7,8 @@
 
 #include <regex>
 
+namespace vantel {
+
 namespace {
 
 using namespace shelltest;
@@ -257,3 +259,5 @@ TEST_F(CoreFileOps, TheUndoEntryIsOfferedForDoneItemsOnly) {
 }
 
 }  // namespace
+
+}  // namespace vantel

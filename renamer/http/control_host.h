@@ -16,6 +16,8 @@
 #include "platform/com/dispatch.h"
 #include "platform/user/user.h"
 
+namespace vantel {
+
 class ControlHost {
   public:
     virtual ~ControlHost() = default;
@@ -28,3 +30,5 @@ class ControlHost {
     // thread's DoEvents (window messages, then the host toolkit's pump hook).
     virtual void pumpEvents() { DoEvents(); }
 };
+
+}  // namespace vantel

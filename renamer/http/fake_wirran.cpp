@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vantel {
+
 namespace {
 
 // The control's error codes for what the double can run into.
@@ -319,3 +321,5 @@ FakeHost::FakeHost() : wirran(makeComObject<FakeWirran>()) {}
 IDispatch* FakeHost::control(const std::string& name) {
     return hostsControl && name == "Wirran1" ? static_cast<IDispatch*>(wirran.get()) : nullptr;
 }
+
+}  // namespace vantel

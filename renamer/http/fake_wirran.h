@@ -23,6 +23,8 @@
 #include "platform/com/dispatch.h"
 #include "renamer/http/control_host.h"
 
+namespace vantel {
+
 inline constexpr IID IID_IFakeWirran{
     0x5A17E0B1, 0x7C3D, 0x4F02, {0x9E, 0x41, 0x0B, 0x6D, 0x2C, 0x8A, 0x13, 0x77}};
 
@@ -131,3 +133,5 @@ class FakeHost : public ControlHost {
     bool hostsControl = true;  // false: the host has no control (lookups fail)
     int pumps = 0;
 };
+
+}  // namespace vantel

@@ -12,6 +12,8 @@
 #include "renamer/http/response_head.h"
 #include "renamer/http/split_url.h"
 
+namespace vantel {
+
 namespace modHTTP {
 
 namespace {
@@ -421,3 +423,5 @@ std::string URLEncode(const std::string& text) {
 }
 
 }  // namespace modHTTP
+
+}  // namespace vantel

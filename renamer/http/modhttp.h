@@ -23,6 +23,8 @@
 
 #include "renamer/http/control_host.h"
 
+namespace vantel {
+
 namespace modHTTP {
 
 // The name under which the host keeps the control.
@@ -69,3 +71,5 @@ void HttpTrace(const std::string& message, int level);
 void ResetLastHost();
 
 }  // namespace modHTTP
+
+}  // namespace vantel

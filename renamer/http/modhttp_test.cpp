@@ -9,6 +9,8 @@
 #include "renamer/http/fake_wirran.h"
 #include "tools/testsupport/standin_server.h"
 
+namespace vantel {
+
 namespace {
 
 using modHTTP::GetData;
@@ -338,3 +340,5 @@ TEST(URLEncode, Table) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <vector>
 
+namespace vantel {
+
 namespace modHTTP {
 
 namespace {
@@ -79,3 +81,5 @@ ResponseHead ParseResponseHead(std::string_view block) {
 }
 
 }  // namespace modHTTP
+
+}  // namespace vantel

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantel {
+
 namespace modHTTP {
 
 struct ResponseHead {
@@ -30,3 +32,5 @@ struct ResponseHead {
 ResponseHead ParseResponseHead(std::string_view block);
 
 }  // namespace modHTTP
+
+}  // namespace vantel

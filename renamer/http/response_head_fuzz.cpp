@@ -7,6 +7,8 @@
 
 #include "renamer/http/response_head.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view block(reinterpret_cast<const char*>(data), size);
     modHTTP::ResponseHead head = modHTTP::ParseResponseHead(block);

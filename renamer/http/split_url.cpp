@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace vantel {
+
 namespace modHTTP {
 
 namespace {
@@ -97,3 +99,5 @@ bool SplitURL(const std::string& url, UrlParts& parts, LastOrigin& last) {
 }
 
 }  // namespace modHTTP
+
+}  // namespace vantel

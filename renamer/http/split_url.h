@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vantel {
+
 namespace modHTTP {
 
 struct UrlParts {
@@ -39,3 +41,5 @@ struct LastOrigin {
 bool SplitURL(const std::string& url, UrlParts& parts, LastOrigin& last);
 
 }  // namespace modHTTP
+
+}  // namespace vantel

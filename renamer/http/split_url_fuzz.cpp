@@ -7,6 +7,8 @@
 
 #include "renamer/http/split_url.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string url(reinterpret_cast<const char*>(data), size);
     modHTTP::UrlParts parts;

@@ -4,6 +4,8 @@
 
 #include "renamer/http/response_head.h"
 
+namespace vantel {
+
 namespace modHTTP {
 namespace {
 
@@ -115,3 +117,5 @@ TEST(ParseResponseHead, StatusAndTheLinesItActsOn) {
 
 }  // namespace
 }  // namespace modHTTP
+
+}  // namespace vantel

@@ -9,6 +9,8 @@
 #include "renamer/lookup/listings.h"
 #include "renamer/lookup/scrape.h"
 
+namespace vantel {
+
 namespace {
 
 std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
@@ -96,3 +98,5 @@ bool parseEpisodeCache(std::string_view text, EpisodeList& episodes, std::string
     episodes = std::move(read);
     return true;
 }
+
+}  // namespace vantel

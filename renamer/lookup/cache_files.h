@@ -16,6 +16,8 @@
 
 #include "renamer/lookup/episodes.h"
 
+namespace vantel {
+
 // cacheFilePath: workdir + "cache/" + the cleaned name (CleanText) + extension. nullopt with
 // *error set when the name holds a bad character reference, or when the cleaned name could
 // still reach outside the cache folder (a "/" or a NUL; cleaning removes both, this is the
@@ -51,3 +53,5 @@ std::string formatEpisodeCache(const EpisodeList& episodes, ActivityLog& log);
 // CR LF. False with *error set on a line with fewer than five fields or a season or number that
 // is not a number; episodes is left unchanged then.
 bool parseEpisodeCache(std::string_view text, EpisodeList& episodes, std::string* error);
+
+}  // namespace vantel

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+namespace vantel {
+
 struct EpisodeEntry {
     std::string airdate;  // "yyyy-mm-dd" as the service gives it (may be empty or "0000-00-00")
     int32_t season = 0;
@@ -48,3 +50,5 @@ class EpisodeList {
   private:
     std::vector<EpisodeEntry> m_entries;
 };
+
+}  // namespace vantel

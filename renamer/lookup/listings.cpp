@@ -8,6 +8,8 @@
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/scrape.h"
 
+namespace vantel {
+
 namespace {
 
 bool useEntry(QueueItem& item, LookupContext& ctx, const EpisodeEntry& entry) {
@@ -142,3 +144,5 @@ bool HasAired(const std::string& airdate, std::chrono::year_month_day today, Act
     }
     return date <= today;
 }
+
+}  // namespace vantel

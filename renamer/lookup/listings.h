@@ -13,6 +13,8 @@
 #include "renamer/common/queue_item.h"
 #include "renamer/lookup/lookup_context.h"
 
+namespace vantel {
+
 // getlistings fills item.episode_title and episode_url for item.season and item.episode. False
 // when the episode is not listed, the request fails, the service reports no episodes ("Site
 // reports no episodes for: ..." logged) or a reply it cannot read ("Error parsing listings
@@ -34,3 +36,5 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found);
 bool HasAired(const std::string& airdate, ActivityLog& log);
 // The same against a given day.
 bool HasAired(const std::string& airdate, std::chrono::year_month_day today, ActivityLog& log);
+
+}  // namespace vantel

@@ -9,6 +9,8 @@
 #include "renamer/lookup/search.h"
 #include "tools/testsupport/loopback_http.h"
 
+namespace vantel {
+
 namespace {
 
 class ListingsTest : public LookupServiceTest {
@@ -245,3 +247,5 @@ TEST_F(ListingsTest, UnreadableCacheLinesAreReplaced) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -6,6 +6,8 @@
 #include "renamer/common/reg.h"
 #include "renamer/http/modhttp.h"
 
+namespace vantel {
+
 std::string ApiBase(const std::string& commandLine) {
     std::string base = commandLine;
     if (base.empty()) {
@@ -59,3 +61,5 @@ int32_t ConfigureHttpTimeout() {
     }
     return limits.timeout_seconds;
 }
+
+}  // namespace vantel

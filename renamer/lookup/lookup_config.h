@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vantel {
+
 class ActivityLog;
 
 // The service's own address, used when nothing else is configured.
@@ -39,3 +41,5 @@ inline constexpr const char* kHttpTimeoutVariable = "VANTEL_HTTP_TIMEOUT";
 // the variable when it holds a whole number from 1 to 60, and leaves it alone otherwise (an
 // unreadable value is ignored, as an unset one). Returns the time-out now in force.
 int32_t ConfigureHttpTimeout();
+
+}  // namespace vantel

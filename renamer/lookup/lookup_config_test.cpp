@@ -8,6 +8,8 @@
 #include "tools/testsupport/scoped_env.h"
 #include "tools/testsupport/temp_dir.h"
 
+namespace vantel {
+
 namespace {
 
 TEST(ApiBase, CommandLineThenEnvironmentThenRegistryThenDefault) {
@@ -86,3 +88,5 @@ TEST(RouteHttpTrace, WhyARequestFailedIsLoggedWithoutTheTrace) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -13,6 +13,8 @@
 #include "renamer/http/control_host.h"
 #include "renamer/lookup/episodes.h"
 
+namespace vantel {
+
 class ActivityLog;
 
 struct LookupContext {
@@ -22,3 +24,5 @@ struct LookupContext {
     EpisodeList& episodes;  // the main window's episode table
     std::string api_base;   // e.g. "https://api.tvmaze.com", without a trailing "/"
 };
+
+}  // namespace vantel

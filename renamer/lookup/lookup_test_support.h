@@ -16,6 +16,8 @@
 #include "tools/testsupport/standin_server.h"
 #include "tools/testsupport/temp_dir.h"
 
+namespace vantel {
+
 class LookupServiceTest : public ::testing::Test {
   protected:
     // One server for every test of the program: starting one costs more than a second.
@@ -75,3 +77,5 @@ class LookupServiceTest : public ::testing::Test {
     FakeHost m_host;
     EpisodeList m_episodes;
 };
+
+}  // namespace vantel

@@ -4,6 +4,8 @@
 
 #include "renamer/common/text.h"
 
+namespace vantel {
+
 std::optional<int32_t> ParseLong(std::string_view text, std::string* error) {
     auto fail = [&](const char* what) -> std::optional<int32_t> {
         if (error) *error = what;
@@ -75,3 +77,5 @@ bool scrapeEpisodes(std::string_view reply, EpisodeList& episodes, int* skipped,
 std::string DecodeTitle(const std::string& received, bool noutf8, ActivityLog& log) {
     return noutf8 ? Latin1ToText(received) : UTF8Decode(received, log);
 }
+
+}  // namespace vantel

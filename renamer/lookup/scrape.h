@@ -14,6 +14,8 @@
 
 #include "renamer/lookup/episodes.h"
 
+namespace vantel {
+
 class ActivityLog;
 
 // ParseLong reads a 32-bit integer written in decimal, with optional blanks around it and an
@@ -43,3 +45,5 @@ bool scrapeEpisodes(std::string_view reply, EpisodeList& episodes, int* skipped,
 // (UTF8Decode), or with noutf8 one character per byte. Never fails (a decoding error is logged
 // and the bytes are kept).
 std::string DecodeTitle(const std::string& received, bool noutf8, ActivityLog& log);
+
+}  // namespace vantel

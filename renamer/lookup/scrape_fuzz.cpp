@@ -9,6 +9,8 @@
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/scrape.h"
 
+using namespace vantel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string reply(reinterpret_cast<const char*>(data), size);
     std::string error;

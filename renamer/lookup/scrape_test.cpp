@@ -7,6 +7,8 @@
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/listings.h"
 
+namespace vantel {
+
 namespace {
 
 TEST(ParseLong, Table) {
@@ -156,3 +158,5 @@ TEST(DecodeTitle, DecodedOrOneCharacterPerByte) {
 }
 
 }  // namespace
+
+}  // namespace vantel

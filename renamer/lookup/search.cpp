@@ -5,6 +5,8 @@
 #include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/scrape.h"
 
+namespace vantel {
+
 namespace {
 
 bool searchFailed(LookupContext& ctx, const std::string& description) {
@@ -81,3 +83,5 @@ bool searchtv(QueueItem& item, LookupContext& ctx) {
     }
     return true;
 }
+
+}  // namespace vantel

@@ -9,6 +9,8 @@
 #include "renamer/common/queue_item.h"
 #include "renamer/lookup/lookup_context.h"
 
+namespace vantel {
+
 // searchtv fills item.show_id, show_title and show_url from the query cache or the service.
 // False when the request fails, the service reports no results ("Site reports no results
 // for: ..." logged) or a reply it cannot read ("Error parsing results (Err 2)"), and on any
@@ -20,3 +22,5 @@ bool searchtv(QueueItem& item, LookupContext& ctx);
 // it did. A missing file or one without a tab is not found; an unreadable entry is logged
 // ("Error checking q cache: " + the description, level 1) and not found.
 void checkqcache(QueueItem& item, LookupContext& ctx, bool& found);
+
+}  // namespace vantel

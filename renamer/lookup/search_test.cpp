@@ -7,6 +7,8 @@
 #include "renamer/lookup/lookup_test_support.h"
 #include "tools/testsupport/loopback_http.h"
 
+namespace vantel {
+
 namespace {
 
 class SearchTest : public LookupServiceTest {};
@@ -186,3 +188,5 @@ TEST_F(SearchTest, UnreadableCacheFilesAreReplaced) {
 }
 
 }  // namespace
+
+}  // namespace vantel
