@@ -10,6 +10,8 @@
 #include <cctype>
 #include <filesystem>
 
+namespace vantel {
+
 CommandLine readCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -77,3 +79,5 @@ void startDesktop(Application& app, DesktopWindow& window, const CommandLine& li
 std::string fatalStartupMessage(const std::string& description) {
     return "Vantel encountered an error loading and cannot continue. (" + description + ")";
 }
+
+}  // namespace vantel

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // The start-up steps that belong to the window toolkit.
 class DesktopWindow {
   public:
@@ -79,3 +81,5 @@ std::string helpFilePath(Core& core);
 // fatalStartupMessage: the text of the fatal start-up box (caption "Error loading Vantel").
 inline constexpr const char* kFatalStartupCaption = "Error loading Vantel";
 std::string fatalStartupMessage(const std::string& description);
+
+}  // namespace vantel

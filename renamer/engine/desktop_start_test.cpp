@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace vantel {
+
 namespace {
 
 class RecordingWindow : public DesktopWindow {
@@ -168,3 +170,5 @@ TEST_F(DesktopStart, ASecondStartHandsItsCommandLineToTheFirst) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -2,6 +2,8 @@
 
 #include "renamer/engine/shell_entries.h"
 
+namespace vantel {
+
 std::string openFileFilter(const std::string& types) {
     std::string patterns;
     for (const std::string& extension : shellEntryTypes(types)) {
@@ -20,3 +22,5 @@ int queueFiles(Core& core, const std::vector<std::string>& paths) {
     }
     return added;
 }
+
+}  // namespace vantel

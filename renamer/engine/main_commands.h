@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vantel {
+
 // The open-file dialog's title.
 inline constexpr const char* kOpenFileTitle = "Select File";
 
@@ -22,3 +24,5 @@ std::string openFileFilter(const std::string& types);
 // the open-file dialog and a drop onto the window do. Stops when the window has gone meanwhile.
 // Returns how many files were added.
 int queueFiles(Core& core, const std::vector<std::string>& paths);
+
+}  // namespace vantel

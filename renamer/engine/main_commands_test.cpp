@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vantel {
+
 namespace {
 
 TEST(MainCommands, TheOpenDialogFilterListsEveryType) {
@@ -29,3 +31,5 @@ TEST(MainCommands, ChosenFilesAreQueuedInOrderWithTheirFullPaths) {
 }
 
 }  // namespace
+
+}  // namespace vantel

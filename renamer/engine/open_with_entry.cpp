@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+namespace vantel {
+
 namespace {
 
 std::string lowerCase(std::string text) {
@@ -158,3 +160,5 @@ void removeContextEntries(const std::string& types) {
         RemoveShellEntries(type);
     removeOpenWithEntry();
 }
+
+}  // namespace vantel

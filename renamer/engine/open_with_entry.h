@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace vantel {
+
 // mimeTypeOf: the MIME type a desktop gives files with this extension (any case, no dot), or
 // nullopt for an extension this table does not know.
 std::optional<std::string> mimeTypeOf(const std::string& extension);
@@ -38,3 +40,5 @@ bool removeOpenWithEntry();
 // (AddShellEntries with the command for program, RemoveShellEntries), then the desktop entry.
 void addContextEntries(const std::string& types, const std::string& program);
 void removeContextEntries(const std::string& types);
+
+}  // namespace vantel

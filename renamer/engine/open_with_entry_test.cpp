@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace vantel {
+
 namespace {
 
 class OpenWithEntry : public ::testing::Test {
@@ -68,3 +70,5 @@ TEST_F(OpenWithEntry, AddingAndRemovingEverythingLeavesNoEntryBehind) {
 }
 
 }  // namespace
+
+}  // namespace vantel

@@ -13,6 +13,8 @@
 #define VANTEL_UPDATER "lofter"
 #endif
 
+namespace vantel {
+
 namespace {
 
 bool started(HINSTANCE result) {
@@ -65,3 +67,5 @@ bool openWebsite() {
 bool openDocument(const std::string& target) {
     return started(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, 1));
 }
+
+}  // namespace vantel

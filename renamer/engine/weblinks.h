@@ -11,6 +11,8 @@
 
 #include <string>
 
+namespace vantel {
+
 // versionCode: major, minor and revision as decimal numbers without separators, with one "0"
 // between minor and revision when the revision is 99 or less (4.0.151 -> "40151", 4.0.51 ->
 // "40051").
@@ -39,3 +41,5 @@ bool openWebsite();
 // openDocument: opens a file or address with the desktop's default handler. False when no
 // handler could be started.
 bool openDocument(const std::string& target);
+
+}  // namespace vantel

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <thread>
 
+namespace vantel {
+
 namespace {
 
 TEST(WebLinks, VersionCodePadsShortRevisionsWithOneZero) {
@@ -57,3 +59,5 @@ TEST(WebLinks, TheWebsiteOpensWithTheDesktopHandlerAndAMissingUpdaterIsQuiet) {
 }
 
 }  // namespace
+
+}  // namespace vantel

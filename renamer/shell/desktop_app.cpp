@@ -8,6 +8,8 @@
 
 #include <QMessageBox>
 
+namespace vantel {
+
 namespace {
 
 // The shell's questions during a file operation (a file in the way of a move or copy), asked
@@ -70,3 +72,5 @@ bool DesktopApp::start(const CommandLine& line) {
     m_window.showAtStart();
     return true;
 }
+
+}  // namespace vantel

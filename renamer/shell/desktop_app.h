@@ -14,6 +14,8 @@
 
 #include <memory>
 
+namespace vantel {
+
 class Application;
 class Core;
 class MainWindow;
@@ -37,3 +39,5 @@ class DesktopApp {
     std::unique_ptr<QueuePump> m_pump;
     std::unique_ptr<Application> m_app;
 };
+
+}  // namespace vantel

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace vantel;
+
 int main(int argc, char** argv) {
     const CommandLine line = readCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (startOrHandOver(line) != StartKind::Normal) return 0;

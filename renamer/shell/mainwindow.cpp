@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QUrl>
 
+namespace vantel {
+
 namespace {
 
 QString qs(const std::string& text) {
@@ -365,3 +367,5 @@ void MainWindow::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     queueFiles(*m_core, paths);
 }
+
+}  // namespace vantel

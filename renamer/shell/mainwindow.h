@@ -31,6 +31,8 @@ namespace Ui {
 class frmMain;
 }
 
+namespace vantel {
+
 // programIcon: the program's icon in every size it ships (window, tray, dialogs).
 QIcon programIcon();
 
@@ -110,3 +112,5 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     bool m_start_minimised = false;
     bool m_closed = false;
 };
+
+}  // namespace vantel

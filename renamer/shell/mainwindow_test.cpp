@@ -28,6 +28,8 @@
 #include <fstream>
 #include <thread>
 
+namespace vantel {
+
 namespace {
 
 QStringList headers(QTreeWidget* list) {
@@ -355,3 +357,5 @@ TEST_F(Window, HelpOpensTheShippedGuideWithTheDesktopHandler) {
 }
 
 }  // namespace
+
+}  // namespace vantel

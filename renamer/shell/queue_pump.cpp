@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+namespace vantel {
+
 QueuePump::QueuePump(QObject* parent)
     : QObject(parent),
       m_notifier(new QSocketNotifier(GetQueueReadyFd(), QSocketNotifier::Read, this)) {
@@ -26,3 +28,5 @@ void QueuePump::dispatchWaiting() {
         DispatchMessageA(&msg);
     }
 }
+
+}  // namespace vantel

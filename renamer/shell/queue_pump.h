@@ -16,6 +16,8 @@
 
 class QSocketNotifier;
 
+namespace vantel {
+
 class QueuePump final : public QObject {
     Q_OBJECT
 
@@ -31,3 +33,5 @@ class QueuePump final : public QObject {
   private:
     QSocketNotifier* m_notifier;
 };
+
+}  // namespace vantel
