@@ -13,7 +13,6 @@ packages=(
   xvfb xauth xdotool                # the desktop program's tests under a real X server
   imagemagick                       # scripts/screenshot.sh grabs the window with import
   librsvg2-bin                      # scripts/make-icons.sh renders the icon's PNG sizes
-  desktop-file-utils                # update-desktop-database for the file manager entry
   libssl-dev openssl ca-certificates
   python3                           # the test tools' helpers
   util-linux procps                 # flock, mount, kill for the fault-injection tests
