@@ -9,6 +9,10 @@ packages=(
   clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-qpa-plugins                   # the window's platforms: xcb, and offscreen for its tests
+  xvfb xauth xdotool                # the desktop program's tests under a real X server
+  imagemagick                       # scripts/screenshot.sh grabs the window with import
+  librsvg2-bin                      # scripts/make-icons.sh renders the icon's PNG sizes
   libssl-dev openssl ca-certificates
   python3                           # the test tools' helpers
   util-linux procps                 # flock, mount, kill for the fault-injection tests

@@ -49,6 +49,14 @@ std::string programFolder() {
     return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
+std::string programDataFolder() {
+    const std::string program = programFolder();
+    const size_t slash = program.rfind('/');
+    const std::string prefix =
+        slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    return prefix + "/share/vantel";
+}
+
 std::string appDataFolder() {
     std::string folder = environment("APPDATA");
     if (folder.empty()) folder = environment("XDG_DATA_HOME");

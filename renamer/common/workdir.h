@@ -17,6 +17,12 @@ inline constexpr const char* kAppTitle = "Vantel";
 // trailing "/"; "." when it cannot be determined.
 std::string programFolder();
 
+// programDataFolder: the folder of the files the program ships besides itself (the help page,
+// the icon): "share/vantel" beside the folder that holds the executable's folder, as installed
+// ("/usr/bin/vantel" -> "/usr/share/vantel") and as built ("build/bin" -> "build/share/vantel").
+// Without a trailing "/"; whether it exists is not checked.
+std::string programDataFolder();
+
 // appDataFolder: $APPDATA when set and not empty, else $XDG_DATA_HOME when set and not empty,
 // else $HOME/.local/share. No trailing "/". "" when none of them can be determined.
 std::string appDataFolder();

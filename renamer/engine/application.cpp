@@ -1,6 +1,7 @@
 #include "renamer/engine/application.h"
 
 #include "renamer/engine/instance.h"
+#include "renamer/engine/open_with_entry.h"
 #include "renamer/engine/shell_entries.h"
 #include "renamer/engine/startup.h"
 #include "renamer/http/modhttp.h"
@@ -35,8 +36,11 @@ void Application::start() {
     Core& core = *m_core;
     core.debug_log(startedLine(), 1);
     startCore(core);
-    if (!m_options.context_menu_program.empty())
-        setUpShellEntries(core, shellCommand(m_options.context_menu_program));
+    if (!m_options.context_menu_program.empty() &&
+        setUpShellEntries(core, shellCommand(m_options.context_menu_program))) {
+        // The registry entries mean nothing to a Linux file manager: its entry goes with them.
+        writeOpenWithEntry(core.settings().types, m_options.context_menu_program);
+    }
     RouteHttpTrace(core.log());
     m_trace_routed = true;
     ConfigureHttpTimeout();

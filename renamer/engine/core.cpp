@@ -90,6 +90,10 @@ LRESULT Core::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+void Core::cancelSocketActivity() {
+    m_wirran.cancelActivity();
+}
+
 void Core::debug_log(const std::string& text, int level) {
     log().debug_log(text, level);
 }

@@ -262,6 +262,10 @@ class Core {
     void unloadMainWindow();
     bool unloaded() const { return m_unloaded; }
 
+    // cancelSocketActivity: the unload step for "Wirran1": when the control exists and its
+    // State is 2 or more (anything but unused and idle), calls its Cancel. Never fails.
+    void cancelSocketActivity();
+
   private:
     enum class ItemOutcome { Next, Quit };
 

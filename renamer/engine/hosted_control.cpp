@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "platform/com/activation.h"
+#include "platform/com/dispatch.h"
 #include "platform/com/olectl.h"
+#include "platform/com/variant.h"
 #include "renamer/http/modhttp.h"
 
 namespace vantel {
@@ -53,6 +55,15 @@ IDispatch* HostedControl::control(const std::string& name) {
     if (name != modHTTP::kControlName) return nullptr;
     if (!m_control && !create()) return nullptr;
     return m_control.get();
+}
+
+void HostedControl::cancelActivity() {
+    if (!m_control) return;
+    Variant state;
+    if (FAILED(dispGetProperty(m_control.get(), "State", &state))) return;
+    if (FAILED(state.changeType(VT_I4)) || state.lVal < 2) return;
+    Variant result;
+    dispCall(m_control.get(), "Cancel", {}, &result);
 }
 
 void HostedControl::pumpEvents() {

@@ -47,6 +47,10 @@ class HostedControl final : public ControlHost {
     // register, the class refuses); error() says why and the log has it.
     bool create();
     bool created() const { return static_cast<bool>(m_control); }
+    // cancelActivity: when the control exists and reports a State of 2 or more, calls its
+    // Cancel, so that a blocking wait ends before the window goes. Creates nothing; failures
+    // are ignored (the program is ending).
+    void cancelActivity();
     const std::string& error() const { return m_error; }
 
   private:

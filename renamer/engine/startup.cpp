@@ -18,9 +18,9 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Deletes the folder with its contents at once: silent, no confirmation, not to the Trash.
-// Returns the shell's result (0 on success).
-int deleteFolder(const std::string& folder) {
+}  // namespace
+
+int deleteWholeFolder(const std::string& folder) {
     std::string from = folder + std::string(1, '\0');
     SHFILEOPSTRUCTA op{};
     op.wFunc = FO_DELETE;
@@ -29,11 +29,13 @@ int deleteFolder(const std::string& folder) {
     return SHFileOperationA(&op);
 }
 
+namespace {
+
 // Deletes the work folder's cache; true when it existed and is gone.
 bool deleteCache(Core& core) {
     const std::string cache = core.settings().workdir + "cache";
     if (!isFolder(cache)) return false;
-    int result = deleteFolder(cache);
+    int result = deleteWholeFolder(cache);
     if (result != 0) {
         core.debug_log("Error deleting old cache: error " + std::to_string(result), 1);
         return false;
@@ -85,18 +87,6 @@ void startCore(Core& core) {
     } else {
         core.debug_log("Failed to load efilters", 1);
     }
-}
-
-std::string findHelpFile(Core& core) {
-    std::string lower_title = kAppTitle;
-    for (char& c : lower_title) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    const std::string help = programFolder() + "/" + lower_title + " help.chm";
-    struct stat st {};
-    if (::stat(help.c_str(), &st) == 0) return help;
-    core.debug_log("Help File not found in program directory", 1);
-    return {};
 }
 
 void queueCommandLine(Core& core, const std::vector<std::string>& paths) {

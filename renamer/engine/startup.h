@@ -26,6 +26,11 @@ std::string startedLine();
 // context-menu entries when settings().context is 0. Never fails; problems are logged.
 void startCore(Core& core);
 
+// deleteWholeFolder: deletes folder with its contents at once: silent, no confirmation, not to
+// the Trash (links are removed as links, never followed). Returns the shell's result (0 on
+// success, else a shellerror number).
+int deleteWholeFolder(const std::string& folder);
+
 // migrateVersion: compares the version that last started (the program key's default value)
 // with this one. Nothing stored: this version is stored and, when the work folder holds a
 // "cache" folder, that folder is deleted and "context" is stored as 0. A stored "3.1", "3.2" or
@@ -33,10 +38,6 @@ void startCore(Core& core);
 // deleted. Any other stored version is left as it is. core.settings().workdir must be set. A
 // cache folder that cannot be deleted is logged ("Error deleting old cache: ...", level 1).
 void migrateVersion(Core& core);
-
-// findHelpFile: the help file in the program folder ("vantel help.chm"), or "" after logging
-// "Help File not found in program directory" (level 1).
-std::string findHelpFile(Core& core);
 
 // queueCommandLine: hands each path to add_to_queue and then arms Timer1, so that one pass runs
 // shortly after start even when nothing was queued ("No work to do"). Stops early when the
