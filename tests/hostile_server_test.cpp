@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileServer, ::testing::ValuesIn(kCases),
 // the whole request (three seconds here, a minute by default) ends it, the item fails and the
 // program's memory stays small.
 TEST_F(CliRun, TrickledAnswersEndAtTheRequestDeadline) {
-    m_env[kHttpDeadlineVariable] = "3";
+    m_env[vantel::kHttpDeadlineVariable] = "3";
     touch("tv/Under.the.Dome.S01E01.mkv");
     struct {
         const char* mode;

@@ -120,7 +120,9 @@ TEST_F(Fault, AcrossFileSystemsExtendedAttributesAreKept) {
     ASSERT_EQ(fileOperation(FO_MOVE, {b + "/Show - 1x01.avi"}, {a + "/ep.avi"}, 0x40), 0);
     for (const std::string& path : {a + "/copy.avi", a + "/ep.avi"}) {
         EXPECT_EQ(attribute(path, "user.origin"), "tv") << path;
-        if (hasAcl) EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl) << path;
+        if (hasAcl) {
+            EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl) << path;
+        }
     }
 }
 

@@ -72,8 +72,9 @@ int change(Core& core, const Command& command, std::ostream& err) {
     switch (command.kind) {
         case Command::Add: {
             std::optional<EntryProblem> problem;
-            FilterChoices choices{command.file_type, command.doesnt_equal, command.condition,
-                                  command.action,    command.path,         command.mask};
+            FilterChoices choices{command.file_type, command.doesnt_equal,
+                                  command.condition, static_cast<FileAction>(command.action),
+                                  command.path,      command.mask};
             problem = command.filters
                           ? filterChoicesProblem(choices)
                           : exceptionEntryProblem(command.detected_name, command.new_show_name);

@@ -174,7 +174,9 @@ TEST_F(ExceptionFile, OnlyASmallRegularFileIsRead) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(file());
         if (std::string(c.name) == "zero") std::filesystem::create_symlink("/dev/zero", file());
-        if (std::string(c.name) == "fifo") ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+        if (std::string(c.name) == "fifo") {
+            ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+        }
         if (std::string(c.name) == "large")
             write(std::string(kMaxDataFileBytes - 10, 'x') + "\t" + std::string(10, 'y'));
         EXPECT_FALSE(load());

@@ -16,7 +16,7 @@ class Rehearsal : public FileOpsTest {
     std::string rehearse(FileopsRehearsal& r, const std::string& from, int32_t action,
                          const std::string& folder, const std::string& name) {
         QueueItem it = item(from, folder, name);
-        return r.rehearse(it, action, log) ? "" : it.error_text;
+        return r.rehearse(it, static_cast<FileAction>(action), log) ? "" : it.error_text;
     }
 };
 
@@ -36,13 +36,13 @@ TEST_F(Rehearsal, RefusesWhatTheRealOperationRefusesAndTouchesNothing) {
               "The new filename is the same as the old filename");
     EXPECT_EQ(rehearse(r, in + "a.avi", 1, in, "taken.avi"), taken);
     QueueItem gone = item(in + "gone.avi", in, "x.avi");
-    EXPECT_FALSE(r.rehearse(gone, 1, log));
+    EXPECT_FALSE(r.rehearse(gone, kActionRename, log));
     // Two files onto one name: the first goes ahead, the second finds the name taken.
     EXPECT_EQ(rehearse(r, in + "a.avi", 1, in, "new.avi"), "");
     EXPECT_EQ(rehearse(r, in + "b.avi", 1, in, "new.avi"), taken);
     // The first one's old path is gone, and its name is free again.
     QueueItem moved_away = item(in + "a.avi", in, "y.avi");
-    EXPECT_FALSE(r.rehearse(moved_away, 1, log));
+    EXPECT_FALSE(r.rehearse(moved_away, kActionRename, log));
     EXPECT_EQ(rehearse(r, in + "b.avi", 1, in, "a.avi"), "");
     // Moves and copies: a file in the way is not replaced unasked; a folder never is.
     EXPECT_EQ(rehearse(r, in + "c.avi", 2, out, "there.avi"), declined);

@@ -32,7 +32,7 @@ class JournalTest : public FileOpsTest {
         QueueItem it = item(from, getpath(to, 0), getfname(to));
         JournalOpId id = journal.begin(workdir(), index, action, from, to, log);
         ASSERT_TRUE(id.valid());
-        journal.finish(id, fileops(it, action, log), log);
+        journal.finish(id, fileops(it, static_cast<FileAction>(action), log), log);
     }
 };
 

@@ -71,7 +71,7 @@ UndoOutcome undoOne(const JournalOp& op, ActivityLog& log) {
     item.file_name = getfname(op.old_path);
     item.target_folder = getpath(op.new_path, 0);
     item.new_name = getfname(op.new_path);
-    if (undofileops(item, op.action, log)) {
+    if (undofileops(item, static_cast<FileAction>(op.action), log)) {
         outcome.result = UndoResult::Undone;
         outcome.text = undoneText(op.action);
     } else {

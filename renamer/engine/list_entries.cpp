@@ -1,6 +1,6 @@
 #include "renamer/engine/list_entries.h"
 
-#include "renamer/lookup/text.h"
+#include "renamer/common/text.h"
 
 namespace vantel {
 

@@ -26,7 +26,7 @@ struct FilterChoices {
     bool file_type = false;     // subject "File Type"; otherwise "Show Name"
     bool doesnt_equal = false;  // operator "Doesn't Equal"; otherwise "Equals"
     std::string condition;      // as typed; "" (or "*") for anything
-    int32_t action = kActionRename;
+    FileAction action = kActionRename;
     std::string path;  // Move & Rename, Copy & Rename: the destination folder as typed
     std::string mask;  // as typed; "" for the default mask
 };

@@ -10,8 +10,8 @@ namespace {
 
 FilterChoices choices(bool file_type, bool doesnt_equal, std::string condition, int32_t action,
                       std::string path, std::string mask) {
-    return {file_type, doesnt_equal,    std::move(condition),
-            action,    std::move(path), std::move(mask)};
+    return {file_type,       doesnt_equal,   std::move(condition), static_cast<FileAction>(action),
+            std::move(path), std::move(mask)};
 }
 
 TEST(ListEntries, TheWizardsFieldsAreStoredAsTheWizardStoresThem) {

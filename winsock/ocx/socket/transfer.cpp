@@ -2,6 +2,7 @@
 
 #include "winsock/ocx/socket/transfer.h"
 
+#include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/watch.h"

@@ -105,7 +105,7 @@ TEST(Transfer, ASlowReaderGetsExactlyTheCountOfASendCutByItsTimeOut) {
         received = total;
     });
     int32_t handle = connectTo(slow.port(), 2);
-    ASSERT_NE(handle, kNoSocket);
+    ASSERT_NE(handle, wrInvalidSocket);
     std::vector<uint8_t> data(32u << 20, 'z');
     uint32_t stoppedBy = 0;
     int sent = socketSend(handle, data.data(), static_cast<int>(data.size()), 0, &stoppedBy);
