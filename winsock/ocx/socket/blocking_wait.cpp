@@ -33,6 +33,12 @@ bool failedWith(uint32_t code) {
 
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed) {
+    return waitOnRecordMs(record, what, timeoutSeconds > 0 ? int64_t{timeoutSeconds} * 1000 : 0,
+                          status, failed);
+}
+
+bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
+                    bool* failed) {
     // A nested wait fails before it starts; it must not take the flags of the wait it is
     // nested in.
     if (waitState() & kWaitInProgress) return failedWith(wrErrorOperationInProgress);
@@ -43,7 +49,7 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int
         record->blocked = true;
         record->status = status;
     }
-    int ready = waitForSocket(static_cast<SOCKET>(handle), what, timeoutSeconds, failed);
+    int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, timeoutMs, failed);
     uint32_t waitError = ready < 0 ? SocketError() : 0;
 
     bool aborted, cancelled;

@@ -20,6 +20,9 @@ namespace kvlink {
 // leaves the record as it was).
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed = nullptr);
+// waitOnRecordMs is waitOnRecord with the limit in milliseconds (0: no limit).
+bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
+                    bool* failed = nullptr);
 
 // dropRecord ends a socket: status Disconnect, out of the table, the secure session ended (the
 // peer told so, unless lingerSeconds is 0), the linger time set when lingerSeconds >= 0 (0

@@ -136,6 +136,11 @@ int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const tim
 }
 
 int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed) {
+    return waitForSocketMs(s, what, timeoutSeconds > 0 ? int64_t{timeoutSeconds} * 1000 : 0,
+                           failed);
+}
+
+int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed) {
     FD_SET ready, problems;
     FD_ZERO(&ready);
     FD_ZERO(&problems);
@@ -145,8 +150,8 @@ int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed) {
         FD_SET(s, &problems);
         exceptSet = &problems;
     }
-    timeval limit{timeoutSeconds, 0};
-    const timeval* wait = timeoutSeconds > 0 ? &limit : nullptr;
+    timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000 * 1000)};
+    const timeval* wait = timeoutMs > 0 ? &limit : nullptr;
     int result = what == WaitFor::Readable ? PumpedSelect(&ready, nullptr, exceptSet, wait)
                                            : PumpedSelect(nullptr, &ready, exceptSet, wait);
     if (failed) *failed = result > 0 && FD_ISSET(s, &problems);

@@ -19,6 +19,8 @@
 // This header is the Winsock view (winsock2.h): keep it out of translation units that include
 // the POSIX socket headers.
 
+#include <cstdint>
+
 #include "platform/ws2/winsock2.h"
 
 namespace kvlink {
@@ -41,6 +43,8 @@ enum class WaitFor { Readable, Writable, Connected };
 // Returns 1 when ready, 0 on time-out, -1 on failure (as PumpedSelect). For Connected, *failed
 // (when given) tells whether the socket came back in the exception set.
 int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed = nullptr);
+// waitForSocketMs is waitForSocket with the limit in milliseconds (0: no limit).
+int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed = nullptr);
 
 // pollSocket checks once, without waiting or running messages: 1 ready, 0 not, -1 failure.
 int pollSocket(SOCKET s, WaitFor what);
