@@ -317,7 +317,22 @@ void discardNetworkEvents(const SocketRecord& record) {
 bool notifyProgress(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    // Progress is no network event: a transfer holds the socket's network events while it runs
+    // and still reports its progress, also from inside a handler. The hold and a delivery in
+    // progress stay as they were.
+    bool wasHeld = record->held;
+    bool wasDispatching = record->dispatching;
+    if (!wasHeld && !wasDispatching) {
+        deliver(record, kNotifyProgress, 0);
+        return true;
+    }
+    int request = record->holdAfterDispatch;
+    record->held = false;
+    record->holdAfterDispatch = wasHeld ? 1 : -1;
     deliver(record, kNotifyProgress, 0);
+    record->dispatching = wasDispatching;
+    record->holdAfterDispatch = request;
+    record->held = wasHeld;
     return true;
 }
 

@@ -78,8 +78,9 @@ void repostBufferedRead(const SocketRef& record);
 // must not hear the old one's events.
 void discardNetworkEvents(const SocketRecord& record);
 
-// notifyProgress delivers the progress notification (a stream transfer moved data), under the
-// same rules as the network events. False with 10038 / 10001 in the slot.
+// notifyProgress delivers the progress notification (a stream transfer moved data), by the
+// owner's mask, even while the socket's network events are held (the hold stays). False with
+// 10038 / 10001 in the slot.
 bool notifyProgress(int32_t handle);
 
 // setTransferProgress records a stream transfer's total and copied byte counts and its direction
