@@ -160,3 +160,29 @@ TEST_F(KvhostProgram, PeekLeavesTheDataAndFlushEmptiesIt) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "0\n5\nfirst\n5\nfirst\n3\n0\n1\n0\n") << "a quiet socket peeks 0";
 }
+
+TEST_F(KvhostProgram, BytesOfEveryAcceptedTypeAndAClosedLineThatIsNeverRaised) {
+    ASSERT_EQ(regsvr({KVLINK6_MODULE}).exitCode, 0);
+    std::string heard;
+    LoopbackServer server([&](PeerConnection& peer) {
+        heard = peer.receive(4);
+        peer.send(std::string("\x00\xFF", 2));
+    });
+    std::string script = connectLine(server.port()) +
+                         "WriteByte \"Abc\"\n"
+                         "WriteByte 66\n"
+                         "WriteByte &HFF\n"
+                         "WriteByte 0\n"
+                         "ReadByte\n"
+                         "ReadByte\n"
+                         "ThrowError = True\n"
+                         "ReadLine line\n"
+                         "? LastError\n"
+                         "ReadLine line, 0\n";
+    ProgramResult run = kvhost(script);
+    EXPECT_EQ(run.exitCode, 1) << "only the Length of 0 fails its line";
+    EXPECT_EQ(run.out.substr(0, run.out.find("error")),
+              "0\nTrue\nTrue\nTrue\nTrue\n0\n255\nFalse\n12256\n");
+    ASSERT_TRUE(server.waitHandled(1));
+    EXPECT_EQ(heard, std::string("AB\xFF\x00", 4));
+}
