@@ -186,3 +186,21 @@ TEST_F(KvhostProgram, BytesOfEveryAcceptedTypeAndAClosedLineThatIsNeverRaised) {
     ASSERT_TRUE(server.waitHandled(1));
     EXPECT_EQ(heard, std::string("AB\xFF\x00", 4));
 }
+
+TEST_F(KvhostProgram, AnEventDrivenStreamReadReportsItsProgressToo) {
+    ASSERT_EQ(regsvr({KVLINK6_MODULE}).exitCode, 0);
+    LoopbackServer server([](PeerConnection& peer) { peer.send("abcdef"); });
+    std::string script = "Blocking = False\n" + connectLine(server.port()) +
+                         "waitfor OnConnect 5000\n"
+                         "waitfor OnRead 5000\n"
+                         "wait 200\n"
+                         "ReadStream data, count\n"
+                         "? data\n";
+    ProgramResult run = kvhost(script);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // The close that came meanwhile waits until the read ends.
+    EXPECT_NE(run.out.find("event OnProgress(0, 0, 0)\nevent OnProgress(6, 6, 100)\nTrue\n"
+                           "event OnDisconnect()\nabcdef\n"),
+              std::string::npos)
+        << run.out;
+}
