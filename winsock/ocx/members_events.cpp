@@ -46,12 +46,15 @@ void CWirran::onSocketNotification(WPARAM socket, LPARAM lParam) {
             break;
         case kvlink::kNotifyProgress: {
             uint64_t total = 0, copied = 0;
-            if (!kvlink::transferProgress(handle, &total, &copied)) break;
+            bool openEnded = false;
+            if (!kvlink::transferProgress(handle, &total, &copied, &openEnded)) break;
             auto clamp = [](uint64_t n) {
                 return static_cast<LONG>(n > INT32_MAX ? INT32_MAX : n);
             };
+            // A transfer that runs until the peer closes is at 0 percent until it ends: only
+            // then is its total known.
             m_fire.Fire_OnProgress(clamp(total), clamp(copied),
-                                   kvlink::progressPercent(total, copied));
+                                   openEnded ? 0 : kvlink::progressPercent(total, copied));
             break;
         }
         default:

@@ -252,10 +252,6 @@ HRESULT CWirran::ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIAN
     return Read(Buffer, Length, Options, RemoteAddress, RemotePort, Result);
 }
 
-HRESULT CWirran::Peek(VARIANT*, VARIANT, VARIANT* Result) {
-    return socketMethod(Result, ResultKind::Count);  // Socket layer: peek.
-}
-
 HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT, VARIANT,
                        VARIANT* Result) {
     if (!Result) return E_POINTER;
@@ -288,10 +284,6 @@ HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT,
 HRESULT CWirran::WriteEx(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
                          VARIANT RemotePort, VARIANT* Result) {
     return Write(Buffer, Length, Options, RemoteAddress, RemotePort, Result);
-}
-
-HRESULT CWirran::Flush(VARIANT* Error) {
-    return socketMethod(Error, ResultKind::ErrorCode);  // Socket layer: discard pending input.
 }
 
 HRESULT CWirran::Cancel(VARIANT* Error) {

@@ -159,6 +159,9 @@ class CWirran final : public WirranFrame {
     // failMethod reports code for a method (return flag ThrowError, fire flag set) and writes
     // the method's failure result.
     HRESULT failMethod(VARIANT* result, uint32_t code, ResultKind kind);
+    // failTransfer reports the socket layer's error for a transfer member (as failMethod); an
+    // abort during the transfer has closed the socket, so the control lets go of its handle.
+    HRESULT failTransfer(VARIANT* result, ResultKind kind);
     // failProperty reports code for a property member: always the error HRESULT, no OnError.
     HRESULT failProperty(uint32_t code);
     // initFailure ends a method whose library start failed (ensureInitialized's HRESULT): the

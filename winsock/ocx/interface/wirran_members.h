@@ -108,26 +108,26 @@
     METHOD(Cancel, 74, Error, , CODE, "Cancels the blocking call") \
     METHOD(Connect, 75, Error, WR_OPT(RemoteAddress) WR_OPT(RemotePort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options) WR_OPT(LocalAddress) WR_OPT(LocalPort), CODE, "Connects to a remote host") \
     METHOD(Disconnect, 76, Error, , CODE, "Closes the connection") \
-    METHOD(Flush, 77, Error, , PENDING, "Discards the data waiting to be read") /* with a socket */ \
+    METHOD(Flush, 77, Error, , CODE, "Discards the data waiting to be read") \
     METHOD(Initialize, 78, Error, WR_OPT(Reserved0) WR_OPT(ModuleName) WR_OPT(Options) WR_OPT(Reserved), CODE, "Starts the network library") \
     METHOD(Listen, 79, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Backlog), PENDING, "Listens for connections") /* server */ \
-    METHOD(Peek, 80, Result, WR_OPT_OUT(Buffer) WR_OPT(Length), PENDING, "Reads data without removing it") /* with a socket */ \
+    METHOD(Peek, 80, Result, WR_OPT_OUT(Buffer) WR_OPT(Length), CODE, "Reads data without removing it") \
     METHOD(Read, 81, Result, WR_OUT(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT_OUT(RemoteAddress) WR_OPT_OUT(RemotePort), CODE, "Reads data") \
     METHOD(ReadEx, 82, Result, WR_OUT(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT_OUT(RemoteAddress) WR_OPT_OUT(RemotePort), CODE, "Reads data (as Read)") \
-    METHOD(ReadByte, 83, Result, , PENDING, "Reads one byte") /* with a socket */ \
-    METHOD(ReadLine, 84, Result, WR_OUT(Buffer) WR_OPT(Length), PENDING, "Reads one line") /* with a socket */ \
-    METHOD(ReadStream, 85, Result, WR_OUT(Buffer) WR_OPT_OUT(Length) WR_OPT(Marker) WR_OPT(Options), PENDING, "Reads a stream of data") /* with a socket */ \
+    METHOD(ReadByte, 83, Result, , CODE, "Reads one byte") \
+    METHOD(ReadLine, 84, Result, WR_OUT(Buffer) WR_OPT(Length), CODE, "Reads one line") \
+    METHOD(ReadStream, 85, Result, WR_OUT(Buffer) WR_OPT_OUT(Length) WR_OPT(Marker) WR_OPT(Options), CODE, "Reads a stream of data") \
     METHOD(Reject, 86, Error, , PENDING, "Rejects a pending connection") /* with a socket */ \
     ACTION(Reset, 87, CODE, "Closes everything and restores the defaults") \
     METHOD(Resolve, 88, Error, WR_IN(HostName) WR_OUT(HostAddress) WR_OPT(Reserved), CODE, "Resolves a host name to an address") \
     METHOD(Shutdown, 89, Error, WR_OPT(Options), PENDING, "Shuts down sending, receiving or both") /* with a socket */ \
-    METHOD(StoreStream, 90, Result, WR_IN(FileName) WR_OPT_OUT(Length) WR_OPT(Offset) WR_OPT(Options), PENDING, "Reads a stream of data into a file") /* with a socket */ \
+    METHOD(StoreStream, 90, Result, WR_IN(FileName) WR_OPT_OUT(Length) WR_OPT(Offset) WR_OPT(Options), CODE, "Reads a stream of data into a file") \
     ACTION(Uninitialize, 91, CODE, "Resets the control and stops the network library") \
     METHOD(Write, 92, Result, WR_IN(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT(RemoteAddress) WR_OPT(RemotePort), CODE, "Writes data") \
     METHOD(WriteEx, 93, Result, WR_IN(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT(RemoteAddress) WR_OPT(RemotePort), CODE, "Writes data (as Write)") \
-    METHOD(WriteByte, 94, Result, WR_IN(Value), PENDING, "Writes one byte") /* with a socket */ \
-    METHOD(WriteLine, 95, Result, WR_OPT(Buffer), PENDING, "Writes one line") /* with a socket */ \
-    METHOD(WriteStream, 96, Result, WR_IN(Buffer) WR_OPT_OUT(Length) WR_OPT(Options), PENDING, "Writes a stream of data") /* with a socket */
+    METHOD(WriteByte, 94, Result, WR_IN(Value), CODE, "Writes one byte") \
+    METHOD(WriteLine, 95, Result, WR_OPT(Buffer), CODE, "Writes one line") \
+    METHOD(WriteStream, 96, Result, WR_IN(Buffer) WR_OPT_OUT(Length) WR_OPT(Options), CODE, "Writes a stream of data")
 // clang-format on
 
 // ---- Expanding the list into C++ ------------------------------------------------------------

@@ -31,14 +31,6 @@ bool failedWith(uint32_t code) {
     return false;
 }
 
-namespace {
-
-// The wait of both forms below, with its limit in milliseconds (below 0: none).
-bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
-                    bool* failed);
-
-}  // namespace
-
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed) {
     // Whole seconds stay whole: the pumped wait runs messages once per second of its limit.
@@ -50,8 +42,6 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& dea
                   int32_t status, bool* failed) {
     return waitOnRecordMs(record, what, deadline.leftMs(), status, failed);
 }
-
-namespace {
 
 bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
                     bool* failed) {
@@ -88,8 +78,6 @@ bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, in
     if (ready == 0) return failedWith(wrErrorOperationTimeout);
     return true;
 }
-
-}  // namespace
 
 bool dropRecord(const SocketRef& record, int lingerSeconds) {
     NetworkLibrary& net = networkLibrary();

@@ -21,6 +21,11 @@ namespace kvlink {
 // leaves the record as it was).
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
                   bool* failed = nullptr);
+// waitOnRecordMs is waitOnRecord with the limit in milliseconds: below 0 no limit, 0 a check
+// that runs no messages.
+bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
+                    bool* failed = nullptr);
+
 // The same wait with what is left of a call's deadline.
 bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
                   int32_t status, bool* failed = nullptr);

@@ -12,6 +12,7 @@
 // 32-bit value (the library's sockets are file descriptors), addresses are IPv4 in network byte
 // order.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,26 @@ struct NotifyCallbackSlot {
     void* user = nullptr;
 };
 constexpr int kNotifyCallbackSlots = 8;
+
+// The read-ahead of the line, byte and stream transfers (stream_transfer.h), made on first use.
+// Bytes in it were taken from the socket already: only those members give them out, the plain
+// receive never does.
+constexpr uint32_t kStreamRunning = 4;       // a stream transfer runs on this socket
+constexpr uint32_t kStreamLineFeedOwed = 8;  // a converted line end still owes its line feed
+constexpr size_t kStreamBufferSize = 8192;
+struct StreamBuffer {
+    uint8_t data[kStreamBufferSize];
+    size_t unread = 0;
+    size_t position = 0;
+    uint32_t flags = 0;
+    // The last stream transfer: start and end (milliseconds since system start), the total
+    // expected (0: until the end), the bytes so far and its final error (bare code, 0 for none).
+    uint64_t startMs = 0;
+    uint64_t endMs = 0;
+    uint64_t expected = 0;
+    uint64_t copied = 0;
+    uint32_t error = 0;
+};
 
 struct SocketRecord {
     int32_t handle = wrInvalidSocket;
@@ -110,6 +131,7 @@ struct SocketRecord {
     std::string hostName;  // as given to connect, at most 128 characters
 
     std::shared_ptr<SecureSession> secure;
+    std::unique_ptr<StreamBuffer> streamBuffer;
 
     bool shareable() const { return (options & kOptionShareable) != 0; }
     bool stream() const { return protocol == wrProtocolTcp; }

@@ -136,6 +136,7 @@ void deliver(const SocketRef& record, long event, uint32_t error) {
 bool somethingToRead(const SocketRecord& record) {
     if (!record.stream()) return true;
     if (record.secure && record.secure->hasBufferedInput()) return true;
+    if (record.streamBuffer && record.streamBuffer->unread > 0) return true;
     u_long waiting = 0;
     if (networkLibrary().ioctlsocket(static_cast<SOCKET>(record.handle), FIONREAD, &waiting) != 0)
         return false;
@@ -290,7 +291,9 @@ bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void
 }
 
 void repostBufferedRead(const SocketRef& record) {
-    if (!record->networkWindow || !record->secure || !record->secure->hasBufferedInput()) return;
+    bool secureHolds = record->secure && record->secure->hasBufferedInput();
+    bool bufferHolds = record->streamBuffer && record->streamBuffer->unread > 0;
+    if (!record->networkWindow || !(secureHolds || bufferHolds)) return;
     u_long waiting = 0;
     networkLibrary().ioctlsocket(static_cast<SOCKET>(record->handle), FIONREAD, &waiting);
     if (waiting > 0) return;  // the platform announces those bytes itself
@@ -314,7 +317,22 @@ void discardNetworkEvents(const SocketRecord& record) {
 bool notifyProgress(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    // Progress is no network event: a transfer holds the socket's network events while it runs
+    // and still reports its progress, also from inside a handler. The hold and a delivery in
+    // progress stay as they were.
+    bool wasHeld = record->held;
+    bool wasDispatching = record->dispatching;
+    if (!wasHeld && !wasDispatching) {
+        deliver(record, kNotifyProgress, 0);
+        return true;
+    }
+    int request = record->holdAfterDispatch;
+    record->held = false;
+    record->holdAfterDispatch = wasHeld ? 1 : -1;
     deliver(record, kNotifyProgress, 0);
+    record->dispatching = wasDispatching;
+    record->holdAfterDispatch = request;
+    record->held = wasHeld;
     return true;
 }
 
@@ -328,10 +346,11 @@ bool setTransferProgress(int32_t handle, uint64_t total, uint64_t copied, int32_
     return true;
 }
 
-bool transferProgress(int32_t handle, uint64_t* total, uint64_t* copied) {
+bool transferProgress(int32_t handle, uint64_t* total, uint64_t* copied, bool* openEnded) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
     std::lock_guard lock(socketTableLock());
+    if (openEnded) *openEnded = record->transferStatus != 0 && record->transferTotal == 0;
     *copied = record->transferCopied;
     *total = record->transferTotal < *copied ? *copied : record->transferTotal;
     return true;

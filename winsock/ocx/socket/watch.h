@@ -68,8 +68,8 @@ bool rearmAccept(int32_t handle);
 // 10001 for the handle.
 bool setNotifyCallback(int32_t handle, long event, NotifyCallback function, void* user);
 
-// repostBufferedRead posts a read event for an event-driven socket whose secure session still
-// holds decrypted data while the socket itself has nothing waiting: the platform, which sees
+// repostBufferedRead posts a read event for an event-driven socket whose secure session or stream
+// buffer still holds data while the socket itself has nothing waiting: the platform, which sees
 // only the socket, would never announce that data. Does nothing otherwise.
 void repostBufferedRead(const SocketRef& record);
 
@@ -78,15 +78,18 @@ void repostBufferedRead(const SocketRef& record);
 // must not hear the old one's events.
 void discardNetworkEvents(const SocketRecord& record);
 
-// notifyProgress delivers the progress notification (a stream transfer moved data), under the
-// same rules as the network events. False with 10038 / 10001 in the slot.
+// notifyProgress delivers the progress notification (a stream transfer moved data), by the
+// owner's mask, even while the socket's network events are held (the hold stays). False with
+// 10038 / 10001 in the slot.
 bool notifyProgress(int32_t handle);
 
 // setTransferProgress records a stream transfer's total and copied byte counts and its direction
 // (wrStatusRead or wrStatusWrite; 0 when it ended). transferProgress reads the counts back, the
-// total raised to the copied count when smaller. Both false with 10038 / 10001 in the slot.
+// total raised to the copied count when smaller; *openEnded (when given) tells whether a
+// transfer runs whose total is not known (it goes until the peer closes). Both false with
+// 10038 / 10001 in the slot.
 bool setTransferProgress(int32_t handle, uint64_t total, uint64_t copied, int32_t direction);
-bool transferProgress(int32_t handle, uint64_t* total, uint64_t* copied);
+bool transferProgress(int32_t handle, uint64_t* total, uint64_t* copied, bool* openEnded = nullptr);
 
 // progressPercent: copied * 100 / total, truncated, at most 100; for a total of 0, 100 when
 // nothing was copied and 0 otherwise.
