@@ -139,14 +139,14 @@ TEST_F(JournalRun, AKilledRunLosesNothingItDid) {
     m_env[kHttpTimeoutVariable] = "120";
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     ASSERT_GE(null, 0);
-    SpawnSpec spec;
-    spec.argv = {VANTEL_CLI_PROGRAM, dir("k/Game.of.Thrones.S01E01.mkv"),
-                 dir("k/Under.the.Dome.S01E02.mkv")};
-    spec.env = environmentWith(m_env);
-    spec.stdinFd = spec.stdoutFd = spec.stderrFd = null;
-    spec.newProcessGroup = true;
+    SpawnSpec launch;
+    launch.argv = {VANTEL_CLI_PROGRAM, dir("k/Game.of.Thrones.S01E01.mkv"),
+                   dir("k/Under.the.Dome.S01E02.mkv")};
+    launch.env = environmentWith(m_env);
+    launch.stdinFd = launch.stdoutFd = launch.stderrFd = null;
+    launch.newProcessGroup = true;
     pid_t pid = 0;
-    ASSERT_EQ(spawnProgram(spec, pid), 0);
+    ASSERT_EQ(spawnProgram(launch, pid), 0);
     // Once the journal says the first operation was made, the run is killed outright.
     const std::string journal = dir("home/.local/share/Vantel/journal.dat");
     bool made = false;

@@ -83,10 +83,10 @@ class Tinyproxy {
                               << "LogFile \"" << m_log << "\"\nLogLevel Info\nMaxClients 8\n"
                               << "Allow 127.0.0.1\nUpstream http 127.0.0.1:" << upstreamPort
                               << "\n";
-        SpawnSpec spec;
-        spec.argv = {"tinyproxy", "-d", "-c", config};
-        spec.newProcessGroup = true;
-        if (spawnProgram(spec, m_pid) != 0) {
+        SpawnSpec launch;
+        launch.argv = {"tinyproxy", "-d", "-c", config};
+        launch.newProcessGroup = true;
+        if (spawnProgram(launch, m_pid) != 0) {
             m_pid = -1;
             return;
         }

@@ -23,7 +23,7 @@ std::string lowerCase(std::string text) {
 }
 
 // A desktop entry's string value: quoted as one argument of its Exec key, with the characters
-// the specification reserves inside quotes escaped by a backslash. The key's own escaping
+// the desktop entry format reserves inside quotes escaped by a backslash. The key's own escaping
 // doubles every backslash once more.
 std::string execArgument(const std::string& text) {
     std::string quoted = "\"";

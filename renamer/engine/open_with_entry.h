@@ -23,7 +23,7 @@ std::string openWithEntryPath();
 // openWithEntryText: the entry for the types: hidden from menus, its MIME types those of the
 // known extensions of types (each once) plus "inode/directory", its command the program with one
 // chosen item (%f: the running instance takes over every further start). program is quoted and
-// escaped as the desktop entry specification asks; icon is the Icon value.
+// escaped as the desktop entry format asks; icon is the Icon value.
 std::string openWithEntryText(const std::string& types, const std::string& program,
                               const std::string& icon);
 
