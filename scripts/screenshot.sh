@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes docs/screenshots/main-window.png: the desktop program's window after it has worked
-# through a sample folder, looked up at the local TVmaze stand-in, under a virtual X server.
+# through a sample folder, looked up at the local TVmaze stand-in, under a virtual X server; and
+# the user guide's pictures of the preferences and the filter wizard's steps
+# (renamer/shell/resources/preferences.png, wizard-step1.png ... wizard-step5.png).
 #
 #   scripts/screenshot.sh            # builds first (cmake --preset default)
 #
@@ -11,7 +13,7 @@ top=$PWD
 
 if [[ -z ${VANTEL_SCREENSHOT_DISPLAY:-} ]]; then
   cmake --preset default >/dev/null
-  cmake --build --preset default --target vantel vantel-cli tvmaze_standin kvlink6 ws2_32 >/dev/null
+  cmake --build --preset default --target vantel vantel-cli vantel-dialog-shots tvmaze_standin kvlink6 ws2_32 >/dev/null
   export VANTEL_SCREENSHOT_DISPLAY=1
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
@@ -71,3 +73,9 @@ mkdir -p "$(dirname "$out")"
 import -window "$window" "$out"
 echo "screenshot: $out"
 ls -R "$videos"
+
+# The dialogs, drawn by the program's own classes with a work folder of their own.
+shots=$root/shots
+mkdir -p "$shots"
+"$bin/vantel-dialog-shots" "$shots"
+cp "$shots"/preferences.png "$shots"/wizard-step*.png "$top/renamer/shell/resources/"

@@ -197,6 +197,51 @@ case $case_name in
     [[ $(cat "$root/cwd/filters.dat") == mine ]] || fail "a file it did not make was touched"
     ;;
 
+  confirm_ok | confirm_cancel)
+    start_standin
+    "$(dirname "$vantel")/vantel-cli" --set confirm=1 >>"$log" 2>&1 || fail "could not switch confirm on"
+    file=$root/videos/Game.of.Thrones.S01E01.mp4
+    renamed="$root/videos/Game of Thrones - 1x01 - Winter is Coming.mp4"
+    touch "$file"
+    start_vantel "$file"
+    window=$(find_window)
+    confirm=
+    for _ in $(seq 300); do
+      confirm=$(xdotool search --name '^Confirm File Rename$' 2>/dev/null | head -n 1 || true)
+      [[ -n $confirm ]] && break
+      sleep 0.1
+    done
+    [[ -n $confirm ]] || fail "no window \"Confirm File Rename\" appeared"
+    [[ -e $file && ! -e $renamed ]] || fail "the file changed before the answer"
+    sleep 0.5
+    if [[ -n ${VANTEL_GUI_TEST_SHOTS:-} ]] && command -v import >/dev/null; then
+      import -window root "$VANTEL_GUI_TEST_SHOTS/$case_name-asked.png" || true
+    fi
+    xdotool windowactivate --sync "$confirm" 2>/dev/null || xdotool windowfocus --sync "$confirm"
+    if [[ $case_name == confirm_ok ]]; then
+      xdotool key Return
+      wait_for_file "$renamed"
+      [[ ! -e $file ]] || fail "the old name is still there"
+    else
+      xdotool key Escape
+      for _ in $(seq 30); do
+        [[ -z $(xdotool search --name '^Confirm File Rename$' 2>/dev/null || true) ]] && break
+        sleep 0.1
+      done
+      [[ -z $(xdotool search --name '^Confirm File Rename$' 2>/dev/null || true) ]] ||
+        fail "the confirmation did not close on Escape"
+      sleep 2
+      [[ -e $file ]] || fail "the file is gone"
+      [[ ! -e $renamed ]] || fail "the file was renamed although the user cancelled"
+    fi
+    if [[ -n ${VANTEL_GUI_TEST_SHOTS:-} ]] && command -v import >/dev/null; then
+      import -window "$window" "$VANTEL_GUI_TEST_SHOTS/$case_name-after.png" || true
+    fi
+    exit_by_menu "$window"
+    wait_for_exit "$program"
+    [[ $status -eq 0 ]] || fail "vantel ended with status $status"
+    ;;
+
   *)
     fail "unknown case $case_name"
     ;;

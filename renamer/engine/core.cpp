@@ -94,6 +94,10 @@ void Core::cancelSocketActivity() {
     m_wirran.cancelActivity();
 }
 
+std::string Core::controlVersion() {
+    return m_wirran.version();
+}
+
 void Core::debug_log(const std::string& text, int level) {
     log().debug_log(text, level);
 }

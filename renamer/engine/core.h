@@ -265,6 +265,8 @@ class Core {
     // cancelSocketActivity: the unload step for "Wirran1": when the control exists and its
     // State is 2 or more (anything but unused and idle), calls its Cancel. Never fails.
     void cancelSocketActivity();
+    // controlVersion: the Version of "Wirran1" (created when needed), "" when it has none.
+    std::string controlVersion();
 
   private:
     enum class ItemOutcome { Next, Quit };

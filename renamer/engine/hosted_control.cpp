@@ -66,6 +66,14 @@ void HostedControl::cancelActivity() {
     dispCall(m_control.get(), "Cancel", {}, &result);
 }
 
+std::string HostedControl::version() {
+    if (!create()) return {};
+    Variant value;
+    if (FAILED(dispGetProperty(m_control.get(), "Version", &value))) return {};
+    if (FAILED(value.changeType(VT_BSTR))) return {};
+    return value.utf8();
+}
+
 void HostedControl::pumpEvents() {
     if (m_pump) m_pump();
 }

@@ -51,6 +51,9 @@ class HostedControl final : public ControlHost {
     // Cancel, so that a blocking wait ends before the window goes. Creates nothing; failures
     // are ignored (the program is ending).
     void cancelActivity();
+    // version: the control's Version ("6.0.0.1"), creating the control when needed; "" when it
+    // cannot be created or does not answer.
+    std::string version();
     const std::string& error() const { return m_error; }
 
   private:

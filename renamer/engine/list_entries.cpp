@@ -4,12 +4,6 @@
 
 namespace vantel {
 
-namespace {
-
-constexpr const char* kDefaultMask = "[show] - [s]x[ee] - [title]";
-
-}  // namespace
-
 std::optional<EntryProblem> filterChoicesProblem(const FilterChoices& choices) {
     if (choices.action < kActionRename || choices.action > kActionCopy)
         return EntryProblem{"Action not valid", "The action must be Rename, Move or Copy"};
@@ -49,6 +43,22 @@ ActionFilter wizardFilter(const FilterChoices& choices, const ActionFilter* edit
     }
     filter.name_mask = choices.mask.empty() ? kDefaultMask : choices.mask;
     return filter;
+}
+
+FilterChoices filterChoices(const ActionFilter& filter) {
+    FilterChoices choices;
+    if (!filter.type_pattern.empty()) {
+        choices.file_type = true;
+        choices.doesnt_equal = filter.type_mode != kModeEquals;
+        choices.condition = filter.type_pattern;
+    } else if (!filter.show_pattern.empty()) {
+        choices.doesnt_equal = filter.show_mode != kModeEquals;
+        choices.condition = filter.show_pattern;
+    }
+    choices.action = filter.action;
+    choices.path = filter.dest_folder;
+    choices.mask = filter.name_mask;
+    return choices;
 }
 
 std::optional<EntryProblem> exceptionEntryProblem(const std::string& detected_name,

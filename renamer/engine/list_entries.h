@@ -21,6 +21,9 @@
 
 namespace vantel {
 
+// The mask the wizard fills in when the user leaves it empty.
+inline constexpr const char* kDefaultMask = "[show] - [s]x[ee] - [title]";
+
 // The wizard's fields, as the user gave them.
 struct FilterChoices {
     bool file_type = false;     // subject "File Type"; otherwise "Show Name"
@@ -51,6 +54,11 @@ std::optional<EntryProblem> filterChoicesProblem(const FilterChoices& choices);
 // Equals Anything" or "File Type Doesn't Equal mkv". The choices must have passed
 // filterChoicesProblem.
 ActionFilter wizardFilter(const FilterChoices& choices, const ActionFilter* edited = nullptr);
+
+// filterChoices: the wizard's fields for editing filter: the file-type condition when it has one,
+// else the show-name condition ("Doesn't Equal" for any mode but kModeEquals), the action, the
+// path and the mask as stored.
+FilterChoices filterChoices(const ActionFilter& filter);
 
 // exceptionEntryProblem: the "Add Exception" dialog's checks: "Detected Name Required" /
 // "Please enter a detected show name", "New Name Required" / "Please enter a new show name";

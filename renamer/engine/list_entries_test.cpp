@@ -63,6 +63,24 @@ TEST(ListEntries, EntriesThatCannotBeStoredAreRefusedWithTheDialogsTexts) {
     EXPECT_FALSE(exceptionEntryProblem("x", "y"));
 }
 
+TEST(ListEntries, AStoredFilterGivesBackTheFieldsItWasMadeFrom) {
+    const FilterChoices type = choices(true, true, ".MKV", kActionMove, "/tv/[show]", "[show]");
+    FilterChoices back = filterChoices(wizardFilter(type));
+    EXPECT_TRUE(back.file_type);
+    EXPECT_TRUE(back.doesnt_equal);
+    EXPECT_EQ(back.condition, "mkv");
+    EXPECT_EQ(back.action, kActionMove);
+    EXPECT_EQ(back.path, "/tv/[show]/");
+    EXPECT_EQ(back.mask, "[show]");
+
+    back = filterChoices(wizardFilter(choices(false, false, "", kActionRename, "", "")));
+    EXPECT_FALSE(back.file_type);
+    EXPECT_FALSE(back.doesnt_equal);
+    EXPECT_EQ(back.condition, "*");
+    EXPECT_EQ(back.path, "");
+    EXPECT_EQ(back.mask, kDefaultMask);
+}
+
 }  // namespace
 
 }  // namespace vantel

@@ -6,6 +6,7 @@
 #include "renamer/shell/mainwindow.h"
 #include "renamer/shell/queue_pump.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace vantel {
@@ -35,7 +36,8 @@ bool askUser(const ConfirmRequest& request) {
             question = QString("Delete\n%1?").arg(QString::fromStdString(request.source));
             break;
     }
-    return QMessageBox::question(nullptr, kAppTitle, question) == QMessageBox::Yes;
+    return QMessageBox::question(QApplication::activeWindow(), kAppTitle, question) ==
+           QMessageBox::Yes;
 }
 
 }  // namespace
@@ -48,6 +50,7 @@ DesktopApp::DesktopApp(MainWindow& window)
     options.confirm = askUser;
     options.pump_hook = &QueuePump::processQtEvents;
     options.context_menu_program = programFolder() + "/vantel";
+    m_window.setProgramPath(options.context_menu_program);
     m_app = std::make_unique<Application>(std::move(options));
     m_window.attach(&m_app->core());
 }

@@ -2,18 +2,24 @@
 
 #include "renamer/common/version.h"
 #include "renamer/common/workdir.h"
+#include "renamer/engine/item_menu.h"
 #include "renamer/engine/main_commands.h"
 #include "renamer/engine/weblinks.h"
+#include "renamer/shell/about_dialog.h"
+#include "renamer/shell/filter_wizard.h"
+#include "renamer/shell/item_dialogs.h"
+#include "renamer/shell/message_dialog.h"
+#include "renamer/shell/prefs_dialog.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -38,17 +44,6 @@ QIcon rowIcon(int icon) {
             return style->standardIcon(QStyle::SP_MessageBoxCritical);
         default:
             return style->standardIcon(QStyle::SP_BrowserReload);
-    }
-}
-
-QMessageBox::Icon boxIcon(int icon) {
-    switch (icon) {
-        case kIconError:
-            return QMessageBox::Critical;
-        case kIconWarning:
-            return QMessageBox::Warning;
-        default:
-            return QMessageBox::Information;
     }
 }
 
@@ -83,6 +78,35 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_ui->mnuUpdate, &QAction::triggered, this, &MainWindow::mnuUpdate_Click);
     connect(m_ui->mnuWeb, &QAction::triggered, this, &MainWindow::mnuWeb_Click);
     connect(m_ui->mnuShow, &QAction::triggered, this, &MainWindow::mnuShow_Click);
+    connect(m_ui->mnuPrefs, &QAction::triggered, this, &MainWindow::mnuPrefs_Click);
+    connect(m_ui->mnuAbout, &QAction::triggered, this, &MainWindow::mnuAbout_Click);
+
+    connect(m_ui->mnuInfo, &QAction::triggered, this, &MainWindow::mnuInfo_Click);
+    connect(m_ui->mnuUndo, &QAction::triggered, this, &MainWindow::mnuUndo_Click);
+    connect(m_ui->mnuSpecify, &QAction::triggered, this, &MainWindow::mnuSpecify_Click);
+    connect(m_ui->mnuRetry, &QAction::triggered, this, &MainWindow::mnuRetry_Click);
+    connect(m_ui->mnuEditFilter, &QAction::triggered, this, &MainWindow::mnuEditFilter_Click);
+    connect(m_ui->mnuRemFilter, &QAction::triggered, this, &MainWindow::mnuRemFilter_Click);
+    connect(m_ui->mnuAddFilter, &QAction::triggered, this, &MainWindow::mnuAddFilter_Click);
+    connect(m_ui->mnuAddFilter2, &QAction::triggered, this, &MainWindow::mnuAddFilter_Click);
+    connect(m_ui->mnuAddEx, &QAction::triggered, this, &MainWindow::mnuAddEx_Click);
+    connect(m_ui->mnuAddEx2, &QAction::triggered, this, &MainWindow::mnuAddEx_Click);
+    connect(m_ui->mnuRemEx, &QAction::triggered, this, &MainWindow::mnuRemEx_Click);
+
+    connect(m_ui->Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+    connect(m_ui->Command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
+    connect(m_ui->Command5, &QPushButton::clicked, this, &MainWindow::Command5_Click);
+    connect(m_ui->Command6, &QPushButton::clicked, this, &MainWindow::Command6_Click);
+
+    for (QTreeWidget* list : {m_ui->ListView1, m_ui->ListView2, m_ui->ListView3}) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this,
+                [this, list](const QPoint& pos) { showPopupMenu(list, pos); });
+        connect(list, &QTreeWidget::itemDoubleClicked, this,
+                [this, list](QTreeWidgetItem* item) { rowDoubleClicked(list, item); });
+    }
 }
 
 MainWindow::~MainWindow() {
@@ -178,30 +202,23 @@ void MainWindow::logCleared() {
     m_ui->List3->clear();
 }
 
-// Boxes. The program's own message and confirmation dialogs replace these plain ones.
+// Dialogs are modal over whatever is in front: the window, or a dialog that shows a message.
+
+QWidget* MainWindow::dialogParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return isVisible() ? this : nullptr;
+}
 
 bool MainWindow::showMessage(const MessageRequest& request) {
-    QMessageBox box(boxIcon(request.icon), qs(request.caption), qs(request.text), QMessageBox::Ok,
-                    isVisible() ? this : nullptr);
-    QCheckBox* dont_show = nullptr;
-    if (request.offer_dont_show) {
-        dont_show = new QCheckBox("Don't show this again", &box);
-        box.setCheckBox(dont_show);
-    }
+    MessageDialog box(request, dialogParent());
     box.exec();
-    return dont_show && dont_show->isChecked();
+    return box.dontShowAgain();
 }
 
 ConfirmDialogAnswer MainWindow::confirmFileOperation(const ConfirmDialogRequest& request) {
-    QMessageBox box(QMessageBox::Question, qs(request.caption), qs(request.question),
-                    QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
-    box.setInformativeText(qs(request.from + "\n" + request.to));
-    auto* dont_show = new QCheckBox("Don't show this again", &box);
-    box.setCheckBox(dont_show);
-    ConfirmDialogAnswer answer;
-    answer.ok = box.exec() == QMessageBox::Ok;
-    answer.dont_show_again = dont_show->isChecked();
-    return answer;
+    if (!m_core) return {};
+    ConfirmDialog dialog(*m_core, request, dialogParent());
+    return dialog.ask();
 }
 
 // Closing. The core decides (a pass in progress defers the close); once it has unloaded the
@@ -366,6 +383,160 @@ void MainWindow::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     queueFiles(*m_core, paths);
+}
+
+// Preferences and about.
+
+void MainWindow::mnuPrefs_Click() {
+    if (!m_core) return;
+    PrefsDialog prefs(*m_core, m_program, dialogParent());
+    prefs.exec();
+}
+
+void MainWindow::mnuAbout_Click() {
+    if (!m_core) return;
+    AboutDialog about(*m_core, dialogParent());
+    about.exec();
+}
+
+// The lists' pop-up menus. A right click on a row opens the list's menu for that row; on a list
+// without rows, the menu holding only its "Add" entry.
+
+int32_t MainWindow::selectedRow(const QTreeWidget* list) {
+    QTreeWidgetItem* item = list->currentItem();
+    return item ? list->indexOfTopLevelItem(item) + 1 : 0;
+}
+
+void MainWindow::prepareList3(int32_t row) {
+    m_menu_row = row;
+    const QueueMenuState menu = m_core ? queueMenuState(*m_core, row) : QueueMenuState{};
+    m_ui->mnuUndo->setText(QString::fromStdString(menu.undo_caption));
+    m_ui->mnuUndo->setEnabled(menu.undo_enabled);
+    m_ui->mnuInfo->setEnabled(menu.info_enabled);
+    m_ui->mnuSpecify->setEnabled(menu.specify_enabled);
+}
+
+QMenu* MainWindow::popupMenuAt(QTreeWidget* list, const QPoint& pos) {
+    QTreeWidgetItem* item = list->itemAt(pos);
+    if (list == m_ui->ListView1) {
+        if (!item) return nullptr;
+        prepareList3(list->indexOfTopLevelItem(item) + 1);
+        return m_ui->mnuList3;
+    }
+    const bool filters = list == m_ui->ListView2;
+    if (list->topLevelItemCount() == 0) return filters ? m_ui->mnuList2 : m_ui->mnuList5;
+    if (!item) return nullptr;
+    list->setCurrentItem(item);
+    return filters ? m_ui->mnuList : m_ui->mnuList4;
+}
+
+void MainWindow::showPopupMenu(QTreeWidget* list, const QPoint& pos) {
+    if (QMenu* menu = popupMenuAt(list, pos)) menu->popup(list->viewport()->mapToGlobal(pos));
+}
+
+// A double click: a finished or failed queue item shows its details, a filter opens the wizard
+// on it, an exception does nothing.
+void MainWindow::rowDoubleClicked(QTreeWidget* list, QTreeWidgetItem* item) {
+    if (!m_core || !item) return;
+    const int32_t row = list->indexOfTopLevelItem(item) + 1;
+    if (list == m_ui->ListView1) {
+        if (m_core->validIndex(row) && hasItemInfo(m_core->item(row).state)) {
+            m_menu_row = row;
+            mnuInfo_Click();
+        }
+    } else if (list == m_ui->ListView2) {
+        openFilterWizard(row);
+    }
+}
+
+void MainWindow::mnuInfo_Click() {
+    if (!m_core || !m_core->validIndex(m_menu_row)) return;
+    InfoDialog info(m_core->item(m_menu_row), dialogParent());
+    info.exec();
+}
+
+void MainWindow::mnuUndo_Click() {
+    if (m_core) m_core->mnuUndo_Click(m_menu_row);
+}
+
+void MainWindow::mnuSpecify_Click() {
+    openManual(m_menu_row);
+}
+
+void MainWindow::mnuRetry_Click() {
+    if (m_core) m_core->mnuRetry_Click();
+}
+
+void MainWindow::openFilterWizard(int32_t id) {
+    if (!m_core) return;
+    FilterWizard wizard(*m_core, dialogParent());
+    wizard.setID(id);
+    wizard.exec();
+}
+
+void MainWindow::openManual(int32_t row) {
+    if (!m_core) return;
+    ManualDialog manual(*m_core, row, dialogParent());
+    manual.exec();
+}
+
+void MainWindow::mnuEditFilter_Click() {
+    const int32_t row = selectedRow(m_ui->ListView2);
+    if (row >= 1) openFilterWizard(row);
+}
+
+void MainWindow::mnuRemFilter_Click() {
+    if (m_core) m_core->removeFilter(selectedRow(m_ui->ListView2));
+}
+
+void MainWindow::mnuAddFilter_Click() {
+    openFilterWizard(0);
+}
+
+void MainWindow::mnuAddEx_Click() {
+    openManual(0);
+}
+
+void MainWindow::mnuRemEx_Click() {
+    if (m_core) m_core->removeException(selectedRow(m_ui->ListView3));
+}
+
+// The buttons. Move Up on the first row (or with none selected) only gives the list the focus.
+
+void MainWindow::Command2_Click() {
+    openFilterWizard(0);
+}
+
+void MainWindow::Command3_Click() {
+    const int32_t row = selectedRow(m_ui->ListView2);
+    if (row <= 1 || !m_core) {
+        m_ui->ListView2->setFocus();
+        return;
+    }
+    m_core->moveFilterUp(row);
+}
+
+void MainWindow::Command1_Click() {
+    const int32_t row = selectedRow(m_ui->ListView2);
+    if (row >= 1 && m_core) m_core->moveFilterDown(row);
+}
+
+void MainWindow::Command6_Click() {
+    openManual(0);
+}
+
+void MainWindow::Command4_Click() {
+    const int32_t row = selectedRow(m_ui->ListView3);
+    if (row <= 1 || !m_core) {
+        m_ui->ListView3->setFocus();
+        return;
+    }
+    m_core->moveExceptionUp(row);
+}
+
+void MainWindow::Command5_Click() {
+    const int32_t row = selectedRow(m_ui->ListView3);
+    if (row >= 1 && m_core) m_core->moveExceptionDown(row);
 }
 
 }  // namespace vantel

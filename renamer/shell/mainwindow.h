@@ -22,8 +22,12 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QIcon;
+class QMenu;
+class QPoint;
+class QTreeWidgetItem;
 class QSystemTrayIcon;
 class QTreeWidget;
 
@@ -51,6 +55,8 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     // attach: the core this window shows; it must outlive the window's use of it.
     void attach(Core* core);
     void setFileChooser(FileChooser chooser) { m_choose_files = std::move(chooser); }
+    // setProgramPath: the program the context-menu entries start (the preferences set them up).
+    void setProgramPath(std::string program) { m_program = std::move(program); }
     // useTray: whether addTrayIcon shows an icon: by default only when the desktop has a
     // notification area. Without one, minimising minimises normally (and the log says why).
     void useTray(bool present) { m_tray_wanted = present ? 1 : 0; }
@@ -90,6 +96,38 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     void mnuUpdate_Click();
     void mnuWeb_Click();
     void mnuShow_Click();
+    void mnuPrefs_Click();
+    void mnuAbout_Click();
+
+    // The pop-up menus' commands, on the row the menu was opened for (queue) or the list's
+    // selected row (filters, exceptions).
+    void mnuInfo_Click();
+    void mnuUndo_Click();
+    void mnuSpecify_Click();
+    void mnuRetry_Click();
+    void mnuEditFilter_Click();
+    void mnuRemFilter_Click();
+    void mnuAddFilter_Click();
+    void mnuAddEx_Click();
+    void mnuRemEx_Click();
+
+    // The buttons beside the filter list (Command2 "Add New", Command3 "Move Up", Command1
+    // "Move Down") and the exceptions list (Command6, Command4, Command5).
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+
+  public:
+    // prepareList3: readies the queue list's pop-up menu for item row (its entries enabled and
+    // captioned by the item's state) and remembers the row for its commands.
+    void prepareList3(int32_t row);
+    // The pop-up menu a right click at pos on list (ListView1, 2 or 3) shows: "List3" on a queue
+    // item (prepared), "List" or "List4" on a filter or an exception, "List2" or "List5" on an
+    // empty list; nullptr when nothing is shown.
+    QMenu* popupMenuAt(QTreeWidget* list, const QPoint& pos);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,10 +140,18 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     void trayActivated(int reason);
     bool trayClicksAllowed() const;
     QTreeWidget* listView(CoreList list) const;
+    static int32_t selectedRow(const QTreeWidget* list);
+    void showPopupMenu(QTreeWidget* list, const QPoint& pos);
+    void rowDoubleClicked(QTreeWidget* list, QTreeWidgetItem* item);
+    void openFilterWizard(int32_t id);
+    void openManual(int32_t row);
+    QWidget* dialogParent();
 
     std::unique_ptr<Ui::frmMain> m_ui;
     Core* m_core = nullptr;
     FileChooser m_choose_files;
+    std::string m_program;
+    int32_t m_menu_row = 0;  // the queue row the pop-up menu was opened for
     QSystemTrayIcon* m_tray = nullptr;
     int m_tray_wanted = -1;  // -1: when the desktop has a notification area
     bool m_no_tray_logged = false;

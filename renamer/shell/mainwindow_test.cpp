@@ -6,6 +6,7 @@
 #include "renamer/engine/test_core.h"
 #include "renamer/engine/test_tree.h"
 #include "renamer/shell/queue_pump.h"
+#include "renamer/shell/window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -31,72 +32,6 @@
 namespace vantel {
 
 namespace {
-
-QStringList headers(QTreeWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->columnCount(); ++i)
-        texts << list->headerItem()->text(i);
-    return texts;
-}
-
-// Names of a menu's entries in order ("-" for a separator) with their captions.
-QStringList entries(QMenu* menu) {
-    QStringList texts;
-    for (QAction* action : menu->actions())
-        texts << action->objectName() + ":" + (action->isSeparator() ? "-" : action->text());
-    return texts;
-}
-
-QStringList logLines(QListWidget* log) {
-    QStringList lines;
-    for (int i = 0; i < log->count(); ++i)
-        lines << log->item(i)->text();
-    return lines;
-}
-
-bool anyLineEndsWith(QListWidget* log, const QString& text) {
-    for (const QString& line : logLines(log)) {
-        if (line.endsWith(") " + text)) return true;
-    }
-    return false;
-}
-
-class Window : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        core.settings().workdir = tree.path("work/");
-        window.attach(&core);
-    }
-    void TearDown() override { window.attach(nullptr); }
-    template <class T>
-    T* find(const char* name) {
-        T* widget = window.findChild<T*>(name);
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QTreeWidget* queueList() { return find<QTreeWidget>("ListView1"); }
-    QListWidget* log() { return find<QListWidget>("List3"); }
-    static void settle() {
-        for (int i = 0; i < 5; ++i)
-            QApplication::processEvents();
-    }
-
-    static ApplicationOptions options(MainWindow* window, ScriptedStages* stages) {
-        ApplicationOptions o;
-        o.view = window;
-        o.stages = stages;
-        o.caption = mainCaption();
-        o.pump_hook = &QueuePump::processQtEvents;
-        return o;
-    }
-
-    TestTree tree;
-    QueuePump pump;
-    MainWindow window;
-    ScriptedStages stages;
-    Application app{options(&window, &stages)};
-    Core& core = app.core();
-};
 
 TEST_F(Window, ShowsTheCaptionsColumnsAndMenusOfTheMainWindow) {
     EXPECT_EQ(window.windowTitle(), "Vantel 4.0");
