@@ -1,6 +1,7 @@
 #include "renamer/common/text.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "renamer/common/activity_log.h"
@@ -146,8 +147,45 @@ std::string Between(std::string_view text, std::string_view start, std::string_v
     return std::string(behind.substr(0, stop));
 }
 
+namespace {
+
+// The characters a file name may not hold.
+constexpr std::string_view kUnsafe = "\\/*?\"><|[]:";
+
+// The bytes that give the cleaning something to do: the first byte of every replaced text, the
+// start of a reference ("&"), control characters, the lead byte of a C1 control, and the unsafe
+// characters.
+constexpr std::array<bool, 256> kCleaningBytes = [] {
+    std::array<bool, 256> table{};
+    for (int b = 0; b < 0x20; ++b)
+        table[b] = true;
+    table[0x7F] = table[0xC2] = true;
+    for (char c : std::string_view("&<\\"))
+        table[static_cast<uint8_t>(c)] = true;
+    for (char c : kUnsafe)
+        table[static_cast<uint8_t>(c)] = true;
+    return table;
+}();
+
+constexpr size_t kSpaceRunLength = 27;
+
+// Whether CleanText would change anything but the junk at either end: a byte above, or a run of
+// kSpaceRunLength blanks. Most names have neither.
+bool needsCleaning(std::string_view text) {
+    size_t spaces = 0;
+    for (char c : text) {
+        if (kCleaningBytes[static_cast<uint8_t>(c)]) return true;
+        spaces = c == ' ' ? spaces + 1 : 0;
+        if (spaces >= kSpaceRunLength) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::optional<std::string> CleanText(std::string_view text, std::string* error) {
-    static const std::string kSpaceRun(27, ' ');
+    if (!needsCleaning(text)) return TrimJunk(text);
+    static const std::string kSpaceRun(kSpaceRunLength, ' ');
     // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
     // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
     const std::pair<std::string_view, std::string_view> kReplacements[] = {
@@ -165,7 +203,6 @@ std::optional<std::string> CleanText(std::string_view text, std::string* error) 
     // feeds were removed above.
     dropControls(s);
 
-    static constexpr std::string_view kUnsafe = "\\/*?\"><|[]:";
     std::erase_if(s, [](char c) { return kUnsafe.find(c) != std::string_view::npos; });
     return TrimJunk(s);
 }
@@ -280,9 +317,16 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
 }
 
 std::string lowerCase(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+    // The ASCII run at the start (usually the whole text) is copied and lowered in one pass.
+    std::string out(text.size(), '\0');
     size_t pos = 0;
+    for (; pos < text.size(); ++pos) {
+        const auto b = static_cast<uint8_t>(text[pos]);
+        if (b >= 0x80) break;
+        out[pos] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+    }
+    if (pos == text.size()) return out;
+    out.resize(pos);
     while (pos < text.size()) {
         uint8_t b = static_cast<uint8_t>(text[pos]);
         if (b < 0x80) {

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "renamer/common/text.h"
-#include "renamer/engine/like.h"
 #include "renamer/engine/paths.h"
 
 namespace vantel {
@@ -41,18 +40,10 @@ constexpr std::array<FilenameFilter, 19> kFilters{{
     {18, "*###*", "###", kBackwardSkipP, 0, 1, 1, 2, false},
 }};
 
-const std::vector<LikePattern>& compiledPatterns() {
-    static const std::vector<LikePattern> patterns = [] {
-        std::vector<LikePattern> compiled;
-        for (const FilenameFilter& filter : kFilters)
-            compiled.emplace_back(filter.pattern);
-        return compiled;
-    }();
-    return patterns;
-}
-
-// Markers hold only "#" and plain ASCII characters, so comparing bytes is comparing characters:
-// a byte of a multi-byte character never equals one of them.
+// Every row's pattern is "*" + marker + "*", so a name matches a row exactly when the marker
+// occurs somewhere in it. Markers hold only "#" and plain ASCII characters, so comparing bytes is
+// comparing characters: a byte of a multi-byte character never equals one of them (the byte
+// search and the character-wise wildcard match agree on every name, well formed or not).
 bool markerAt(std::string_view name, size_t pos, std::string_view marker) {
     if (pos + marker.size() > name.size()) return false;
     for (size_t i = 0; i < marker.size(); ++i) {
@@ -62,20 +53,76 @@ bool markerAt(std::string_view name, size_t pos, std::string_view marker) {
     return true;
 }
 
-std::optional<size_t> findMarker(std::string_view name, const FilenameFilter& filter) {
-    std::string_view marker = filter.marker;
-    std::optional<size_t> found;
-    if (filter.scan == kForward) {
-        for (size_t pos = 0; pos < name.size(); ++pos) {
-            if (markerAt(name, pos, marker)) found = pos;
+// Each row's marker with the place of its first "#", worked out once.
+struct MarkerShape {
+    std::string_view marker;
+    size_t first_digit;
+};
+
+const std::array<MarkerShape, kFilters.size()>& markerShapes() {
+    static const std::array<MarkerShape, kFilters.size()> shapes = [] {
+        std::array<MarkerShape, kFilters.size()> table{};
+        for (size_t row = 0; row < kFilters.size(); ++row) {
+            const std::string_view marker = kFilters[row].marker;
+            table[row] = {marker, marker.find('#')};
         }
-        return found;
+        return table;
+    }();
+    return shapes;
+}
+
+// The digits of a name, by position. Every marker holds a digit, so a marker can only sit where
+// its first "#" meets one of them: the search tries those places only, not every position.
+struct DigitPositions {
+    static constexpr size_t kMax = 64;
+    std::array<uint16_t, kMax> at{};
+    size_t count = 0;
+    bool complete = true;  // false: too many digits (or too long a name) to list; scan instead
+
+    explicit DigitPositions(std::string_view name) {
+        if (name.size() > UINT16_MAX) {
+            complete = false;
+            return;
+        }
+        for (size_t pos = 0; pos < name.size(); ++pos) {
+            if (name[pos] < '0' || name[pos] > '9') continue;
+            if (count == kMax) {
+                complete = false;
+                return;
+            }
+            at[count++] = static_cast<uint16_t>(pos);
+        }
+    }
+};
+
+// Where the row's marker starts in name, taken from the end: the last occurrence for a forward
+// row, the last one not followed by "p" for a backward row. present tells whether the marker
+// occurs at all (the row's pattern matches), also when a backward row finds no usable place.
+std::optional<size_t> findMarker(std::string_view name, const FilenameFilter& filter,
+                                 const MarkerShape& shape, const DigitPositions& digits,
+                                 bool* present) {
+    const std::string_view marker = shape.marker;
+    *present = false;
+    auto usable = [&](size_t pos) {
+        if (!markerAt(name, pos, marker)) return false;
+        *present = true;
+        if (filter.scan == kForward) return true;
+        const size_t next = pos + marker.size();
+        return next == name.size() || name[next] != 'p';
+    };
+    if (digits.complete) {
+        const size_t first_digit = shape.first_digit;
+        for (size_t i = digits.count; i-- > 0;) {
+            if (digits.at[i] < first_digit) break;
+            const size_t pos = digits.at[i] - first_digit;
+            if (usable(pos)) return pos;
+        }
+        return std::nullopt;
     }
     for (size_t pos = name.size(); pos-- > 0;) {
-        size_t next = pos + marker.size();
-        if (markerAt(name, pos, marker) && (next == name.size() || name[next] != 'p')) return pos;
+        if (usable(pos)) return pos;
     }
-    return found;
+    return std::nullopt;
 }
 
 int32_t number(std::string_view digits) {
@@ -106,17 +153,21 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
         } else {
             name = lowerCase(item.file_name);
         }
-        log.debug_log("Looking up filename filter for: " + name + (p ? " (p=1)" : " (p=0)"), 2);
+        // The level-2 lines are built only when the log keeps them.
+        const bool verbose = log.threshold() >= 2;
+        if (verbose)
+            log.debug_log("Looking up filename filter for: " + name + (p ? " (p=1)" : " (p=0)"), 2);
 
-        const std::vector<LikePattern>& patterns = compiledPatterns();
+        const DigitPositions digits(name);
+        const auto& shapes = markerShapes();
         for (size_t row = 0; row < kFilters.size(); ++row) {
             const FilenameFilter& filter = kFilters[row];
             if (p && !filter.folder) continue;
-            if (!patterns[row].matches(name)) continue;
-
-            // Only a backward row can miss (all its windows are followed by "p"); the name is
+            bool present = false;
+            std::optional<size_t> pos = findMarker(name, filter, shapes[row], digits, &present);
+            if (!present) continue;
+            // Only a backward row can miss (all its places are followed by "p"); the name is
             // then taken as having no numbers, and later rows are not tried.
-            std::optional<size_t> pos = findMarker(name, filter);
             if (!pos) return false;
 
             std::string_view view = name;
@@ -130,7 +181,8 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             if (!show) return fail(log, error);
             item.detected_show = std::move(*show);
 
-            log.debug_log("Found filename filter with id: " + std::to_string(filter.id), 2);
+            if (verbose)
+                log.debug_log("Found filename filter with id: " + std::to_string(filter.id), 2);
             if (filter_id) *filter_id = filter.id;
             return true;
         }

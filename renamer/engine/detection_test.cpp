@@ -1,6 +1,12 @@
 #include "renamer/engine/detection.h"
 
+#include "renamer/common/text.h"
+#include "renamer/engine/like.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
 
 #include <span>
 #include <string>
@@ -182,6 +188,70 @@ TEST(Getbits, ErrorsAreLoggedAndReturnFalse) {
     ActivityLog log;
     EXPECT_FALSE(getbits(item, false, log));
     EXPECT_EQ(log.lines().size(), 1u);
+}
+
+// The rows read plainly: the first whose wildcard pattern matches the whole name, its marker's
+// last place (a backward row: the last not followed by "p"), searched at every position.
+// The row and the marker's place.
+std::optional<std::pair<const FilenameFilter*, size_t>> referenceRow(const std::string& name) {
+    for (const FilenameFilter& f : filenameFilters()) {
+        if (!likeMatch(name, f.pattern)) continue;
+        const std::string marker = f.marker;
+        std::optional<size_t> found;
+        for (size_t pos = 0; pos + marker.size() <= name.size(); ++pos) {
+            bool at = true;
+            for (size_t i = 0; i < marker.size() && at; ++i) {
+                const char c = name[pos + i];
+                at = marker[i] == '#' ? (c >= '0' && c <= '9') : c == marker[i];
+            }
+            const size_t next = pos + marker.size();
+            if (at && (f.scan == MarkerScan::kForward || next == name.size() || name[next] != 'p'))
+                found = pos;
+        }
+        if (!found) return std::nullopt;
+        return std::make_pair(&f, *found);
+    }
+    return std::nullopt;
+}
+
+TEST(Getbits, AgreesWithThePlainWildcardReadingOnAnyName) {
+    // Pieces that make markers, near-markers, multi-byte and broken UTF-8, and long digit runs.
+    const std::vector<std::string> pieces = {
+        "show",     ".",        " ",    "-",    " - ",    "s",    "e",       "x",
+        "p",        "0",        "1",    "2",    "9",      "12",   "720",     "1080",
+        "\xc3\xa9", "\xe2\x80", "\xff", "\xd7", "s01e02", "1x05", ".s1.e2.", std::string(70, '7')};
+    std::mt19937 random(7);
+    for (int n = 0; n < 20000; ++n) {
+        std::string name;
+        const int parts = 1 + static_cast<int>(random() % 12);
+        for (int k = 0; k < parts; ++k)
+            name += pieces[random() % pieces.size()];
+        QueueItem item;
+        item.path = "/tv/" + name;
+        item.file_name = name;
+        ActivityLog log;
+        int32_t id = 0;
+        const bool ok = getbits(item, false, log, &id);
+        const std::string lower = lowerCase(name);
+        const auto expected = referenceRow(lower);
+        if (!expected) {
+            ASSERT_FALSE(ok) << name;
+            continue;
+        }
+        if (!ok) {
+            // Found, but the show name was refused: that is logged as an error.
+            ASSERT_FALSE(log.lines().empty()) << name;
+            continue;
+        }
+        const FilenameFilter& f = *expected->first;
+        ASSERT_EQ(id, f.id) << name;
+        ASSERT_EQ(item.season,
+                  std::stoi(lower.substr(expected->second + f.season_offset, f.season_length)))
+            << name;
+        ASSERT_EQ(item.episode,
+                  std::stoi(lower.substr(expected->second + f.episode_offset, f.episode_length)))
+            << name;
+    }
 }
 
 }  // namespace
