@@ -10,9 +10,11 @@
 //   DryRunStages dry({.replace = options.yes});
 //   Core core(&view, &dry, "");
 //   ... run the queue ...
-//   for (const PlannedOperation& op : dry.planned()) print(op.from, op.to, actionName(op.action));
+//   for (int32_t i = 1; i <= core.queueCount(); ++i)
+//       if (auto op = dry.planFor(core, i)) print(op->from, op->to, actionName(op->action));
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,13 +39,16 @@ class DryRunStages final : public PipelineStages {
     // success, so the item ends its pass as planned. Otherwise false, as the real run fails.
     StageResult fileops(Core& core, int32_t index) override;
 
-    const std::vector<PlannedOperation>& planned() const { return m_planned; }
-    // The plan of queue item index, or nullptr when it did not get that far.
-    const PlannedOperation* planFor(int32_t index) const;
+    // planFor: the plan of queue item index: the operation its latest pass planned, from its
+    // path to its target, or nullopt when the item did not get that far (or a later pass
+    // failed it).
+    std::optional<PlannedOperation> planFor(const Core& core, int32_t index) const;
 
   private:
     FileopsRehearsal m_rehearsal;
-    std::vector<PlannedOperation> m_planned;
+    // The planned action by queue index (kActionNone: no plan). The paths are the item's own,
+    // which nothing changes after the plan in a dry run: the plan costs no copy of them.
+    std::vector<FileAction> m_actions;
 };
 
 // actionName: "Rename", "Move" or "Copy" for the three actions; "Unknown" otherwise.

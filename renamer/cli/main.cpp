@@ -68,7 +68,7 @@ int runQueue(const CliOptions& options, const sigset_t& signals) {
     int status = all_queued ? 0 : 1;
     for (int32_t i = 1; i <= core.queueCount(); ++i) {
         const QueueItem& item = core.item(i);
-        if (const PlannedOperation* op = options.dry_run ? dry_run.planFor(i) : nullptr) {
+        if (const auto op = options.dry_run ? dry_run.planFor(core, i) : std::nullopt) {
             std::cout << i << "\tPlanned\t" << oneLine(op->from) << '\t' << oneLine(op->to) << '\t'
                       << actionName(op->action) << '\n';
             continue;

@@ -208,6 +208,16 @@ std::optional<std::string> CleanText(std::string_view text, std::string* error) 
 }
 
 std::string TrimJunk(std::string_view text) {
+    if (text.find('\0') == std::string_view::npos) {
+        // Nothing to remove inside: cut the ends off the view and copy once.
+        size_t first = 0;
+        while (first < text.size() && isJunk(text[first]))
+            ++first;
+        size_t last = text.size();
+        while (last > first && isJunk(text[last - 1]))
+            --last;
+        return std::string(text.substr(first, last - first));
+    }
     std::string s(text);
     std::erase(s, '\0');
     size_t first = 0;

@@ -81,8 +81,33 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// How long ago a file must have changed for its stamp to stand for its content (well above the
+// coarsest step of file times, a few milliseconds).
+constexpr int64_t kSettledNs = 100 * 1000000LL;
+
+FileStamp stampOf(const struct stat& st) {
+    return FileStamp{static_cast<uint64_t>(st.st_dev),
+                     static_cast<uint64_t>(st.st_ino),
+                     static_cast<uint64_t>(st.st_size),
+                     st.st_mtim.tv_sec,
+                     st.st_mtim.tv_nsec,
+                     st.st_ctim.tv_sec,
+                     st.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return stampOf(st);
+}
+
 std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
-                                           std::string* error) {
+                                           std::string* error, std::optional<FileStamp>* stamp) {
+    if (stamp) stamp->reset();
     auto fail = [&](std::string why) -> std::optional<std::string> {
         if (error) *error = std::move(why);
         return std::nullopt;
@@ -117,6 +142,20 @@ std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_b
             return fail(too_large);
         }
         text.append(buffer, static_cast<size_t>(n));
+    }
+    if (stamp) {
+        // The content belongs to the stamp only when nothing changed while it was read, and when
+        // the file's last change lies clearly before the read: file times advance in coarse
+        // steps, so a write in the same step as the last one could leave every part of the stamp
+        // as it was. A file changed that recently is read again next time.
+        struct stat after {};
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const int64_t age_ns =
+            (now.tv_sec - st.st_ctim.tv_sec) * 1000000000LL + (now.tv_nsec - st.st_ctim.tv_nsec);
+        if (::fstat(fd.get(), &after) == 0 && stampOf(after) == stampOf(st) &&
+            static_cast<uint64_t>(st.st_size) == text.size() && age_ns > kSettledNs)
+            *stamp = stampOf(st);
     }
     return text;
 }

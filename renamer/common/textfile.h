@@ -9,6 +9,7 @@
 //   if (!ReplaceTextFile(workdir + "man.dat", text)) debug_log("Error saving efilters: ...", 1);
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -21,13 +22,30 @@ namespace vantel {
 // and *ok (when given) is set to false; otherwise *ok is set to true.
 std::string ReadTextFile(const std::string& path, bool* ok = nullptr);
 
+// FileStamp: what the file system says of a file's content without reading it: the file (device
+// and inode), its size, and the times of its last change to the nanosecond. Two reads of a file
+// with equal stamps read the same bytes: replacing a file makes a new inode, and writing into it
+// changes its change time.
+struct FileStamp {
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t modified_s = 0, modified_ns = 0, changed_s = 0, changed_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// StampOfFile: the stamp of the regular file path (links followed); nullopt for anything else or
+// when it cannot be had.
+std::optional<FileStamp> StampOfFile(const std::string& path);
+
 // ReadBoundedFile: the whole content of path when it is a regular file of at most max_bytes.
 // nullopt otherwise, with *error (when given) saying why: "not a regular file", "larger than N
 // bytes", or the system's text for a file that is missing or cannot be opened or read (errno
 // is kept, ENOENT for a missing one). Never blocks on a FIFO and never reads more than
-// max_bytes + 1 bytes, whatever the file claims to hold.
+// max_bytes + 1 bytes, whatever the file claims to hold. stamp, when given, gets the stamp of
+// the content read; nullopt when the file changed while it was read, or changed so recently
+// (within a tenth of a second) that a further change might not show in its stamp.
 std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
-                                           std::string* error = nullptr);
+                                           std::string* error = nullptr,
+                                           std::optional<FileStamp>* stamp = nullptr);
 
 // WriteTextFile: writes text as the whole content of path (created when missing, truncated when
 // present). With no_overwrite set an existing file is left alone and the result is false.

@@ -29,7 +29,7 @@ Core::Core(CoreView* view, PipelineStages* stages, const std::string& caption)
       m_stages(stages ? stages : &g_build_stages),
       m_wirran([this](const std::string& line, int level) { debug_log(line, level); },
                [this] { pump(); }) {
-    m_queue.push_back(std::make_unique<QueueItem>());  // slot 0 never holds an item
+    m_queue.emplace_back();  // slot 0 never holds an item
     m_log.setListener([this](bool cleared, const std::string& line, int level) {
         if (cleared) m_view->logCleared();
         m_view->logLineAdded(line, level);

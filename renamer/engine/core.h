@@ -47,8 +47,10 @@
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
 #include "renamer/lookup/episodes.h"
+#include "renamer/lookup/lookup_context.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -99,6 +101,9 @@ class Core {
 
     // The episode table of the last lookup.
     EpisodeList& episodes() { return m_episodes; }
+    // Where the episode table came from (a cache file and its stamp), so that the next item of
+    // the same show does not read an unchanged file again.
+    EpisodeTableSource& episodesSource() { return m_episodes_source; }
 
     // The address of the episode database's web API the lookups use: the one set here, or
     // else (read at the first lookup) ApiBase() of lookup_config.h.
@@ -124,8 +129,8 @@ class Core {
     // The queue.
     int32_t queueCount() const { return static_cast<int32_t>(m_queue.size()) - 1; }
     // item: the queued item at index (1 to queueCount()); the index must be valid.
-    QueueItem& item(int32_t index) { return *m_queue.at(static_cast<size_t>(index)); }
-    const QueueItem& item(int32_t index) const { return *m_queue.at(static_cast<size_t>(index)); }
+    QueueItem& item(int32_t index) { return m_queue.at(static_cast<size_t>(index)); }
+    const QueueItem& item(int32_t index) const { return m_queue.at(static_cast<size_t>(index)); }
     bool validIndex(int32_t index) const { return index >= 1 && index <= queueCount(); }
 
     // What one add_to_queue call queued and why it left files out, for a front end that tells
@@ -295,11 +300,14 @@ class Core {
     HostedControl m_wirran;
     ControlHost* m_control_host = nullptr;
     EpisodeList m_episodes;
+    EpisodeTableSource m_episodes_source;
     std::string m_api_base;
     Settings m_settings;
     RunFlags m_flags;
     ActivityLog m_log;
-    std::vector<std::unique_ptr<QueueItem>> m_queue;  // slot 0 holds an empty item
+    // Slot 0 holds an empty item. A deque: items never move as the queue grows (a reference
+    // stays valid while files are added), and they are allocated in blocks, not one by one.
+    std::deque<QueueItem> m_queue;
     FilterList m_filters;
     ExceptionList m_exceptions;
     Journal m_journal;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <exception>
-#include <unordered_set>
 
 namespace vantel {
 
@@ -260,36 +259,29 @@ namespace {
 // freed, over the files as they are.
 class RehearsedLook final : public Look {
   public:
-    RehearsedLook(const std::unordered_set<std::string>& taken,
-                  const std::unordered_set<std::string>& freed)
-        : m_taken(taken), m_freed(freed) {}
+    explicit RehearsedLook(const NameMarks& marks) : m_marks(marks) {}
     bool exists(const std::string& path) const override {
-        return m_taken.count(path) || (!m_freed.count(path) && pathExists(path));
+        const NameMarks::Mark mark = m_marks.find(path);
+        return mark == NameMarks::kTaken || (mark == NameMarks::kUnmarked && pathExists(path));
     }
     bool folder(const std::string& path) const override {
-        return !m_taken.count(path) && !m_freed.count(path) && isFolder(path);
+        return m_marks.find(path) == NameMarks::kUnmarked && isFolder(path);
     }
 
   private:
-    const std::unordered_set<std::string>& m_taken;
-    const std::unordered_set<std::string>& m_freed;
+    const NameMarks& m_marks;
 };
 
 }  // namespace
 
 bool FileopsRehearsal::rehearse(QueueItem& item, FileAction action, ActivityLog& log) {
-    const RehearsedLook look(m_taken, m_freed);
+    const RehearsedLook look(m_marks);
     const Rehearsal rehearsal{look, m_answers};
     const bool ahead = trapped("Error renaming/moving: ", log,
                                [&] { return doFileops(item, action, log, &rehearsal); });
     if (!ahead) return false;
-    const std::string dest = item.target_folder + item.new_name;
-    if (action != kActionCopy) {
-        m_freed.insert(item.path);
-        m_taken.erase(item.path);
-    }
-    m_taken.insert(dest);
-    m_freed.erase(dest);
+    if (action != kActionCopy) m_marks.mark(item, NameMarks::kPath, NameMarks::kFreed);
+    m_marks.mark(item, NameMarks::kDestination, NameMarks::kTaken);
     return true;
 }
 

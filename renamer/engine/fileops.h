@@ -17,10 +17,10 @@
 
 #include "renamer/common/activity_log.h"
 #include "renamer/common/queue_item.h"
+#include "renamer/engine/name_marks.h"
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 
 namespace vantel {
 
@@ -44,7 +44,8 @@ bool undofileops(QueueItem& item, FileAction action, ActivityLog& log);
 // every check fileops makes, on the files as the operations rehearsed before it would have left
 // them (two files planned onto one name: the second finds it taken), with the confirmations
 // answered as given; it is refused, logged and given its error_text exactly as fileops would.
-// No file or folder is touched.
+// No file or folder is touched. The rehearsed items must stay in place, with their path, target
+// folder and new name unchanged, while the rehearsal is used (see NameMarks).
 //
 //   FileopsRehearsal rehearsal({.replace = yes});
 //   if (rehearsal.rehearse(item, action, log)) plan(item);  // else item.error_text says why
@@ -66,8 +67,7 @@ class FileopsRehearsal {
 
   private:
     Answers m_answers;
-    std::unordered_set<std::string> m_taken;  // names the rehearsed operations filled
-    std::unordered_set<std::string> m_freed;  // names they emptied
+    NameMarks m_marks;  // names the rehearsed operations filled (taken) or emptied (freed)
 };
 
 // make_tree creates the missing folders of path, a folder path ending in "/", one level at a

@@ -4,6 +4,8 @@
 #include "renamer/engine/fileops.h"
 #include "renamer/engine/test_fileops.h"
 
+#include <deque>
+
 namespace vantel {
 
 namespace {
@@ -12,12 +14,14 @@ using namespace shelltest;
 
 class Rehearsal : public FileOpsTest {
   protected:
-    // Rehearses item's action and returns "" when it would go ahead, else its error_text.
+    // Rehearses item's action and returns "" when it would go ahead, else its error_text. The
+    // items stay, as queued items do: the rehearsal keeps pointing at their names.
     std::string rehearse(FileopsRehearsal& r, const std::string& from, int32_t action,
                          const std::string& folder, const std::string& name) {
-        QueueItem it = item(from, folder, name);
+        QueueItem& it = items.emplace_back(item(from, folder, name));
         return r.rehearse(it, static_cast<FileAction>(action), log) ? "" : it.error_text;
     }
+    std::deque<QueueItem> items;
 };
 
 TEST_F(Rehearsal, RefusesWhatTheRealOperationRefusesAndTouchesNothing) {

@@ -69,7 +69,6 @@ bool Core::add_to_queue(std::string path, bool start, QueueTally* tally) {
         });
         // Room for every listed file at once: the queue and the set of queued paths then grow
         // once per folder instead of once per doubling.
-        m_queue.reserve(m_queue.size() + files.size());
         m_queued_paths.reserve(m_queued_paths.size() + files.size());
         bool added = false;
         for (std::string& file : files) {
@@ -105,10 +104,9 @@ bool Core::queueFile(std::string path, QueueTally& tally) {
     }
     ++tally.added;
 
-    auto added = std::make_unique<QueueItem>();
-    added->file_name = getfname(path);
-    added->path = std::move(path);
-    m_queue.push_back(std::move(added));
+    QueueItem& added = m_queue.emplace_back();
+    added.file_name = getfname(path);
+    added.path = std::move(path);
     const int32_t index = queueCount();
     m_queued_paths.insert(hash, index);
     try {
@@ -126,7 +124,7 @@ bool Core::alreadyQueued(const std::string& path, size_t hash) const {
 
 void Core::resetQueue() {
     m_queue.clear();
-    m_queue.push_back(std::make_unique<QueueItem>());
+    m_queue.emplace_back();
     m_queued_paths.clear();
     m_current_item = 0;
 }

@@ -13,8 +13,8 @@ namespace vantel {
 namespace {
 
 LookupContext lookupContext(Core& core) {
-    return LookupContext{core.settings(), core.log(), core.controlHost(), core.episodes(),
-                         core.apiBase()};
+    return LookupContext{core.settings(), core.log(),     core.controlHost(),
+                         core.episodes(), core.apiBase(), &core.episodesSource()};
 }
 
 }  // namespace

@@ -40,10 +40,11 @@ std::optional<std::string> cacheFilePath(const std::string& workdir, std::string
     return workdir + "cache/" + *cleaned + std::string(extension);
 }
 
-std::optional<std::string> readCacheFile(const std::string& path, std::string* error) {
+std::optional<std::string> readCacheFile(const std::string& path, std::string* error,
+                                         std::optional<FileStamp>* stamp) {
     std::string why;
     std::optional<std::string> text =
-        ReadBoundedFile(path, modHTTP::GetLimits().max_body_bytes, &why);
+        ReadBoundedFile(path, modHTTP::GetLimits().max_body_bytes, &why, stamp);
     if (!text && errno != ENOENT && error) *error = path.substr(path.rfind('/') + 1) + " is " + why;
     return text;
 }

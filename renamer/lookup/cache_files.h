@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "renamer/common/textfile.h"
 #include "renamer/lookup/episodes.h"
 
 namespace vantel {
@@ -28,8 +29,10 @@ std::optional<std::string> cacheFilePath(const std::string& workdir, std::string
 // readCacheFile: the whole content of path; nullopt when it does not exist or cannot be read.
 // A cache file that exists but is not a regular file, or is larger than the HTTP client's body
 // limit (no reply it was made from can be), is not read: nullopt with *error (when given) saying
-// so; *error stays empty for a file that is missing.
-std::optional<std::string> readCacheFile(const std::string& path, std::string* error = nullptr);
+// so; *error stays empty for a file that is missing. stamp, when given, gets the stamp of what
+// was read (ReadBoundedFile).
+std::optional<std::string> readCacheFile(const std::string& path, std::string* error = nullptr,
+                                         std::optional<FileStamp>* stamp = nullptr);
 
 // writeCacheFile: creates the cache folder of workdir when it is missing, then replaces path's
 // content atomically (a temporary file beside it, flushed and renamed over it), so a crash never

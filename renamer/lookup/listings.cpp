@@ -50,7 +50,15 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
     }
-    std::optional<std::string> text = readCacheFile(*path, &error);
+    // The table already holds this file's listing, and the file is provably the one read: the
+    // same listing again, without reading it.
+    if (EpisodeTableSource* source = ctx.episodes_from;
+        source && source->stamp && source->path == *path && StampOfFile(*path) == source->stamp) {
+        found = true;
+        return;
+    }
+    std::optional<FileStamp> stamp;
+    std::optional<std::string> text = readCacheFile(*path, &error, &stamp);
     if (!error.empty()) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
@@ -60,6 +68,7 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
     }
+    if (ctx.episodes_from) *ctx.episodes_from = {*path, stamp};
     found = true;
 }
 
@@ -95,6 +104,8 @@ bool getlistings(QueueItem& item, LookupContext& ctx, std::string* error) {
     }
 
     int skipped = 0;
+    // The table is about to hold the service's listing, not a cache file's.
+    if (ctx.episodes_from) ctx.episodes_from->stamp.reset();
     if (!scrapeEpisodes(reply, ctx.episodes, &skipped, &problem)) return failed(error, problem);
     if (skipped > 0)
         log.debug_log("Skipped " + std::to_string(skipped) + " listings without a season or number",

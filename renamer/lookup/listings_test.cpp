@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "renamer/lookup/lookup_test_support.h"
 #include "renamer/lookup/search.h"
@@ -15,6 +17,8 @@ namespace {
 
 class ListingsTest : public LookupServiceTest {
   protected:
+    // Lets a file just written become old enough for its stamp to count.
+    static void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
     // An item whose show has been found, as the queue driver hands it on.
     QueueItem found(const std::string& show, int32_t season, int32_t episode) {
         QueueItem it = item(show, season, episode);
@@ -245,6 +249,54 @@ TEST_F(ListingsTest, UnreadableCacheLinesAreReplaced) {
     ASSERT_TRUE(getlistings(it, ctx));
     EXPECT_TRUE(logged("Error checking ep cache: Type mismatch"));
     EXPECT_EQ(cacheLines("Under the Dome.epc"), 39u);
+}
+
+TEST_F(ListingsTest, AnUnchangedCacheIsReadOnceAndAnyChangeIsSeenByTheNextItem) {
+    std::filesystem::create_directory(m_dir.path() + "/cache");
+    const std::string cache = cachePath("Under the Dome.epc");
+    const std::string line1 = "2013-06-24\t1\t1\t\"u1\"\tPilot\r\n";
+    const std::string line2 = "2013-07-01\t1\t2\t\"u2\"\tThe Fire\r\n";
+    ASSERT_TRUE(writeFile(cache, line1 + line2));
+    // A file that has only just changed is not taken as settled.
+    settle();
+    EpisodeTableSource source;
+    LookupContext ctx = context();
+    ctx.episodes_from = &source;
+
+    QueueItem first = found("under the dome", 1, 1);
+    ASSERT_TRUE(getlistings(first, ctx));
+    EXPECT_EQ(first.episode_title, "Pilot");
+    EXPECT_TRUE(source.stamp.has_value());
+    // The next item of the show: the file is unchanged, the table already holds its listing.
+    const EpisodeTableSource after_first = source;
+    QueueItem second = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(second, ctx));
+    EXPECT_EQ(second.episode_title, "The Fire");
+    EXPECT_EQ(source.stamp, after_first.stamp);
+
+    // Replaced by another program: a new file, read again.
+    const std::string renamed = "2013-07-01\t1\t2\t\"u2\"\tThe Fire Returns\r\n";
+    ASSERT_TRUE(writeFile(cache + ".new", line1 + renamed));
+    std::filesystem::rename(cache + ".new", cache);
+    settle();
+    QueueItem third = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(third, ctx));
+    EXPECT_EQ(third.episode_title, "The Fire Returns");
+
+    // Written over in place, same size: read again.
+    const std::string same_size = "2013-07-01\t1\t2\t\"u2\"\tThe Fire Rekindl\r\n";
+    ASSERT_EQ(same_size.size(), renamed.size());
+    ASSERT_TRUE(writeFile(cache, line1 + same_size));
+    QueueItem fourth = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(fourth, ctx));
+    EXPECT_EQ(fourth.episode_title, "The Fire Rekindl");
+
+    // Deleted by the user: the next item asks the service.
+    const size_t requests = server().requestCount();
+    std::filesystem::remove(cache);
+    QueueItem fifth = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(fifth, ctx));
+    EXPECT_GT(server().requestCount(), requests);
 }
 
 }  // namespace

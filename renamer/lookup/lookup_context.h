@@ -7,9 +7,11 @@
 //   LookupContext ctx{settings, log, host, episodes, ApiBase()};
 //   if (searchtv(item, ctx) && getlistings(item, ctx, &error)) ...
 
+#include <optional>
 #include <string>
 
 #include "renamer/common/settings.h"
+#include "renamer/common/textfile.h"
 #include "renamer/http/control_host.h"
 #include "renamer/lookup/episodes.h"
 
@@ -17,12 +19,22 @@ namespace vantel {
 
 class ActivityLog;
 
+// What the episode table holds: the listing read from one episode cache file, with the stamp of
+// the file as it was read; no stamp when the table holds anything else. A later item of the same
+// show whose cache file still has that stamp reads the same listing, so it is not read again.
+struct EpisodeTableSource {
+    std::string path;
+    std::optional<FileStamp> stamp;
+};
+
 struct LookupContext {
     const Settings& settings;  // nocache, noutf8, and workdir (the cache is workdir + "cache/")
     ActivityLog& log;
     ControlHost& host;      // hosts the socket control "Wirran1"
     EpisodeList& episodes;  // the main window's episode table
     std::string api_base;   // e.g. "https://api.tvmaze.com", without a trailing "/"
+    // Where the episode table came from (nullptr: not known, every item reads its cache file).
+    EpisodeTableSource* episodes_from = nullptr;
 };
 
 }  // namespace vantel
