@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/com/safearray.h"
 #include "winsock/ocx/arguments.h"
@@ -111,8 +112,30 @@ HRESULT lengthArgument(VARIANT* length, LONG* out) {
     return *out < 0 ? E_INVALIDARG : S_OK;
 }
 
+// A file that a stream member reads from, closed when the member ends.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using StreamFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Whether a WriteStream buffer is another control, and then its socket (-1 when it has none,
+// which the layer refuses as an invalid handle).
+bool connectionOf(const VARIANT& arg, int32_t* socket) {
+    const VARIANT* value = variantDeref(&arg);
+    VARTYPE vt = value->vt & ~VT_BYREF;
+    if (vt != VT_DISPATCH && vt != VT_UNKNOWN) return false;
+    bool byRef = (value->vt & VT_BYREF) != 0;
+    IUnknown* object = byRef ? *value->ppunkVal : value->punkVal;
+    ComPtr<IWirran> control;
+    if (!object || FAILED(object->QueryInterface(IID_IWirran, control.putVoid()))) return false;
+    LONG handle = wrInvalidSocket;
+    if (FAILED(control->get_Handle(&handle))) return false;
+    *socket = handle;
+    return true;
+}
+
 uint32_t streamOptions(LONG options) {
-    uint32_t bits = static_cast<uint32_t>(options) & ~uint32_t{wrStreamConvert};
+    uint32_t bits = static_cast<uint32_t>(options) & ~uint32_t{wrStreamConvert | wrStreamFile};
     if (options & wrStreamConvert) bits |= kvlink::kStreamConvert;
     return bits;
 }
@@ -251,20 +274,43 @@ HRESULT CWirran::StoreStream(VARIANT FileName, VARIANT* Length, VARIANT Offset, 
 
 HRESULT CWirran::WriteStream(VARIANT Buffer, VARIANT* Length, VARIANT Options, VARIANT* Result) {
     if (!Result) return E_POINTER;
-    LONG options = 0;
+    LONG options = 0, length = 0;
     if (HRESULT hr = optionalLong(Options, wrStreamDefault, &options); FAILED(hr)) return hr;
     if (isMissingArg(&Buffer)) return E_INVALIDARG;
-    Variant noLength;
+    kvlink::StreamSource source;
     WriteBytes bytes;
-    const VARIANT& lengthArg = outputGiven(Length) ? *Length : noLength;
-    if (HRESULT hr = prepareWrite(Buffer, lengthArg, false, &bytes); FAILED(hr)) return hr;
+    StreamFile file;
+    if (int32_t other = wrInvalidSocket; connectionOf(Buffer, &other)) {
+        // Another control: what its connection receives goes out through this one.
+        if (HRESULT hr = lengthArgument(Length, &length); FAILED(hr)) return hr;
+        source.kind = kvlink::StreamSource::Kind::Socket;
+        source.socket = other;
+    } else if (options & wrStreamFile) {
+        // Buffer names a file, sent from its start.
+        Bstr name;
+        if (HRESULT hr = optionalString(Buffer, nullptr, &name); FAILED(hr)) return hr;
+        if (HRESULT hr = lengthArgument(Length, &length); FAILED(hr)) return hr;
+        if (!hasSocket())
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Flag);
+        if (name.empty())
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidFileName), ResultKind::Flag);
+        file.reset(std::fopen(name.utf8().c_str(), "rb"));
+        if (!file)
+            return failMethod(Result, wirranErrorHresult(wrErrorFileReadFailed), ResultKind::Flag);
+        source.kind = kvlink::StreamSource::Kind::File;
+        source.file = file.get();
+    } else {
+        Variant noLength;
+        const VARIANT& lengthArg = outputGiven(Length) ? *Length : noLength;
+        if (HRESULT hr = prepareWrite(Buffer, lengthArg, false, &bytes); FAILED(hr)) return hr;
+        source.buffer = bytes.data();
+        // The layer refuses an empty source (10023) as a missing length.
+        length = bytes.count();
+    }
     if (!hasSocket())
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Flag);
-    kvlink::StreamSource source;
-    source.buffer = bytes.data();
     uint64_t count = 0;
-    // The layer refuses an empty source (10023) as a missing length.
-    bool ok = kvlink::streamWrite(m_socket, source, static_cast<uint64_t>(bytes.count()), &count);
+    bool ok = kvlink::streamWrite(m_socket, source, static_cast<uint64_t>(length), &count);
     if (outputGiven(Length)) writeCountToVariant(Length, static_cast<ULONG>(count));
     if (!ok) return failTransfer(Result, ResultKind::Flag);
     setBoolResult(Result, true);
