@@ -18,18 +18,6 @@ namespace {
 constexpr int kPiece = static_cast<int>(kStreamBufferSize);
 constexpr int64_t kFlushQuietMs = 500;
 
-// Takes one byte of the refilled stream buffer: 1, 0 at the end of the stream, -1 on failure.
-int nextByte(const SocketRef& record, uint8_t* byte) {
-    StreamBuffer& buffer = streamBufferOf(*record);
-    if (buffer.unread == 0) {
-        int n = refill(record);
-        if (n <= 0) return n;
-    }
-    *byte = buffer.data[buffer.position++];
-    --buffer.unread;
-    return 1;
-}
-
 }  // namespace
 
 int bufferedReceive(int32_t handle, uint8_t* into, int length) {
@@ -68,20 +56,39 @@ bool streamReadLine(int32_t handle, int maxLength, std::string* line) {
     SocketRef record = streamRecord(handle);
     if (!record) return false;
     HeldNotifications held(record);
-    while (static_cast<int>(line->size()) < maxLength) {
-        uint8_t byte = 0;
-        int n = nextByte(record, &byte);
-        if (n < 0) return false;
-        if (n == 0) {
-            if (line->empty()) return failedWith(wrErrorConnectionClosed);
-            break;
+    StreamBuffer& buffer = streamBufferOf(*record);
+    const size_t limit = static_cast<size_t>(maxLength);
+    bool ended = false;
+    while (!ended && line->size() < limit) {
+        if (buffer.unread == 0) {
+            int n = refill(record);
+            if (n < 0) return false;
+            if (n == 0) {
+                if (line->empty()) return failedWith(wrErrorConnectionClosed);
+                break;
+            }
         }
-        if (byte == '\n') break;
-        if (byte == '\r' || byte == 0) continue;
-        line->push_back(static_cast<char>(byte));
+        // The run up to the line feed (or all that is read ahead), carriage returns and NULs
+        // left out, as far as the line has room.
+        const uint8_t* start = buffer.data + buffer.position;
+        const void* feed = std::memchr(start, '\n', buffer.unread);
+        size_t run =
+            feed ? static_cast<size_t>(static_cast<const uint8_t*>(feed) - start) : buffer.unread;
+        size_t taken = 0;
+        while (taken < run && line->size() < limit) {
+            uint8_t byte = start[taken++];
+            if (byte != '\r' && byte != 0) line->push_back(static_cast<char>(byte));
+        }
+        // The line feed ends the line and is not stored; a line that is full already leaves
+        // it for the next read.
+        if (taken == run && feed && line->size() < limit) {
+            ++taken;
+            ended = true;
+        }
+        buffer.position += taken;
+        buffer.unread -= taken;
     }
-    if (StreamBuffer* buffer = record->streamBuffer.get(); buffer && buffer->unread > 0)
-        repostBufferedRead(record);
+    if (buffer.unread > 0) repostBufferedRead(record);
     return true;
 }
 
