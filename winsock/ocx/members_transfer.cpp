@@ -20,17 +20,20 @@
 
 namespace {
 
-// Replaces an output VARIANT's value by text (one character per byte).
-void storeLatin1(VARIANT* target, std::string_view bytes) {
+// Replaces an output VARIANT's value by text (one character per byte). False when the text
+// could not be made (too long, or no memory); the output is then empty.
+bool storeLatin1(VARIANT* target, std::string_view bytes) {
+    BSTR text = bstrFromLatin1(bytes);
     target = variantDeref(target);
     if (target->vt == (VT_BYREF | VT_BSTR)) {
         SysFreeString(*target->pbstrVal);
-        *target->pbstrVal = bstrFromLatin1(bytes);
-        return;
+        *target->pbstrVal = text;
+    } else {
+        VariantClear(target);
+        target->vt = VT_BSTR;
+        target->bstrVal = text;
     }
-    VariantClear(target);
-    target->vt = VT_BSTR;
-    target->bstrVal = bstrFromLatin1(bytes);
+    return text || bytes.empty();
 }
 
 // An output the caller left out arrives as VT_ERROR (or not at all).
@@ -228,14 +231,16 @@ HRESULT CWirran::ReadStream(VARIANT* Buffer, VARIANT* Length, VARIANT Marker, VA
     bool ok = kvlink::streamRead(m_socket, &target, static_cast<uint64_t>(wanted), marker.latin1(),
                                  streamOptions(options), &count);
     // What came before a failure is the caller's too.
-    HRESULT stored =
-        wantsByteArray(Buffer)
-            ? storeByteArray(Buffer, target.memory)
-            : (storeLatin1(Buffer,
-                           std::string_view(reinterpret_cast<const char*>(target.memory.data()),
-                                            target.memory.size())),
-               S_OK);
-    if (FAILED(stored)) return stored;
+    bool stored = wantsByteArray(Buffer)
+                      ? SUCCEEDED(storeByteArray(Buffer, target.memory))
+                      : storeLatin1(Buffer, std::string_view(
+                                                reinterpret_cast<const char*>(target.memory.data()),
+                                                target.memory.size()));
+    if (!stored) {
+        // A stream too large to hand over is lost, never reported as read.
+        if (outputGiven(Length)) writeCountToVariant(Length, 0);
+        return failMethod(Result, wirranErrorHresult(wrErrorOutOfMemory), ResultKind::Flag);
+    }
     if (outputGiven(Length)) writeCountToVariant(Length, static_cast<ULONG>(count));
     if (!ok) return failTransfer(Result, ResultKind::Flag);
     setBoolResult(Result, true);
