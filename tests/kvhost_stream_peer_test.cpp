@@ -149,3 +149,29 @@ TEST_F(KvhostProgram, EventDrivenStreamsRunToTheirEndWithProgressFromZeroToAHund
     EXPECT_EQ(heard.count, kSize);
     EXPECT_EQ(heard.sha256, sent.sha256);
 }
+
+TEST_F(KvhostProgram, WriteStreamRelaysTheConnectionOfAnotherInstance) {
+    ASSERT_EQ(regsvr({KVLINK6_MODULE}).exitCode, 0);
+    constexpr uint64_t kSize = 5u << 20;
+    PythonPeer source({"send", std::to_string(kSize), "5"});
+    PythonPeer sink({"receive"});
+    ASSERT_GT(source.port(), 0) << source.error();
+    ASSERT_GT(sink.port(), 0) << sink.error();
+    ProgramResult run = kvhost(
+        "create src\n"
+        "src.Connect \"127.0.0.1\", " +
+        std::to_string(source.port()) + ", , 10\n" + connectLine(sink.port()) +
+        "WriteStream src, count\n"
+        "? count\n"
+        "Disconnect\n");
+    PeerDigest sent = source.finish();
+    PeerDigest heard = sink.finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
+    EXPECT_NE(
+        run.out.find(progressLine(kSize, kSize, 100) + "\nTrue\n" + std::to_string(kSize) + "\n"),
+        std::string::npos)
+        << run.out;
+    EXPECT_EQ(sent.count, kSize);
+    EXPECT_EQ(heard.count, kSize);
+    EXPECT_EQ(heard.sha256, sent.sha256);
+}
