@@ -115,6 +115,27 @@ TEST(WirranTransfer, WriteStreamSendsAFileNamedByTheBuffer) {
     EXPECT_EQ(property(control.get(), "LastError"), "I4:10008");
 }
 
+TEST(WirranTransfer, StoreStreamReportsAFileItCannotCreateOrWrite) {
+    LoopbackServer server([](PeerConnection& peer) {
+        peer.send(std::string(100000, 'z'));
+        peer.hold(5000);
+    });
+    ComPtr<CWirran> control = newControl();
+    connect(control.get(), server.port());
+    struct Case {
+        const char16_t* name;
+        const char* error;
+    } cases[] = {
+        {u"/no such folder/stored.bin", "I4:10003"}, {u"/dev/full", "I4:10011"}, {u"", "I4:10008"}};
+    for (const Case& c : cases) {
+        Variant length;
+        EXPECT_EQ(
+            shown(call(control.get(), "StoreStream", {Variant(c.name), Variant::byRef(&length)})),
+            "BOOL:0");
+        EXPECT_EQ(property(control.get(), "LastError"), c.error);
+    }
+}
+
 TEST(WirranTransfer, WriteStreamRelaysAnotherControlsConnection) {
     const std::string data = payload(500000);
     std::string relayed;
