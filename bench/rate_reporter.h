@@ -17,17 +17,24 @@ class RateReporter : public benchmark::ConsoleReporter {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
             auto counter = run.counters.find("bytes_per_second");
             if (counter != run.counters.end()) m_rates[run.run_name.str()] = counter->second;
+            counter = run.counters.find("items_per_second");
+            if (counter != run.counters.end()) m_items[run.run_name.str()] = counter->second;
         }
     }
 
     // rate is the bytes per second of the first case whose name starts with prefix; 0 if none.
-    double rate(const std::string& prefix) const {
-        for (const auto& [name, value] : m_rates) {
+    double rate(const std::string& prefix) const { return first(m_rates, prefix); }
+    // items is the same for items_per_second (lines, messages).
+    double items(const std::string& prefix) const { return first(m_items, prefix); }
+
+  private:
+    static double first(const std::map<std::string, double>& values, const std::string& prefix) {
+        for (const auto& [name, value] : values) {
             if (name.starts_with(prefix)) return value;
         }
         return 0;
     }
 
-  private:
     std::map<std::string, double> m_rates;
+    std::map<std::string, double> m_items;
 };

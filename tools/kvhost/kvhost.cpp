@@ -60,9 +60,10 @@ by events needs them):
 
 An argument is a number (decimal, or hexadecimal as &H2734), True or False, a quoted string
 (escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas for
-an omitted optional argument, or a bare name: a constant of the control's type library
-(wrShutdownBoth, wrProtocolUdp), or else a script variable, passed by reference, so outputs
-land in it; "? name" prints it.
+an omitted optional argument, or a bare name: the NAME of an instance made by "create",
+passed as the object; a constant of the control's type library (wrShutdownBoth,
+wrProtocolUdp); or else a script variable, passed by reference, so outputs land in it;
+"? name" prints it.
 
 Output, one line each, in order: a value as text (strings as they are, booleans True/False,
 numbers in decimal, arrays as {1, 2, 3}); a failing call as "error 0x%08X: description"; each

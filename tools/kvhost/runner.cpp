@@ -76,7 +76,16 @@ std::vector<Variant> ScriptRunner::arguments(const std::vector<ScriptArg>& args)
                 break;
             case ScriptArg::Kind::Variable: {
                 Variant constant;
-                if (isConstant(a.name, &constant))
+                IDispatch* instance = variable(a.name) ? nullptr : object(a.name);
+                if (instance) {
+                    // A further instance by its name: the object itself (VariantCopy adds the
+                    // reference the argument holds).
+                    VARIANT ref;
+                    VariantInit(&ref);
+                    ref.vt = VT_DISPATCH;
+                    ref.pdispVal = instance;
+                    out.emplace_back(ref);
+                } else if (isConstant(a.name, &constant))
                     out.push_back(std::move(constant));
                 else
                     out.push_back(Variant::byRef(&variableSlot(a.name)));

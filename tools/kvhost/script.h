@@ -10,7 +10,8 @@
 //
 // An argument is a number (decimal, or hexadecimal after "&H"), True or False, a quoted string
 // (escapes \r \n \t \" \\ and \xHH for the character U+00HH), an empty place between commas, or
-// a bare name: a variable of the script, passed by reference so the member's output lands there.
+// a bare name: a variable of the script, passed by reference so the member's output lands there
+// (or the NAME of a further control instance, passed as the object).
 // Names of members and variables are letters, digits and "_", starting with a letter or "_".
 // A member of a further control instance is written NAME.Member (srv.Handle, srv.Accept h).
 

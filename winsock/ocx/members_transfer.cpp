@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/com/safearray.h"
 #include "winsock/ocx/arguments.h"
@@ -19,17 +20,20 @@
 
 namespace {
 
-// Replaces an output VARIANT's value by text (one character per byte).
-void storeLatin1(VARIANT* target, std::string_view bytes) {
+// Replaces an output VARIANT's value by text (one character per byte). False when the text
+// could not be made (too long, or no memory); the output is then empty.
+bool storeLatin1(VARIANT* target, std::string_view bytes) {
+    BSTR text = bstrFromLatin1(bytes);
     target = variantDeref(target);
     if (target->vt == (VT_BYREF | VT_BSTR)) {
         SysFreeString(*target->pbstrVal);
-        *target->pbstrVal = bstrFromLatin1(bytes);
-        return;
+        *target->pbstrVal = text;
+    } else {
+        VariantClear(target);
+        target->vt = VT_BSTR;
+        target->bstrVal = text;
     }
-    VariantClear(target);
-    target->vt = VT_BSTR;
-    target->bstrVal = bstrFromLatin1(bytes);
+    return text || bytes.empty();
 }
 
 // An output the caller left out arrives as VT_ERROR (or not at all).
@@ -111,8 +115,30 @@ HRESULT lengthArgument(VARIANT* length, LONG* out) {
     return *out < 0 ? E_INVALIDARG : S_OK;
 }
 
+// A file that a stream member reads from, closed when the member ends.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using StreamFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Whether a WriteStream buffer is another control, and then its socket (-1 when it has none,
+// which the layer refuses as an invalid handle).
+bool connectionOf(const VARIANT& arg, int32_t* socket) {
+    const VARIANT* value = variantDeref(&arg);
+    VARTYPE vt = value->vt & ~VT_BYREF;
+    if (vt != VT_DISPATCH && vt != VT_UNKNOWN) return false;
+    bool byRef = (value->vt & VT_BYREF) != 0;
+    IUnknown* object = byRef ? *value->ppunkVal : value->punkVal;
+    ComPtr<IWirran> control;
+    if (!object || FAILED(object->QueryInterface(IID_IWirran, control.putVoid()))) return false;
+    LONG handle = wrInvalidSocket;
+    if (FAILED(control->get_Handle(&handle))) return false;
+    *socket = handle;
+    return true;
+}
+
 uint32_t streamOptions(LONG options) {
-    uint32_t bits = static_cast<uint32_t>(options) & ~uint32_t{wrStreamConvert};
+    uint32_t bits = static_cast<uint32_t>(options) & ~uint32_t{wrStreamConvert | wrStreamFile};
     if (options & wrStreamConvert) bits |= kvlink::kStreamConvert;
     return bits;
 }
@@ -205,14 +231,16 @@ HRESULT CWirran::ReadStream(VARIANT* Buffer, VARIANT* Length, VARIANT Marker, VA
     bool ok = kvlink::streamRead(m_socket, &target, static_cast<uint64_t>(wanted), marker.latin1(),
                                  streamOptions(options), &count);
     // What came before a failure is the caller's too.
-    HRESULT stored =
-        wantsByteArray(Buffer)
-            ? storeByteArray(Buffer, target.memory)
-            : (storeLatin1(Buffer,
-                           std::string_view(reinterpret_cast<const char*>(target.memory.data()),
-                                            target.memory.size())),
-               S_OK);
-    if (FAILED(stored)) return stored;
+    bool stored = wantsByteArray(Buffer)
+                      ? SUCCEEDED(storeByteArray(Buffer, target.memory))
+                      : storeLatin1(Buffer, std::string_view(
+                                                reinterpret_cast<const char*>(target.memory.data()),
+                                                target.memory.size()));
+    if (!stored) {
+        // A stream too large to hand over is lost, never reported as read.
+        if (outputGiven(Length)) writeCountToVariant(Length, 0);
+        return failMethod(Result, wirranErrorHresult(wrErrorOutOfMemory), ResultKind::Flag);
+    }
     if (outputGiven(Length)) writeCountToVariant(Length, static_cast<ULONG>(count));
     if (!ok) return failTransfer(Result, ResultKind::Flag);
     setBoolResult(Result, true);
@@ -251,20 +279,43 @@ HRESULT CWirran::StoreStream(VARIANT FileName, VARIANT* Length, VARIANT Offset, 
 
 HRESULT CWirran::WriteStream(VARIANT Buffer, VARIANT* Length, VARIANT Options, VARIANT* Result) {
     if (!Result) return E_POINTER;
-    LONG options = 0;
+    LONG options = 0, length = 0;
     if (HRESULT hr = optionalLong(Options, wrStreamDefault, &options); FAILED(hr)) return hr;
     if (isMissingArg(&Buffer)) return E_INVALIDARG;
-    Variant noLength;
+    kvlink::StreamSource source;
     WriteBytes bytes;
-    const VARIANT& lengthArg = outputGiven(Length) ? *Length : noLength;
-    if (HRESULT hr = prepareWrite(Buffer, lengthArg, false, &bytes); FAILED(hr)) return hr;
+    StreamFile file;
+    if (int32_t other = wrInvalidSocket; connectionOf(Buffer, &other)) {
+        // Another control: what its connection receives goes out through this one.
+        if (HRESULT hr = lengthArgument(Length, &length); FAILED(hr)) return hr;
+        source.kind = kvlink::StreamSource::Kind::Socket;
+        source.socket = other;
+    } else if (options & wrStreamFile) {
+        // Buffer names a file, sent from its start.
+        Bstr name;
+        if (HRESULT hr = optionalString(Buffer, nullptr, &name); FAILED(hr)) return hr;
+        if (HRESULT hr = lengthArgument(Length, &length); FAILED(hr)) return hr;
+        if (!hasSocket())
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Flag);
+        if (name.empty())
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidFileName), ResultKind::Flag);
+        file.reset(std::fopen(name.utf8().c_str(), "rb"));
+        if (!file)
+            return failMethod(Result, wirranErrorHresult(wrErrorFileReadFailed), ResultKind::Flag);
+        source.kind = kvlink::StreamSource::Kind::File;
+        source.file = file.get();
+    } else {
+        Variant noLength;
+        const VARIANT& lengthArg = outputGiven(Length) ? *Length : noLength;
+        if (HRESULT hr = prepareWrite(Buffer, lengthArg, false, &bytes); FAILED(hr)) return hr;
+        source.buffer = bytes.data();
+        // The layer refuses an empty source (10023) as a missing length.
+        length = bytes.count();
+    }
     if (!hasSocket())
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Flag);
-    kvlink::StreamSource source;
-    source.buffer = bytes.data();
     uint64_t count = 0;
-    // The layer refuses an empty source (10023) as a missing length.
-    bool ok = kvlink::streamWrite(m_socket, source, static_cast<uint64_t>(bytes.count()), &count);
+    bool ok = kvlink::streamWrite(m_socket, source, static_cast<uint64_t>(length), &count);
     if (outputGiven(Length)) writeCountToVariant(Length, static_cast<ULONG>(count));
     if (!ok) return failTransfer(Result, ResultKind::Flag);
     setBoolResult(Result, true);

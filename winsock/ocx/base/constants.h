@@ -45,7 +45,7 @@
 
 #define WIRRAN_BYTE_ORDER_CONSTANTS(C) C(wrLocalByteOrder, 0) C(wrNetworkByteOrder, 1)
 
-#define WIRRAN_STREAM_CONSTANTS(C) C(wrStreamDefault, 0) C(wrStreamConvert, 1)
+#define WIRRAN_STREAM_CONSTANTS(C) C(wrStreamDefault, 0) C(wrStreamConvert, 1) C(wrStreamFile, 2)
 
 #define WIRRAN_OPTION_CONSTANTS(C) \
     C(wrOptionNone, 0) C(wrOptionBroadcast, 1) C(wrOptionDontRoute, 2) C(wrOptionKeepAlive, 4) \

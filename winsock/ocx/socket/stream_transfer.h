@@ -11,7 +11,9 @@
 //
 // Bytes read ahead into the buffer are given out only by these members; the plain receive
 // (transfer.h) never sees them. Every call waits as the plain receive and send do (the record's
-// time-out, Cancel, Abort) and fails with the error in the error slot.
+// time-out, Cancel, Abort) and fails with the error in the error slot. The line and stream
+// calls run to their end on an event-driven socket too: they wait for it where its plain
+// receive or send would give up, with its notifications held.
 
 #include <cstdint>
 #include <cstdio>
@@ -57,9 +59,9 @@ bool streamWriteLine(int32_t handle, std::string_view text);
 int streamPeek(int32_t handle, uint8_t* buffer, int count);
 
 // streamFlush discards what arrives until nothing comes for half a second or the peer closes,
-// with the status wrStatusFlush meanwhile; a socket that is not TCP has nothing to flush. False
-// with the wait's error (an abort
-// closes the socket: 10053).
+// with the status wrStatusFlush meanwhile, running one window message after each piece; a
+// socket that is not TCP has nothing to flush. False with the wait's error; an abort, or a close
+// from a handler, closes the socket and gives wrErrorConnectionAborted (10053).
 bool streamFlush(int32_t handle);
 
 // Where a stream read puts the data.
@@ -95,7 +97,8 @@ struct StreamSource {
 // streamWrite sends length bytes of source (0 for a file or socket: to its end) in pieces of at
 // most 8192 bytes, with progress as streamRead. *count receives the bytes sent. False with
 // 10043, 10036, 10023 for a buffer without length, 10022 for a null one, 10009,
-// wrErrorFileReadFailed (10010), or the send's or the other socket's receive error.
+// wrErrorFileReadFailed (10010), or the send's or the other socket's receive error (a send that
+// stopped part-way counts what went).
 bool streamWrite(int32_t handle, const StreamSource& source, uint64_t length, uint64_t* count);
 
 // openStoreFile opens (or creates) name for reading and writing at offset. nullptr with

@@ -49,6 +49,22 @@ TEST(StreamTransfer, LinesDropCarriageReturnsAndNulsAndTheReadAheadStaysWithTheL
     closeSocket(handle, 0);
 }
 
+TEST(StreamTransfer, ALineThatFillsLengthLeavesItsLineFeedForTheNextRead) {
+    LoopbackServer server([](PeerConnection& peer) {
+        peer.send(std::string("abcde\r\nxy\r\r\n\0z\n", 15));
+        peer.hold(5000);
+    });
+    int32_t handle = connectTo(server.port(), 5);
+    ASSERT_NE(handle, wrInvalidSocket);
+    std::string line;
+    const char* const expected[] = {"abcde", "", "xy", "z"};
+    for (const char* want : expected) {
+        ASSERT_TRUE(streamReadLine(handle, 5, &line)) << lastCode();
+        EXPECT_EQ(line, want) << "dropped bytes do not count against Length";
+    }
+    closeSocket(handle, 0);
+}
+
 TEST(StreamTransfer, ACloseEndsALineOrReportsTheConnectionClosed) {
     LoopbackServer server([](PeerConnection& peer) { peer.send("partial"); });
     int32_t handle = connectTo(server.port(), 5);

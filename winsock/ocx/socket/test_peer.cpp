@@ -6,11 +6,14 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -258,4 +261,100 @@ int64_t plainReceiveLoop(int port, uint64_t total, size_t chunk) {
     }
     close(fd);
     return static_cast<int64_t>(done);
+}
+
+int64_t plainReceiveToFile(int port, const std::string& path, size_t chunk) {
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (file < 0) return -1;
+    int fd = connectTo(port);
+    if (fd < 0) {
+        close(file);
+        return -1;
+    }
+    std::vector<char> buffer(chunk);
+    int64_t done = 0;
+    for (;;) {
+        ssize_t n = ::recv(fd, buffer.data(), chunk, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (::write(file, buffer.data(), static_cast<size_t>(n)) != n) {
+            done = -1;
+            break;
+        }
+        done += n;
+    }
+    close(fd);
+    close(file);
+    return done;
+}
+
+int64_t plainSendFile(int port, const std::string& path) {
+    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return -1;
+    int fd = connectTo(port);
+    if (fd < 0) {
+        close(file);
+        return -1;
+    }
+    int64_t done = 0;
+    for (;;) {
+        ssize_t n = ::sendfile(fd, file, nullptr, 1 << 30);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
+    }
+    close(fd);
+    close(file);
+    return done;
+}
+
+int64_t plainReadSendFile(int port, const std::string& path, size_t chunk) {
+    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return -1;
+    int fd = connectTo(port);
+    if (fd < 0) {
+        close(file);
+        return -1;
+    }
+    std::vector<char> buffer(chunk);
+    int64_t done = 0;
+    for (;;) {
+        ssize_t got = ::read(file, buffer.data(), chunk);
+        if (got <= 0) break;
+        ssize_t sent = 0;
+        while (sent < got) {
+            ssize_t n =
+                ::send(fd, buffer.data() + sent, static_cast<size_t>(got - sent), MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            sent += n;
+        }
+        done += sent;
+        if (sent < got) break;
+    }
+    close(fd);
+    close(file);
+    return done;
+}
+
+int64_t plainReadLines(int port) {
+    int fd = connectTo(port);
+    if (fd < 0) return -1;
+    std::FILE* in = fdopen(fd, "r");
+    if (!in) {
+        close(fd);
+        return -1;
+    }
+    char* line = nullptr;
+    size_t capacity = 0;
+    int64_t lines = 0;
+    ssize_t n;
+    while ((n = getline(&line, &capacity, in)) > 0) {
+        while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+            line[--n] = '\0';
+        ++lines;
+    }
+    std::free(line);
+    std::fclose(in);
+    return lines;
 }

@@ -122,3 +122,13 @@ class FullListener {
 // or -1 when the connection failed.
 int64_t plainSendLoop(int port, uint64_t total, size_t chunk);
 int64_t plainReceiveLoop(int port, uint64_t total, size_t chunk);
+
+// The plain loops the stream benchmark compares with, over blocking POSIX sockets to
+// 127.0.0.1:port, each until the peer closes (or the file ends): receive into a new file at
+// path (recv and write of chunk bytes); send the file at path with sendfile, or with read and
+// send of chunk bytes; read lines with a stdio reader (getline), carriage returns dropped.
+// Return the bytes (lines) moved, or -1 when the connection or the file failed.
+int64_t plainReceiveToFile(int port, const std::string& path, size_t chunk);
+int64_t plainSendFile(int port, const std::string& path);
+int64_t plainReadSendFile(int port, const std::string& path, size_t chunk);
+int64_t plainReadLines(int port);
