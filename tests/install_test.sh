@@ -240,7 +240,7 @@ deb)
     [[ $gui != ON || $depends == *libqt6widgets6* ]] || fail "Depends lacks Qt: $depends"
     # Binaries are stripped; the private libraries are not a dependency of their own.
     [[ $depends != *platform* && $depends != *kvlink* ]] || fail "Depends names ours: $depends"
-    lintian --fail-on error --no-tag-display-limit "$deb" >"$tmp/lintian" 2>&1 ||
+    lintian --fail-on error --tag-display-limit 0 "$deb" >"$tmp/lintian" 2>&1 ||
         fail "lintian: $(cat "$tmp/lintian")"
     cat "$tmp/lintian"
     ;;
