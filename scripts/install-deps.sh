@@ -21,7 +21,7 @@ packages=(
   desktop-file-utils appstream      # the installed desktop entry and metadata are validated
   dpkg-dev fakeroot file            # cpack -G DEB: dpkg-shlibdeps computes the dependencies
   lintian                           # checks the Debian package
-  man-db groff-base                 # the manual pages are checked with man's formatter
+  man-db groff-base bsdextrautils   # the manual pages are checked with man, groff and col
 )
 
 missing=()

@@ -169,8 +169,10 @@ run)
     touch "$videos/Under the Dome/Season 1/under.the.dome.s01e02.720p.hdtv.mkv" \
         "$videos/Game.of.Thrones.S01E01.mp4"
 
-    # A fresh user: the installed program registers the control installed with it.
-    "$cli" --dry-run --api "http://127.0.0.1:$port" "$videos" >"$tmp/out" 2>"$tmp/err"
+    # A fresh user: the installed program, started by its name through PATH from another
+    # folder, registers the control installed with it.
+    (cd "$HOME" && PATH=$usr/bin:$PATH vantel-cli --dry-run --api "http://127.0.0.1:$port" \
+        "$videos" >"$tmp/out" 2>"$tmp/err")
     status=$?
     [[ $status == 0 ]] || fail "a dry run: exit status $status: $(cat "$tmp/out" "$tmp/err")"
     [[ $(grep -c $'\tPlanned\t' "$tmp/out") == 2 ]] || fail "a dry run printed: $(cat "$tmp/out")"
