@@ -18,6 +18,10 @@ packages=(
   util-linux procps                 # flock, mount, kill for the fault-injection tests
   xdg-utils
   tinyproxy-bin                     # a real HTTP proxy for the external-address tests
+  desktop-file-utils appstream      # the installed desktop entry and metadata are validated
+  dpkg-dev fakeroot file            # cpack -G DEB: dpkg-shlibdeps computes the dependencies
+  lintian                           # checks the Debian package
+  man-db groff-base bsdextrautils   # the manual pages are checked with man, groff and col
 )
 
 missing=()

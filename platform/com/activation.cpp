@@ -3,6 +3,8 @@
 #include "platform/com/activation.h"
 
 #include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
 
 #include <limits.h>
 #include <stdlib.h>
@@ -245,7 +247,18 @@ std::string comLastLoadError() {
 
 std::string modulePathOf(const void* address) {
     Dl_info info{};
-    if (!dladdr(address, &info) || !info.dli_fname || !*info.dli_fname) return std::string();
+    link_map* map = nullptr;
+    if (!dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP))
+        return std::string();
+    // The program itself has no name in its link map, and the loader then gives its argv[0]:
+    // a bare name when the program was found through PATH, which names no folder. The kernel
+    // knows the whole path.
+    if (map && map->l_name && !*map->l_name) {
+        char program[PATH_MAX];
+        ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+        if (length > 0) return std::string(program, static_cast<size_t>(length));
+    }
+    if (!info.dli_fname || !*info.dli_fname) return std::string();
     char resolved[PATH_MAX];
     if (realpath(info.dli_fname, resolved)) return resolved;
     return info.dli_fname;

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -203,6 +204,22 @@ TEST_F(Activation, BadServerEntries) {
     setDefault(key, "");
     EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &ppv),
               REGDB_E_CLASSNOTREG);
+}
+
+// A function of the test program itself, not of a library.
+static int functionOfTheProgram() {
+    return 0;
+}
+
+TEST(ModulePath, NamesTheProgramAndALibraryByTheirWholePaths) {
+    char program[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", program, sizeof program - 1), 0);
+    EXPECT_EQ(modulePathOf(reinterpret_cast<const void*>(&functionOfTheProgram)), program);
+    const std::string runtime = modulePathOf(reinterpret_cast<const void*>(&CoCreateInstance));
+    ASSERT_FALSE(runtime.empty());
+    EXPECT_EQ(runtime.front(), '/');
+    EXPECT_NE(runtime, program);
+    EXPECT_EQ(modulePathOf(nullptr), "");
 }
 
 TEST_F(Activation, CurVerLoopsEnd) {

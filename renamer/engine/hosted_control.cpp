@@ -1,13 +1,16 @@
 #include "renamer/engine/hosted_control.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "platform/com/activation.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/olectl.h"
 #include "platform/com/variant.h"
+#include "platform/registry/registry.h"
 #include "renamer/http/modhttp.h"
 
 namespace vantel {
@@ -35,6 +38,44 @@ std::string describe(HRESULT hr) {
 // registering the shipped module is what an installer would do.
 bool notRegistered(HRESULT hr) {
     return hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG || hr == kModuleNotFound;
+}
+
+bool isFile(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+// Two spellings of one module ("bin/../lib/x.so" and "lib/x.so", or a link to it) are the same
+// module; a path that does not exist is the same as no other.
+bool sameModule(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// The default value of the class's InprocServer32 key: the module the registry would load.
+// "" when the ProgID, the class or the value is missing.
+std::string registeredModule() {
+    CLSID clsid;
+    if (FAILED(clsidFromProgId(kControlProgId, &clsid))) return {};
+    const std::string key = "CLSID\\" + guidToString(clsid) + "\\InprocServer32";
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return {};
+    std::string path;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_SZ && size > 1) {
+        path.resize(size);
+        if (RegQueryValueExA(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path.data()),
+                             &size) != ERROR_SUCCESS)
+            size = 0;
+        path.resize(size);
+        while (!path.empty() && path.back() == '\0')
+            path.pop_back();
+    }
+    RegCloseKey(handle);
+    return path;
 }
 
 }  // namespace
@@ -86,9 +127,23 @@ bool HostedControl::create() {
     if (FAILED(hr)) return fail("Unable to enter COM for the socket control: " + describe(hr));
     m_entered_com = true;
 
+    // A registration left by another copy of the program (an older install, the build folder)
+    // names a module other than the one shipped with this program, which may be gone or of
+    // another version: the shipped one is registered over it, as its installer would.
+    const std::string module = shippedControlModule();
+    const std::string registered = registeredModule();
+    if (!registered.empty() && isFile(module) && !sameModule(registered, module)) {
+        m_log("The socket control is registered to " + registered + "; registering " + module, 1);
+        std::string why;
+        if (registerControlModule(module, &why)) {
+            m_log("Registered the socket control " + module, 1);
+        } else {
+            m_log("Unable to register the socket control: " + why, 1);
+        }
+    }
+
     hr = createByProgId();
     if (notRegistered(hr)) {
-        const std::string module = shippedControlModule();
         m_log("The socket control is not registered; registering " + module, 1);
         std::string why;
         if (module.empty() || !registerControlModule(module, &why))
@@ -124,10 +179,15 @@ bool HostedControl::fail(const std::string& text) {
 }
 
 std::string shippedControlModule() {
-    std::string program = modulePathOf(reinterpret_cast<const void*>(&shippedControlModule));
-    size_t slash = program.rfind('/');
-    if (slash == std::string::npos) return {};
-    return program.substr(0, slash) + "/../lib/libkvlink6.so";
+    const std::string program = modulePathOf(reinterpret_cast<const void*>(&shippedControlModule));
+    const std::filesystem::path folder = std::filesystem::path(program).parent_path();
+    if (program.empty() || folder.empty()) return {};
+    const std::filesystem::path prefix = folder.parent_path();
+    const std::string installed =
+        (prefix / VANTEL_PRIVATE_LIBDIR / "libkvlink6.so").lexically_normal().string();
+    const std::string built = (prefix / "lib" / "libkvlink6.so").lexically_normal().string();
+    if (!isFile(installed) && isFile(built)) return built;
+    return installed;
 }
 
 bool registerControlModule(const std::string& path, std::string* error) {

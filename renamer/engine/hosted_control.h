@@ -4,9 +4,10 @@
 // The control is created on first use through COM by its ProgID, exactly as any other host
 // creates it, given an ambient site in user mode, and driven by the HTTP client by member name.
 // When the user's registry does not know the class yet (a fresh account, a program run from
-// its build or install folder), the control module shipped with the program
-// (shippedControlModule) is registered the way an installer registers it, through its
-// DllRegisterServer, and the creation is tried once more. Both steps are logged.
+// its build or install folder), or knows it from another module (an older install, the build
+// folder), the control module shipped with the program (shippedControlModule) is registered the
+// way an installer registers it, through its DllRegisterServer, before the creation is tried.
+// Both steps are logged.
 //
 //   HostedControl wirran([&](const std::string& line, int level) { log(line, level); },
 //                        [] { DoEvents(); });
@@ -72,8 +73,11 @@ class HostedControl final : public ControlHost {
 // The version-independent ProgID the renamer creates the control by.
 inline constexpr const char* kControlProgId = "Kestrine.Wirran";
 
-// shippedControlModule: where the program's own copy of the control lives: the folder above the
-// running executable's folder + "/lib/libkvlink6.so". "" when the executable's path is unknown.
+// shippedControlModule: where the program's own copy of the control lives, below the folder
+// above the running executable's folder: the installed program's private library folder
+// (VANTEL_PRIVATE_LIBDIR, e.g. "/usr/bin/vantel" -> "/usr/lib/vantel/libkvlink6.so") or, when
+// the module is not there, the build's "lib" ("build/bin" -> "build/lib/libkvlink6.so").
+// "" when the executable's path is unknown.
 std::string shippedControlModule();
 
 // registerControlModule: loads the module at path and calls its DllRegisterServer, as an

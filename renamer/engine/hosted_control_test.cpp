@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,24 @@ class Hosting : public ::testing::Test {
         RegCloseKey(handle);
     }
 
+    // The module the registered class names now.
+    std::string registeredModule() {
+        CoInitialize(nullptr);
+        CLSID clsid;
+        HRESULT hr = clsidFromProgId(kControlProgId, &clsid);
+        CoUninitialize();
+        if (FAILED(hr)) return {};
+        const std::string key = "CLSID\\" + guidToString(clsid) + "\\InprocServer32";
+        char path[4096] = {};
+        DWORD size = sizeof path;
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            return {};
+        RegQueryValueExA(handle, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+        RegCloseKey(handle);
+        return path;
+    }
+
     TempDir m_dir;
     ScopedEnv m_env{isolatedUserEnv(m_dir.path())};
     std::vector<std::string> m_lines;
@@ -79,6 +98,33 @@ TEST_F(Hosting, AFreshUserGetsTheShippedControlRegisteredOnceAndDrivenByName) {
     std::unique_ptr<HostedControl> third = host();
     ASSERT_NE(third->control("Wirran1"), nullptr) << third->error();
     EXPECT_TRUE(logged("Registered the socket control"));
+}
+
+TEST_F(Hosting, ARegistrationOfAnotherCopyIsRenewedFromTheShippedModule) {
+    const std::string shipped = shippedControlModule();
+    ASSERT_TRUE(std::filesystem::is_regular_file(shipped)) << shipped;
+    ASSERT_NE(host()->control("Wirran1"), nullptr);
+
+    // Another spelling of the shipped module's path is the same module: nothing to renew.
+    const std::filesystem::path folder = std::filesystem::path(shipped).parent_path();
+    registerModuleAt((folder / "." / "libkvlink6.so").string());
+    std::unique_ptr<HostedControl> same = host();
+    ASSERT_NE(same->control("Wirran1"), nullptr) << same->error();
+    EXPECT_FALSE(logged("The socket control is registered to"));
+    same.reset();
+
+    // A copy of an older install, still there: the shipped one is registered over it before
+    // anything is loaded from it.
+    const std::string older = m_dir.file("old-install/libkvlink6.so");
+    std::filesystem::create_directories(std::filesystem::path(older).parent_path());
+    std::filesystem::copy_file(shipped, older);
+    registerModuleAt(older);
+    std::unique_ptr<HostedControl> renewed = host();
+    ASSERT_NE(renewed->control("Wirran1"), nullptr) << renewed->error();
+    EXPECT_TRUE(
+        logged("The socket control is registered to " + older + "; registering " + shipped));
+    EXPECT_TRUE(logged("Registered the socket control " + shipped));
+    EXPECT_EQ(registeredModule(), shipped);
 }
 
 TEST(RegisterControlModule, SaysWhyAModuleCannotBeRegistered) {

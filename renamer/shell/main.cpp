@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vantel");
-    QApplication::setDesktopFileName("vantel");
+    // The installed desktop entry is named after the AppStream id.
+    QApplication::setDesktopFileName("io.github.vantel.Vantel");
     QApplication::setWindowIcon(programIcon());
     // The window hides to the tray: closing the last visible window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
