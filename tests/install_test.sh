@@ -123,6 +123,10 @@ layout)
     if [[ $gui == ON ]]; then
         [[ -f $usr/share/man/man1/vantel.1.gz ]] || fail "no manual page vantel(1)"
         [[ -f $usr/share/vantel/vantel-help.html ]] || fail "no help page in share/vantel"
+        # Every picture the help page shows is installed beside it.
+        for picture in $(grep -o 'src="[^"]*"' "$usr/share/vantel/vantel-help.html" | sed 's/src="\(.*\)"/\1/'); do
+            [[ -f $usr/share/vantel/$picture ]] || fail "the help page shows $picture, which is not installed"
+        done
         for size in 16 22 24 32 48 64 128 256; do
             [[ -f $usr/share/icons/hicolor/${size}x$size/apps/vantel.png ]] ||
                 fail "no ${size}x$size icon"
