@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_size.h"
 #include "bench/rate_reporter.h"
 #include "bench/socket_cases.h"
 #include "platform/com/connpt.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr uint64_t kTotal = 1ull << 30;
+const uint64_t kTotal = benchTotalBytes(1024);
 constexpr size_t kSourceChunk = 256 * 1024;
 
 // Runs the thread's messages, sleeping on the queue's descriptor between them, until done()

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_size.h"
 #include "bench/rate_reporter.h"
 #include "tools/testsupport/scoped_env.h"
 #include "tools/testsupport/test_ca.h"
@@ -28,7 +29,7 @@
 
 namespace {
 
-constexpr size_t kTotal = 256u << 20;
+const size_t kTotal = static_cast<size_t>(benchTotalBytes(256));
 constexpr int kChunk = 65536;
 
 TestCa* g_ca = nullptr;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_size.h"
 #include "bench/rate_reporter.h"
 #include "bench/socket_cases.h"
 #include "winsock/ocx/socket/test_peer.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr uint64_t kTotal = 1ull << 30;
+const uint64_t kTotal = benchTotalBytes(1024);
 constexpr size_t kSourceChunk = 256 * 1024;
 
 enum class Buffer { String, Bytes };
