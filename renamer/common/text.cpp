@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "renamer/common/activity_log.h"
@@ -88,6 +89,13 @@ bool decodeReferences(std::string& text, std::string_view prefix, int base, std:
 // written as UTF-8 (C2 80 to C2 9F). None of them belongs in a file name, and a tab or a line
 // break would split a line of a cache file.
 void dropControls(std::string& text) {
+    // Most texts hold none: look before copying.
+    bool any = false;
+    for (size_t i = 0; i < text.size() && !any; ++i) {
+        const auto b = static_cast<uint8_t>(text[i]);
+        any = b < 0x20 || b == 0x7F || b == 0xC2;
+    }
+    if (!any) return;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -152,6 +160,13 @@ namespace {
 // The characters a file name may not hold.
 constexpr std::string_view kUnsafe = "\\/*?\"><|[]:";
 
+constexpr std::array<bool, 256> kUnsafeBytes = [] {
+    std::array<bool, 256> table{};
+    for (char c : kUnsafe)
+        table[static_cast<uint8_t>(c)] = true;
+    return table;
+}();
+
 // The bytes that give the cleaning something to do: the first byte of every replaced text, the
 // start of a reference ("&"), control characters, the lead byte of a C1 control, and the unsafe
 // characters.
@@ -203,7 +218,7 @@ std::optional<std::string> CleanText(std::string_view text, std::string* error) 
     // feeds were removed above.
     dropControls(s);
 
-    std::erase_if(s, [](char c) { return kUnsafe.find(c) != std::string_view::npos; });
+    std::erase_if(s, [](char c) { return kUnsafeBytes[static_cast<uint8_t>(c)]; });
     return TrimJunk(s);
 }
 
@@ -326,17 +341,31 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
     return length;
 }
 
-std::string lowerCase(std::string_view text) {
+void lowerCaseTo(std::string_view text, std::string& out) {
     // The ASCII run at the start (usually the whole text) is copied and lowered in one pass.
-    std::string out(text.size(), '\0');
+    out.resize(text.size());
     size_t pos = 0;
+    // Eight ASCII bytes at a time: a byte gets 0x20 added when it lies in 'A'..'Z' (adding 0x3F
+    // and 0x25 to a byte below 0x80 never carries into the next one).
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        uint64_t w;
+        std::memcpy(&w, text.data() + pos, 8);
+        if (w & kHigh) break;
+        const uint64_t at_least_a = (w + (0x80 - 'A') * kOnes) & kHigh;
+        const uint64_t above_z = (w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
+        w |= (at_least_a & ~above_z) >> 2;
+        std::memcpy(out.data() + pos, &w, 8);
+    }
     for (; pos < text.size(); ++pos) {
         const auto b = static_cast<uint8_t>(text[pos]);
         if (b >= 0x80) break;
         out[pos] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
     }
-    if (pos == text.size()) return out;
+    if (pos == text.size()) return;
     out.resize(pos);
+    out.reserve(text.size() + text.size() / 2);
     while (pos < text.size()) {
         uint8_t b = static_cast<uint8_t>(text[pos]);
         if (b < 0x80) {
@@ -353,6 +382,11 @@ std::string lowerCase(std::string_view text) {
         }
         pos += length;
     }
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out;
+    lowerCaseTo(text, out);
     return out;
 }
 

@@ -71,5 +71,8 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp);
 // lowerCase returns text with its letters in lower case: ASCII, Latin-1, Latin Extended-A,
 // Greek and Cyrillic. Other characters and malformed bytes are kept as they are.
 std::string lowerCase(std::string_view text);
+// lowerCaseTo: the same into out (its earlier content replaced, its room reused), for a caller
+// that lowers many texts in turn. text must not be a view of out.
+void lowerCaseTo(std::string_view text, std::string& out);
 
 }  // namespace vantel

@@ -180,6 +180,25 @@ TEST(UTF8Decode, CleanedReferencesSurviveDecoding) {
     EXPECT_TRUE(log.lines().empty());
 }
 
+TEST(LowerCase, EveryAsciiByteAtEveryPlaceOfAWord) {
+    // The eight-byte steps and the byte-wise rest agree with the plain rule, the letters' edges
+    // ('@', '[', '`', '{') included, and a multi-byte character anywhere ends the fast part.
+    std::string all;
+    for (int c = 1; c < 128; ++c)
+        all += static_cast<char>(c);
+    for (size_t shift = 0; shift < 9; ++shift) {
+        const std::string text = std::string(shift, 'Q') + all + "\xC3\x89" + all;
+        std::string expected;
+        for (char c : text)
+            expected += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        expected.replace(expected.find("\xC3\x89"), 2, "\xC3\xA9");
+        ASSERT_EQ(lowerCase(text), expected) << shift;
+        std::string reused = "left over from before, longer than needed........................";
+        lowerCaseTo(text, reused);
+        ASSERT_EQ(reused, expected) << shift;
+    }
+}
+
 TEST(LowerCase, Table) {
     struct Case {
         const char *text, *want;

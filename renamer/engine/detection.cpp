@@ -53,10 +53,31 @@ bool markerAt(std::string_view name, size_t pos, std::string_view marker) {
     return true;
 }
 
-// Each row's marker with the place of its first "#", worked out once.
+// The few characters markers are made of besides digits, as bits: a row whose marker holds one
+// the name lacks cannot match, and is passed over without a search.
+constexpr std::array<uint8_t, 256> kLetterBits = [] {
+    std::array<uint8_t, 256> bits{};
+    bits['.'] = 1;
+    bits[' '] = 2;
+    bits['-'] = 4;
+    bits['x'] = 8;
+    bits['s'] = 16;
+    bits['e'] = 32;
+    return bits;
+}();
+
+uint8_t letterBitsOf(std::string_view text) {
+    uint8_t bits = 0;
+    for (char c : text)
+        bits |= kLetterBits[static_cast<uint8_t>(c)];
+    return bits;
+}
+
+// Each row's marker with the place of its first "#" and the letters it needs, worked out once.
 struct MarkerShape {
     std::string_view marker;
     size_t first_digit;
+    uint8_t needs;
 };
 
 const std::array<MarkerShape, kFilters.size()>& markerShapes() {
@@ -64,7 +85,7 @@ const std::array<MarkerShape, kFilters.size()>& markerShapes() {
         std::array<MarkerShape, kFilters.size()> table{};
         for (size_t row = 0; row < kFilters.size(); ++row) {
             const std::string_view marker = kFilters[row].marker;
-            table[row] = {marker, marker.find('#')};
+            table[row] = {marker, marker.find('#'), letterBitsOf(marker)};
         }
         return table;
     }();
@@ -78,17 +99,21 @@ struct DigitPositions {
     std::array<uint16_t, kMax> at{};
     size_t count = 0;
     bool complete = true;  // false: too many digits (or too long a name) to list; scan instead
+    uint8_t letters = 0;   // the marker letters the name holds (kLetterBits)
 
     explicit DigitPositions(std::string_view name) {
         if (name.size() > UINT16_MAX) {
             complete = false;
+            letters = letterBitsOf(name);
             return;
         }
         for (size_t pos = 0; pos < name.size(); ++pos) {
-            if (name[pos] < '0' || name[pos] > '9') continue;
+            const char c = name[pos];
+            letters |= kLetterBits[static_cast<uint8_t>(c)];
+            if (c < '0' || c > '9' || !complete) continue;
             if (count == kMax) {
                 complete = false;
-                return;
+                continue;
             }
             at[count++] = static_cast<uint16_t>(pos);
         }
@@ -145,13 +170,16 @@ std::span<const FilenameFilter> filenameFilters() {
 
 bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
     try {
-        std::string name;
+        // The lowered name and the show part are worked on in buffers kept from call to call:
+        // over a large queue that saves two allocations a name.
+        thread_local std::string name;
+        thread_local std::string show;
         if (p) {
             std::optional<std::string> folder = folderName(item.path);
             if (!folder) return fail(log, "No folder in path \"" + item.path + "\"");
-            name = lowerCase(*folder);
+            lowerCaseTo(*folder, name);
         } else {
-            name = lowerCase(item.file_name);
+            lowerCaseTo(item.file_name, name);
         }
         // The level-2 lines are built only when the log keeps them.
         const bool verbose = log.threshold() >= 2;
@@ -159,10 +187,12 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             log.debug_log("Looking up filename filter for: " + name + (p ? " (p=1)" : " (p=0)"), 2);
 
         const DigitPositions digits(name);
+        const uint8_t has = digits.letters;
         const auto& shapes = markerShapes();
         for (size_t row = 0; row < kFilters.size(); ++row) {
             const FilenameFilter& filter = kFilters[row];
             if (p && !filter.folder) continue;
+            if ((shapes[row].needs & has) != shapes[row].needs) continue;
             bool present = false;
             std::optional<size_t> pos = findMarker(name, filter, shapes[row], digits, &present);
             if (!present) continue;
@@ -171,15 +201,19 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             if (!pos) return false;
 
             std::string_view view = name;
-            item.detected_show = name.substr(0, *pos);
-            std::replace(item.detected_show.begin(), item.detected_show.end(), '.', ' ');
+            show.assign(view.substr(0, *pos));
+            std::replace(show.begin(), show.end(), '.', ' ');
             item.season = number(view.substr(*pos + filter.season_offset, filter.season_length));
             item.episode = number(view.substr(*pos + filter.episode_offset, filter.episode_length));
 
             std::string error;
-            std::optional<std::string> show = CleanText(item.detected_show, &error);
-            if (!show) return fail(log, error);
-            item.detected_show = std::move(*show);
+            std::optional<std::string> cleaned = CleanText(show, &error);
+            if (!cleaned) {
+                // The show part as it was found stays on the item, as before cleaning.
+                item.detected_show = show;
+                return fail(log, error);
+            }
+            item.detected_show = std::move(*cleaned);
 
             if (verbose)
                 log.debug_log("Found filename filter with id: " + std::to_string(filter.id), 2);
