@@ -99,16 +99,7 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
     if (!m_credentials || m_credentials->role() != SecureRole::Client) {
         return fail(wrErrorSecurityCredentials, "no client credentials");
     }
-    m_state = State::Failed;  // until the handshake succeeds
-    clearOpenSslErrors();
-    m_ssl = SSL_new(m_credentials->context());
-    if (!m_ssl) return failFromOpenSsl(wrErrorSecurityContext, "cannot start a TLS session");
-    BIO* inner = nullptr;
-    if (BIO_new_bio_pair(&inner, kOutputBuffer, &m_network, kInputBuffer) != 1) {
-        return failFromOpenSsl(wrErrorOutOfMemory, "cannot make the session's buffers");
-    }
-    SSL_set_bio(m_ssl, inner, inner);
-    SSL_set_app_data(m_ssl, this);
+    if (int error = start()) return error;
     SSL_set_verify(m_ssl, SSL_VERIFY_PEER, &SecureChannel::onVerify);
     bool named;
     if (isAddress(targetName)) {
@@ -131,6 +122,38 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
         return fail(wrErrorSecurityCertificate,
                     std::string("certificate: ") + X509_verify_cert_error_string(m_worstResult));
     }
+    m_failure.clear();
+    return 0;
+}
+
+// The session and its buffer pair; the state stays Failed until a handshake succeeds.
+int SecureChannel::start() {
+    m_state = State::Failed;
+    clearOpenSslErrors();
+    m_ssl = SSL_new(m_credentials->context());
+    if (!m_ssl) return failFromOpenSsl(wrErrorSecurityContext, "cannot start a TLS session");
+    BIO* inner = nullptr;
+    if (BIO_new_bio_pair(&inner, kOutputBuffer, &m_network, kInputBuffer) != 1) {
+        return failFromOpenSsl(wrErrorOutOfMemory, "cannot make the session's buffers");
+    }
+    SSL_set_bio(m_ssl, inner, inner);
+    SSL_set_app_data(m_ssl, this);
+    return 0;
+}
+
+int SecureChannel::accept(int timeoutSeconds) {
+    if (m_state != State::Idle)
+        return fail(wrErrorSecurityContext, "the channel has had its handshake");
+    if (!m_credentials || m_credentials->role() != SecureRole::Server)
+        return fail(wrErrorSecurityCredentials, "no server credentials");
+    if (int error = start()) return error;
+    SSL_set_accept_state(m_ssl);
+    int error = handshake(timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds);
+    if (error != 0) return error;
+    m_state = State::Established;
+    // No client certificate is asked for: there is nothing to check, and nothing failed.
+    m_info = describeSession(m_ssl);
+    m_info.certificateStatus = wrCertificateValid;
     m_failure.clear();
     return 0;
 }

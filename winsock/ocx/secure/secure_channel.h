@@ -11,8 +11,7 @@
 //
 // Every failure is also stored in the socket layer's error slot, as the control expects.
 //
-// The handshake is written for both roles: a server side needs only credentials made for it and
-// an accept call that starts the same handshake in accept state.
+// The handshake serves both roles: connect runs it as the client, accept as the server.
 
 #include <cstdint>
 #include <memory>
@@ -66,6 +65,12 @@ class SecureChannel {
     // cancelled, 10054 reset, ...).
     int connect(const std::string& targetName, int timeoutSeconds);
 
+    // accept runs the server handshake with server credentials, within timeoutSeconds (60 when
+    // 0). The client is not asked for a certificate. Returns 0 when the channel is up; otherwise
+    // wrErrorSecurityCredentials (12103) without server credentials, and the failures of
+    // connect.
+    int accept(int timeoutSeconds);
+
     // send encrypts up to four records' worth (16384 bytes each) of data and sends the whole
     // records. It waits for writability with timeoutSeconds (0: no limit) before encrypting, so
     // a time-out or a cancel there changes nothing; should the records then go out only in part
@@ -102,6 +107,7 @@ class SecureChannel {
     enum class State { Idle, Established, Closed, Failed };
 
     static int onVerify(int ok, x509_store_ctx_st* store);
+    int start();
     int handshake(int timeoutSeconds);
     void checkCertificate();
     int flushOutput(int timeoutSeconds, bool waitFirst);

@@ -11,6 +11,7 @@
 #include "winsock/ocx/secure/secure_channel.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
+#include "winsock/ocx/socket/listen.h"
 
 namespace kvsecure {
 namespace {
@@ -110,6 +111,13 @@ class RecordSession final : public kvlink::SecureSession {
         return result;
     }
 
+    int acceptHandshake(int timeoutSeconds) {
+        m_transport.setHandshaking(true);
+        int result = m_channel.accept(timeoutSeconds);
+        m_transport.setHandshaking(false);
+        return result;
+    }
+
     // A blocking write takes all of its data, as on a plain socket: batch after batch of records
     // until everything went out, a record fails or the call's one time-out passes. *sent holds
     // the data of the batches that went out whole.
@@ -178,6 +186,20 @@ uint32_t providerHandshake(SocketRecord& record, const kvlink::ConnectRequest& r
                                               request.host));
 }
 
+// The server side of an accepted connection: its credentials, then the handshake in accept
+// state; the session goes into the record when the channel is up.
+uint32_t providerAccept(SocketRecord& record, const kvlink::AcceptRequest& request) {
+    std::shared_ptr<SecureCredentials> credentials;
+    SecureStatus acquired = acquireServerCredentials(
+        request.secureProtocol, request.certificateStore, request.certificateName, credentials);
+    if (!acquired.ok()) return static_cast<uint32_t>(acquired.code);
+    auto session = std::make_shared<RecordSession>(record, credentials);
+    int result = session->acceptHandshake(record.timeoutSeconds);
+    if (result != 0) return static_cast<uint32_t>(result);
+    record.secure = session;
+    return 0;
+}
+
 int failWithCode(uint32_t code) {
     SetSocketError(code);
     return static_cast<int>(code);
@@ -186,7 +208,7 @@ int failWithCode(uint32_t code) {
 }  // namespace
 
 const kvlink::SecureProvider& socketSecureProvider() {
-    static const kvlink::SecureProvider provider{providerLoad, providerHandshake};
+    static const kvlink::SecureProvider provider{providerLoad, providerHandshake, providerAccept};
     return provider;
 }
 

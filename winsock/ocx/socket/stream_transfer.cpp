@@ -115,6 +115,7 @@ class Progress {
 SocketRef streamRecord(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return nullptr;
+    if (record->listening) return failedWith(wrErrorNotConnected), nullptr;
     if (!record->stream()) return failedWith(wrErrorProtocolNotSupported), nullptr;
     if (record->streamBuffer && (record->streamBuffer->flags & kStreamRunning))
         return failedWith(wrErrorOperationInProgress), nullptr;
@@ -217,6 +218,7 @@ class Sink {
 int bufferedReceive(int32_t handle, uint8_t* into, int length) {
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    if (record->listening) return failWith(wrErrorNotConnected);
     if (!into || length < 0) return failWith(wrErrorInvalidParameter);
     StreamBuffer* buffer = record->streamBuffer.get();
     if (buffer && buffer->unread > 0) {
@@ -270,6 +272,7 @@ bool streamReadLine(int32_t handle, int maxLength, std::string* line) {
 bool streamWriteLine(int32_t handle, std::string_view text) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    if (record->listening) return failedWith(wrErrorNotConnected);
     if (!record->stream()) return failedWith(wrErrorProtocolNotSupported);
     HeldNotifications held(record);
     if (!sendAll(handle, reinterpret_cast<const uint8_t*>(text.data()), text.size())) return false;
@@ -280,6 +283,7 @@ bool streamWriteLine(int32_t handle, std::string_view text) {
 int streamPeek(int32_t handle, uint8_t* buffer, int count) {
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    if (record->listening) return failWith(wrErrorNotConnected);
     if (!record->stream() || record->secure) return failWith(wrErrorOperationNotSupported);
     if (buffer && count < 1) return failWith(wrErrorBufferTooSmall);
     if (count < 1) count = kPiece;
@@ -310,6 +314,7 @@ int streamPeek(int32_t handle, uint8_t* buffer, int count) {
 bool streamFlush(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    if (record->listening) return failedWith(wrErrorNotConnected);
     // Only a stream has pending input to discard.
     if (!record->stream()) return true;
     // What was read ahead is pending input too.
