@@ -103,7 +103,7 @@
     PROPERTY(RO, WinsockVersion, 69, BSTR, m_winsockVersion, STORED, NONE, "Interface version of the network library") \
     METHOD(Abort, 70, Error, , CODE, "Ends the blocking call and closes the socket") \
     METHOD(Accept, 71, Error, WR_OPT(Handle) WR_OPT(Options), CODE, "Accepts a pending connection") /* server */ \
-    METHOD(Authenticate, 72, Error, WR_OPT(UserName) WR_OPT(Password) WR_OPT(CertificateStore) WR_OPT(CertificateName) WR_OPT(Options), PENDING, "Authenticates the session") /* secure channel */ \
+    METHOD(Authenticate, 72, Error, WR_OPT(UserName) WR_OPT(Password) WR_OPT(CertificateStore) WR_OPT(CertificateName) WR_OPT(Options), CODE, "Authenticates the session") \
     METHOD(Bind, 73, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options), CODE, "Binds the socket to a local address") /* server and datagrams */ \
     METHOD(Cancel, 74, Error, , CODE, "Cancels the blocking call") \
     METHOD(Connect, 75, Error, WR_OPT(RemoteAddress) WR_OPT(RemotePort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options) WR_OPT(LocalAddress) WR_OPT(LocalPort), CODE, "Connects to a remote host") \

@@ -151,9 +151,9 @@ int SecureChannel::accept(int timeoutSeconds) {
     int error = handshake(timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds);
     if (error != 0) return error;
     m_state = State::Established;
-    // No client certificate is asked for: there is nothing to check, and nothing failed.
+    // No client certificate is asked for: there is no peer certificate to check.
     m_info = describeSession(m_ssl);
-    m_info.certificateStatus = wrCertificateValid;
+    m_info.certificateStatus = wrCertificateNone;
     m_failure.clear();
     return 0;
 }
@@ -326,6 +326,37 @@ int SecureChannel::shutdown(int timeoutSeconds) {
     if (SSL_shutdown(m_ssl) < 0)
         return failFromOpenSsl(wrErrorSecurityContext, "ending the session");
     return flushOutput(timeoutSeconds, true);
+}
+
+int SecureChannel::close(int timeoutSeconds) {
+    if (m_state == State::Established) {
+        if (int error = shutdown(timeoutSeconds)) return error;
+    } else if (m_state != State::Closed) {
+        return fail(wrErrorSecurityContext, "no secure session to end");
+    }
+    const int limit = timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limit);
+    uint8_t scratch[4096];
+    for (;;) {
+        int left = secondsLeft(deadline);
+        if (left == 0) return fail(wrErrorOperationTimeout, "the peer did not end the session");
+        int n = receive(scratch, sizeof scratch, left);
+        if (n == 0) return 0;
+        if (n < 0) return static_cast<int>(SocketErrorCode(SocketError()));
+    }
+}
+
+std::string SecureChannel::takeLeftover() {
+    std::string bytes;
+    if (!m_ssl) return bytes;
+    BIO* inner = SSL_get_rbio(m_ssl);
+    char piece[4096];
+    while (BIO_ctrl_pending(inner) > 0) {
+        int n = BIO_read(inner, piece, sizeof piece);
+        if (n <= 0) break;
+        bytes.append(piece, static_cast<size_t>(n));
+    }
+    return bytes;
 }
 
 bool SecureChannel::hasBufferedInput() const {

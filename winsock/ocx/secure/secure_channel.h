@@ -93,6 +93,15 @@ class SecureChannel {
     // takes no more data afterwards. Returns 0, or the error (also in the slot).
     int shutdown(int timeoutSeconds);
 
+    // close ends the session both ways so the stream can go on plain: close_notify is sent (as
+    // shutdown), then the peer's close_notify is awaited, within timeoutSeconds (60 when 0) for
+    // the whole; data the peer sent before its notice is dropped. Bytes that came after the
+    // peer's notice are plain data: takeLeftover hands them out. Returns 0 once the peer's notice
+    // came (or the connection ended); wrErrorOperationTimeout (10060) when it did not come in
+    // time; or the failure to send ours or to read (also in the slot).
+    int close(int timeoutSeconds);
+    std::string takeLeftover();
+
     // hasBufferedInput tells whether data already received is waiting to be decrypted or read,
     // so a reader need not wait for the socket.
     bool hasBufferedInput() const;

@@ -3,6 +3,8 @@
 
 #include "winsock/ocx/secure/socket_session.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "winsock/ocx/base/error_slot.h"
@@ -152,8 +154,9 @@ class RecordSession final : public kvlink::SecureSession {
         SetSocketError(error);
     }
 
-    // Ends the session on a socket that goes on: the failure to say so is the caller's to hear.
-    int end(int timeoutSeconds) { return m_channel.shutdown(timeoutSeconds); }
+    // Ends the session both ways on a socket that goes on: the failure is the caller's to hear.
+    int end(int timeoutSeconds) { return m_channel.close(timeoutSeconds); }
+    std::string takeLeftover() { return m_channel.takeLeftover(); }
 
     const SecureConnectionInfo& info() const { return m_channel.info(); }
 
@@ -227,8 +230,20 @@ int endSecureSession(int32_t handle) {
     if (!record) return static_cast<int>(SocketErrorCode(SocketError()));
     auto session = std::dynamic_pointer_cast<RecordSession>(record->secure);
     if (!session) return 0;
+    // The session stays in the record while the peer's notice is awaited, so its records are
+    // read as records; plain bytes that followed the notice go to the read-ahead.
+    int error = session->end(record->timeoutSeconds);
     record->secure.reset();
-    return session->end(record->timeoutSeconds);
+    std::string plain = session->takeLeftover();
+    if (!plain.empty()) {
+        if (!record->streamBuffer) record->streamBuffer = std::make_unique<kvlink::StreamBuffer>();
+        kvlink::StreamBuffer& buffer = *record->streamBuffer;
+        size_t n =
+            std::min(plain.size(), kvlink::kStreamBufferSize - buffer.position - buffer.unread);
+        std::memcpy(buffer.data + buffer.position + buffer.unread, plain.data(), n);
+        buffer.unread += n;
+    }
+    return error;
 }
 
 bool readSecureSession(int32_t handle, SecureConnectionInfo* info) {
