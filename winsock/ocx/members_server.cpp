@@ -183,13 +183,15 @@ HRESULT CWirran::Bind(VARIANT LocalAddress, VARIANT LocalPort, VARIANT Protocol,
     if (SUCCEEDED(hr)) hr = optionalLong(Options, static_cast<LONG>(optionWord()), &options);
     if (FAILED(hr)) return hr;
     if (!isMissingArg(&Options) && isSet(m_state.secure)) options |= wrOptionSecure;
-    // Names are not resolved here: an empty text is any address, anything else must be dotted.
+    if (hr = ensureInitialized(); FAILED(hr)) return initFailure(hr, Error, ResultKind::ErrorCode);
+    // Names are not resolved here: an empty text is any address, anything else must be dotted
+    // (parsed by the network library, so only once it runs).
     uint32_t local = m_state.localAddress;
     bool valid = true;
-    if (!isMissingArg(&LocalAddress))
+    if (!isMissingArg(&LocalAddress)) {
+        local = 0;
         valid = address.empty() || kvlink::parseDottedAddress(address.latin1(), &local);
-    if (!isMissingArg(&LocalAddress) && address.empty()) local = 0;
-    if (hr = ensureInitialized(); FAILED(hr)) return initFailure(hr, Error, ResultKind::ErrorCode);
+    }
     closeSocket();
     if (!valid) {
         return failMethod(Error, wirranErrorHresult(wrErrorInvalidHostAddress),
