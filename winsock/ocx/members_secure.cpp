@@ -93,7 +93,8 @@ HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
         m_state.secure = VARIANT_TRUE;
         return S_OK;
     }
-    // The channel is gone even when telling the peer failed; that failure is raised.
+    // The channel ends both ways (ours and the peer's close_notify, within Timeout) before
+    // plain data flows. It is gone even when that failed; the failure is raised.
     m_state.secure = VARIANT_FALSE;
     if (int error = kvsecure::endSecureSession(m_socket))
         return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
