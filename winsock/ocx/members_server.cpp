@@ -131,7 +131,9 @@ HRESULT CWirran::Accept(VARIANT Handle, VARIANT Options, VARIANT* Error) {
     m_socket = wrInvalidSocket;
     int32_t handle = wrInvalidSocket;
     if (!kvlink::acceptSocket(listener, request, &handle)) {
-        m_socket = own;
+        // An Abort during the wait has closed the listener it waited on.
+        bool aborted = SocketErrorCode(SocketError()) == wrErrorConnectionAborted;
+        m_socket = (aborted && own == listener) ? LONG{wrInvalidSocket} : own;
         return failMethod(Error, 0, ResultKind::ErrorCode);
     }
     // Accepted from its own listening socket, the control now holds the connection instead; a

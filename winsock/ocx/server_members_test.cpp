@@ -8,6 +8,7 @@
 
 #include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/test_peer.h"
+#include "winsock/ocx/socket/test_timer.h"
 #include "winsock/ocx/wirran_test_support.h"
 
 using namespace wirran_test;
@@ -174,6 +175,25 @@ TEST(WirranServer, RejectResetsTheWaitingPeerAndNeedsOneWaiting) {
     EXPECT_EQ(property(server.get(), "Listening"), "BOOL:-1");
 }
 
+TEST(WirranServer, RejectDuringABlockingAcceptIsRefusedWith10036) {
+    ComPtr<CWirran> server = newControl();
+    listenAnywhere(server.get());
+    LONG listener = number(server.get(), "Handle");
+    ComPtr<CWirran> other = newControl();
+    // The wait runs messages between slices of a second: a time-out of two sees the handler.
+    ASSERT_EQ(put(other.get(), "Timeout", Variant(int32_t{2})), S_OK);
+    std::string nested, state;
+    // The accept waits on the listener in another control; a handler run by its wait rejects.
+    socket_test::TimerAction handler(50, [&] {
+        state = property(server.get(), "State");
+        nested = result(server.get(), "Reject");
+    });
+    EXPECT_EQ(result(other.get(), "Accept", {Variant(listener)}), "I4:10060");
+    EXPECT_EQ(nested, "I4:10036");
+    EXPECT_EQ(state, "I4:4") << "the listener shows the accept";
+    EXPECT_EQ(property(server.get(), "State"), "I4:2");
+}
+
 TEST(WirranServer, AStreamBindOpensNothingAndTheNextConnectUsesItsPort) {
     ComPtr<CWirran> server = newControl();
     int port = listenAnywhere(server.get());
@@ -279,6 +299,14 @@ TEST(WirranServer, OptionsOnAnOpenSocketTakeEffectAtOnceReuseAddressOnlyLater) {
               static_cast<HRESULT>(CTL_E_INVALIDPROPERTYVALUE));
     EXPECT_EQ(put(c, "Linger", Variant(int32_t{65535})), S_OK);
     EXPECT_EQ(property(c, "AtMark"), "BOOL:0");
+    // Urgent data, kept out of line, waits at the server.
+    ASSERT_EQ(put(pair.server.get(), "InLine", Variant(false)), S_OK);
+    ASSERT_EQ(
+        kvlink::networkLibrary().send(static_cast<SOCKET>(number(c, "Handle")), "!", 1, MSG_OOB),
+        1);
+    for (int i = 0; i < 500 && property(pair.server.get(), "IsReadable") != "BOOL:-1"; ++i)
+        usleep(2000);
+    EXPECT_EQ(property(pair.server.get(), "AtMark"), "BOOL:-1");
     ComPtr<CWirran> none = newControl();
     EXPECT_EQ(property(none.get(), "AtMark"), "BOOL:0");
     EXPECT_EQ(property(none.get(), "Listening"), "BOOL:0");

@@ -144,8 +144,10 @@ bool acceptSocket(int32_t listener, const AcceptRequest& request, int32_t* handl
     // A watched listener is told when a connection waits; one without a watch waits for it.
     if (!server->eventDriven()) {
         int seconds = normalizeTimeout(request.timeout);
-        if (!waitOnRecord(server, WaitFor::Readable, seconds, wrStatusAccept)) return false;
+        bool ready = waitOnRecord(server, WaitFor::Readable, seconds, wrStatusAccept);
+        // The wait leaves the record idle; it still listens. (An abort has closed it.)
         server->status = wrStatusListen;
+        if (!ready) return false;
     }
     sockaddr_in peer{};
     SOCKET s = takeConnection(*server, &peer);
