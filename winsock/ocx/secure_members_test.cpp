@@ -448,3 +448,45 @@ TEST_F(WirranSecure, AnAcceptedSecureConnectionServesTheControlsOwnClient) {
     refused.join();
     EXPECT_NE(clientStatus, "I4:0");
 }
+
+TEST_F(WirranSecure, SecureSwitchedOnAnAcceptedConnectionServesAndEndsBothWays) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string store = dir.file("server.pem");
+    ASSERT_TRUE(writeFile(store, readFile(s_ca->server().certFile).value_or("") +
+                                     readFile(s_ca->server().keyFile).value_or("")));
+    ASSERT_EQ(put(c, "Secure", Variant(false)), S_OK);
+    ASSERT_EQ(put(c, "CertificateStore", Variant::fromUtf8(store)), S_OK);
+    ASSERT_EQ(put(c, "Timeout", Variant(int32_t{10})), S_OK);
+    ASSERT_EQ(call(c, "Listen", {Variant::missing(), Variant(int32_t{0})}), "I4:0");
+    int port = std::stoi(property(c, "LocalPort").substr(3));
+
+    // Both ends start the channel on a plain connection, talk through it, end it together and
+    // go on plain.
+    std::string clientSecure, clientRead, clientEnd, clientPlain;
+    std::thread client([&] {
+        ComPtr<CWirran> other = newControl();
+        IDispatch* o = other.get();
+        if (connect(o, "127.0.0.1", port) != "I4:0") return;
+        clientSecure = std::to_string(put(o, "Secure", Variant(true)));
+        write(o, "hello");
+        clientRead = read(o, 5);
+        clientEnd = std::to_string(put(o, "Secure", Variant(false)));
+        write(o, "plain");
+        clientPlain = read(o, 3);
+        call(o, "Disconnect");
+    });
+    ASSERT_EQ(call(c, "Accept"), "I4:0");
+    EXPECT_EQ(put(c, "Secure", Variant(true)), S_OK) << property(c, "LastError");
+    EXPECT_NE(property(c, "SecureCipher"), "I4:0");
+    EXPECT_EQ(read(c, 5), "hello");
+    write(c, "world");
+    EXPECT_EQ(put(c, "Secure", Variant(false)), S_OK) << property(c, "LastError");
+    EXPECT_EQ(read(c, 5), "plain") << "no TLS record is left in the stream";
+    write(c, "yes");
+    client.join();
+    EXPECT_EQ(clientSecure, "0");
+    EXPECT_EQ(clientRead, "world");
+    EXPECT_EQ(clientEnd, "0");
+    EXPECT_EQ(clientPlain, "yes");
+}

@@ -14,6 +14,7 @@
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
 #include "winsock/ocx/socket/listen.h"
+#include "winsock/ocx/socket/watch.h"
 
 namespace kvsecure {
 namespace {
@@ -222,7 +223,24 @@ int startSecureSession(int32_t handle, int protocol, const std::string& store,
     if (!record->stream() || !record->connected) return failWithCode(wrErrorNotConnected);
     if (record->secure) return failWithCode(wrErrorSecurityContext);
     if (int error = loadSecurity()) return error;
-    return secureRecord(*record, protocol, store, name, record->hostName);
+    // An event-driven socket hears nothing of the handshake's own traffic: its notifications
+    // are held while it runs, and data that came with it is announced afterwards.
+    bool wasHeld = record->held;
+    record->held = true;
+    int result;
+    if (record->accepted) {
+        kvlink::AcceptRequest request;
+        request.secureProtocol = protocol;
+        request.certificateStore = store;
+        request.certificateName = name;
+        result = static_cast<int>(providerAccept(*record, request));
+        if (result != 0) SetSocketError(static_cast<uint32_t>(result));
+    } else {
+        result = secureRecord(*record, protocol, store, name, record->hostName);
+    }
+    record->held = wasHeld;
+    if (record->secure) kvlink::repostBufferedRead(record);
+    return result;
 }
 
 int endSecureSession(int32_t handle) {

@@ -37,7 +37,9 @@ namespace kvsecure {
 const kvlink::SecureProvider& socketSecureProvider();
 
 // startSecureSession runs the client handshake on the open, plain TCP connection handle, for
-// the host name the connection was made to, with credentials from protocol, store and name.
+// the host name the connection was made to, with credentials from protocol, store and name; on
+// a connection accepted by a listening socket it runs the server handshake with server
+// credentials instead. An event-driven socket's notifications are held meanwhile.
 // Returns 0 or 12104 as the provider's handshake does (the record then sends and receives
 // through the session); otherwise the error, also in the error slot: 10038 / 10001 for a
 // handle that is not the caller's, 10057 when the socket is not a connected stream, 12102 when

@@ -162,6 +162,7 @@ bool acceptSocket(int32_t listener, const AcceptRequest& request, int32_t* handl
     record->protocol = wrProtocolTcp;
     record->options = request.options;
     record->connected = true;
+    record->accepted = true;
     record->remoteAddress = peer.sin_addr.s_addr;
     record->remotePort = networkLibrary().ntohs(peer.sin_port);
     record->timeoutSeconds = normalizeTimeout(request.timeout);
