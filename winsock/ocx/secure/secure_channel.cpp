@@ -218,10 +218,11 @@ int SecureChannel::flushOutput(int timeoutSeconds, bool waitFirst) {
     return 0;
 }
 
-int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed) {
+int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed, int most) {
     char* space = nullptr;
     int room = BIO_nwrite0(m_network, &space);
     if (room <= 0) return fail(wrErrorSecurityDecryption, "a record larger than the input buffer");
+    if (most > 0) room = std::min(room, most);
     int ready = m_transport.waitReadable(timeoutSeconds);
     if (ready == 0) return fail(wrErrorOperationTimeout, "receiving: nothing arrived in time");
     if (ready < 0) return failFromSlot("receiving");
@@ -338,11 +339,21 @@ int SecureChannel::close(int timeoutSeconds) {
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limit);
     uint8_t scratch[4096];
     for (;;) {
+        clearOpenSslErrors();
+        int n = SSL_read(m_ssl, scratch, sizeof scratch);
+        if (n > 0) continue;
+        int status = SSL_get_error(m_ssl, n);
+        if (status == SSL_ERROR_ZERO_RETURN) return 0;
+        if (status != SSL_ERROR_WANT_READ && status != SSL_ERROR_WANT_WRITE)
+            return failFromOpenSsl(wrErrorSecurityDecryption, "awaiting the peer's end");
         int left = secondsLeft(deadline);
         if (left == 0) return fail(wrErrorOperationTimeout, "the peer did not end the session");
-        int n = receive(scratch, sizeof scratch, left);
-        if (n == 0) return 0;
-        if (n < 0) return static_cast<int>(SocketErrorCode(SocketError()));
+        if (int error = flushOutput(left, true)) return error;
+        if (status == SSL_ERROR_WANT_WRITE) continue;
+        if (m_peerClosed) return 0;
+        // OpenSSL takes a record's header, then its body, and never more: fed a byte at a time
+        // it stops at the end of the peer's notice, and what follows stays in the socket.
+        if (int error = fillInput(left, m_peerClosed, 1)) return error;
     }
 }
 

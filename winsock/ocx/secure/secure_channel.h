@@ -95,10 +95,11 @@ class SecureChannel {
 
     // close ends the session both ways so the stream can go on plain: close_notify is sent (as
     // shutdown), then the peer's close_notify is awaited, within timeoutSeconds (60 when 0) for
-    // the whole; data the peer sent before its notice is dropped. Bytes that came after the
-    // peer's notice are plain data: takeLeftover hands them out. Returns 0 once the peer's notice
-    // came (or the connection ended); wrErrorOperationTimeout (10060) when it did not come in
-    // time; or the failure to send ours or to read (also in the slot).
+    // the whole; data the peer sent before its notice is dropped. The socket is read a byte at a
+    // time meanwhile, so nothing after the peer's notice is taken from it; bytes received
+    // earlier that follow the notice are plain data: takeLeftover hands them out. Returns 0 once
+    // the peer's notice came (or the connection ended); wrErrorOperationTimeout (10060) when it did
+    // not come in time; or the failure to send ours or to read (also in the slot).
     int close(int timeoutSeconds);
     std::string takeLeftover();
 
@@ -120,7 +121,9 @@ class SecureChannel {
     int handshake(int timeoutSeconds);
     void checkCertificate();
     int flushOutput(int timeoutSeconds, bool waitFirst);
-    int fillInput(int timeoutSeconds, bool& peerClosed);
+    // fillInput receives what is there into the input buffer, at most `most` bytes when that is
+    // above 0.
+    int fillInput(int timeoutSeconds, bool& peerClosed, int most = 0);
     int fail(int code, const std::string& why);
     int failFromOpenSsl(int code, const std::string& activity);
     int failFromSlot(const std::string& activity);
