@@ -93,7 +93,8 @@ HRESULT CWirran::put_Secure(VARIANT_BOOL value) {
         m_state.secure = VARIANT_TRUE;
         return S_OK;
     }
-    // The channel is gone even when telling the peer failed; that failure is raised.
+    // The channel ends both ways (ours and the peer's close_notify, within Timeout) before
+    // plain data flows. It is gone even when that failed; the failure is raised.
     m_state.secure = VARIANT_FALSE;
     if (int error = kvsecure::endSecureSession(m_socket))
         return failProperty(wirranErrorHresult(static_cast<uint32_t>(error)));
@@ -107,8 +108,28 @@ HRESULT CWirran::put_SecureProtocol(LONG value) {
     return S_OK;
 }
 
-HRESULT CWirran::Authenticate(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT* Error) {
+HRESULT CWirran::Authenticate(VARIANT UserName, VARIANT Password, VARIANT CertificateStore,
+                              VARIANT CertificateName, VARIANT Options, VARIANT* Error) {
     if (!Error) return E_POINTER;
-    // No authentication exchange is defined for this control's connections.
-    return failMethod(Error, wirranErrorHresult(wrErrorNotImplemented), ResultKind::ErrorCode);
+    // TLS has no user name or password: they are taken (and checked as text) and play no part.
+    // The certificate store and name become the credentials of the secure connection to come:
+    // the certificate a client presents or a server shows.
+    Bstr user, password, store, name;
+    LONG options = 0;
+    HRESULT hr = optionalString(UserName, nullptr, &user);
+    if (SUCCEEDED(hr)) hr = optionalString(Password, nullptr, &password);
+    if (SUCCEEDED(hr)) hr = optionalString(CertificateStore, m_certificateStore.get(), &store);
+    if (SUCCEEDED(hr)) hr = optionalString(CertificateName, m_certificateName.get(), &name);
+    if (SUCCEEDED(hr)) hr = optionalLong(Options, 0, &options);
+    if (FAILED(hr)) return hr;
+    // A connection whose secure session is up has its credentials already.
+    kvsecure::SecureConnectionInfo info;
+    if (hasSocket() && kvsecure::readSecureSession(m_socket, &info) && info.protocol != 0) {
+        return failMethod(Error, wirranErrorHresult(wrErrorAlreadyAuthenticated),
+                          ResultKind::ErrorCode);
+    }
+    m_certificateStore = std::move(store);
+    m_certificateName = std::move(name);
+    setLongResult(Error, 0);
+    return S_OK;
 }

@@ -137,7 +137,7 @@ HRESULT CWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Prot
     if (SUCCEEDED(hr)) hr = optionalLong(Timeout, m_state.timeout, &timeout);
     if (SUCCEEDED(hr)) hr = optionalLong(Options, static_cast<LONG>(optionWord()), &options);
     if (SUCCEEDED(hr)) hr = optionalString(LocalAddress, nullptr, &localAddress);
-    if (SUCCEEDED(hr)) hr = optionalLong(LocalPort, 0, &localPort);
+    if (SUCCEEDED(hr)) hr = optionalLong(LocalPort, m_state.boundPort, &localPort);
     if (FAILED(hr)) return hr;
     if (!isMissingArg(&Options) && isSet(m_state.secure)) options |= wrOptionSecure;
 
@@ -172,6 +172,7 @@ HRESULT CWirran::Connect(VARIANT RemoteAddress, VARIANT RemotePort, VARIANT Prot
     if (!kvlink::connectSocket(request, &handle))
         return failMethod(Error, 0, ResultKind::ErrorCode);
     m_socket = handle;
+    m_state.boundPort = 0;
     m_state.remotePort = port;
     m_state.protocol = request.protocol;
     m_state.timeout = kvlink::normalizeTimeout(timeout);
@@ -252,11 +253,14 @@ HRESULT CWirran::ReadEx(VARIANT* Buffer, VARIANT Length, VARIANT Options, VARIAN
     return Read(Buffer, Length, Options, RemoteAddress, RemotePort, Result);
 }
 
-HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT, VARIANT,
-                       VARIANT* Result) {
+HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT RemoteAddress,
+                       VARIANT RemotePort, VARIANT* Result) {
     if (!Result) return E_POINTER;
-    LONG options = 0;
+    LONG options = 0, toPort = 0;
+    Bstr toText;
     if (HRESULT hr = optionalLong(Options, 0, &options); FAILED(hr)) return hr;
+    if (HRESULT hr = optionalString(RemoteAddress, nullptr, &toText); FAILED(hr)) return hr;
+    if (HRESULT hr = optionalLong(RemotePort, 0, &toPort); FAILED(hr)) return hr;
     if (options != 0 || isMissingArg(&Buffer)) return E_INVALIDARG;
     WriteBytes bytes;
     if (HRESULT hr = prepareWrite(Buffer, Length, m_state.byteOrder == wrNetworkByteOrder, &bytes);
@@ -265,8 +269,27 @@ HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT,
     if (!hasSocket())
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidHandle), ResultKind::Count);
 
+    // The destination: absent, empty or 0 means the socket's peer. A connected stream goes
+    // only to its peer, so another address or port given is refused.
+    uint32_t toAddress = 0;
+    if (!toText.empty() && !kvlink::parseDottedAddress(toText.latin1(), &toAddress))
+        return failMethod(Result, wirranErrorHresult(wrErrorInvalidHostAddress), ResultKind::Count);
+    if (toPort < 0 || toPort > 65535)
+        return failMethod(Result, wirranErrorHresult(wrErrorInvalidServicePort), ResultKind::Count);
+    kvlink::SocketSnapshot peer;
+    if (kvlink::readSocket(m_socket, &peer) && peer.protocol == wrProtocolTcp) {
+        if (toAddress != 0 && toAddress != peer.remoteAddress) {
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidHostAddress),
+                              ResultKind::Count);
+        }
+        if (toPort != 0 && toPort != peer.remotePort) {
+            return failMethod(Result, wirranErrorHresult(wrErrorInvalidServicePort),
+                              ResultKind::Count);
+        }
+    }
     uint32_t stoppedBy = 0;
-    int n = kvlink::socketSend(m_socket, bytes.data(), bytes.count(), 0, &stoppedBy);
+    int n = kvlink::socketSend(m_socket, bytes.data(), bytes.count(), 0, &stoppedBy, toAddress,
+                               static_cast<uint16_t>(toPort));
     if (n < 0) {
         if (SocketErrorCode(SocketError()) == wrErrorConnectionAborted) m_socket = wrInvalidSocket;
         return failMethod(Result, 0, ResultKind::Count);

@@ -7,6 +7,7 @@
 #include <openssl/tls1.h>
 
 #include <regex>
+#include <thread>
 
 #include "winsock/ocx/secure/secure_test_support.h"
 #include "winsock/ocx/socket/test_timer.h"
@@ -389,4 +390,103 @@ TEST_F(WirranSecure, TheCertificateSettingsChooseTheCertificateThisSideShows) {
     // A name that nothing in the store has fails the credentials, before any handshake.
     ASSERT_EQ(put(c, "CertificateName", Variant(u"Nobody")), S_OK);
     EXPECT_EQ(connect(c, "127.0.0.1", m_server->port()), "I4:12103");
+}
+
+TEST_F(WirranSecure, AnAcceptedSecureConnectionServesTheControlsOwnClient) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string store = dir.file("server.pem");
+    ASSERT_TRUE(writeFile(store, readFile(s_ca->server().certFile).value_or("") +
+                                     readFile(s_ca->server().keyFile).value_or("")));
+    // The server's certificate comes from Authenticate; user name and password play no part.
+    EXPECT_EQ(call(c, "Authenticate",
+                   {Variant(u"user"), Variant(u"secret"), Variant::fromUtf8(store), Variant(u"")}),
+              "I4:0");
+    EXPECT_EQ(property(c, "CertificateStore"), "BSTR:" + store);
+    ASSERT_EQ(put(c, "Timeout", Variant(int32_t{10})), S_OK);
+    ASSERT_EQ(call(c, "Listen", {Variant::missing(), Variant(int32_t{0})}), "I4:0");
+    int port = std::stoi(property(c, "LocalPort").substr(3));
+
+    // The control's own client, on a thread of its own: both handshakes block.
+    std::string clientRead, clientStatus, clientCipher;
+    std::thread client([&] {
+        ComPtr<CWirran> other = newControl();
+        IDispatch* o = other.get();
+        put(o, "Secure", Variant(true));
+        if (connect(o, "127.0.0.1", port) != "I4:0") return;
+        clientStatus = property(o, "CertificateStatus");
+        clientCipher = property(o, "SecureCipher");
+        write(o, "hello");
+        clientRead = read(o, 5);
+        call(o, "Disconnect");
+    });
+    std::string accepted = call(c, "Accept");
+    std::string serverRead = read(c, 5);
+    write(c, "world");
+    client.join();
+    EXPECT_EQ(accepted, "I4:0") << property(c, "LastError");
+    EXPECT_EQ(serverRead, "hello");
+    EXPECT_EQ(clientRead, "world");
+    EXPECT_EQ(clientStatus, "I4:1") << "the CA vouches for the server's certificate";
+    EXPECT_EQ(property(c, "Secure"), "BOOL:-1");
+    EXPECT_EQ(property(c, "CertificateStatus"), "I4:0") << "the client showed none";
+    EXPECT_EQ(property(c, "SecureCipher"), clientCipher);
+    EXPECT_NE(property(c, "CipherStrength"), "I4:0");
+    EXPECT_EQ(call(c, "Authenticate"), "I4:12229") << "the session has its credentials";
+
+    // Without a usable certificate the accept fails, and the client's connect with it.
+    ASSERT_EQ(put(c, "CertificateName", Variant(u"Nobody")), S_OK);
+    ASSERT_EQ(call(c, "Listen", {Variant::missing(), Variant(int32_t{0})}), "I4:0");
+    port = std::stoi(property(c, "LocalPort").substr(3));
+    std::thread refused([&] {
+        ComPtr<CWirran> other = newControl();
+        put(other.get(), "Secure", Variant(true));
+        clientStatus = connect(other.get(), "127.0.0.1", port, 5);
+    });
+    EXPECT_EQ(call(c, "Accept"), "I4:12103");
+    EXPECT_EQ(property(c, "Listening"), "BOOL:-1");
+    refused.join();
+    EXPECT_NE(clientStatus, "I4:0");
+}
+
+TEST_F(WirranSecure, SecureSwitchedOnAnAcceptedConnectionServesAndEndsBothWays) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string store = dir.file("server.pem");
+    ASSERT_TRUE(writeFile(store, readFile(s_ca->server().certFile).value_or("") +
+                                     readFile(s_ca->server().keyFile).value_or("")));
+    ASSERT_EQ(put(c, "Secure", Variant(false)), S_OK);
+    ASSERT_EQ(put(c, "CertificateStore", Variant::fromUtf8(store)), S_OK);
+    ASSERT_EQ(put(c, "Timeout", Variant(int32_t{10})), S_OK);
+    ASSERT_EQ(call(c, "Listen", {Variant::missing(), Variant(int32_t{0})}), "I4:0");
+    int port = std::stoi(property(c, "LocalPort").substr(3));
+
+    // Both ends start the channel on a plain connection, talk through it, end it together and
+    // go on plain.
+    std::string clientSecure, clientRead, clientEnd, clientPlain;
+    std::thread client([&] {
+        ComPtr<CWirran> other = newControl();
+        IDispatch* o = other.get();
+        if (connect(o, "127.0.0.1", port) != "I4:0") return;
+        clientSecure = std::to_string(put(o, "Secure", Variant(true)));
+        write(o, "hello");
+        clientRead = read(o, 5);
+        clientEnd = std::to_string(put(o, "Secure", Variant(false)));
+        write(o, "plain");
+        clientPlain = read(o, 3);
+        call(o, "Disconnect");
+    });
+    ASSERT_EQ(call(c, "Accept"), "I4:0");
+    EXPECT_EQ(put(c, "Secure", Variant(true)), S_OK) << property(c, "LastError");
+    EXPECT_NE(property(c, "SecureCipher"), "I4:0");
+    EXPECT_EQ(read(c, 5), "hello");
+    write(c, "world");
+    EXPECT_EQ(put(c, "Secure", Variant(false)), S_OK) << property(c, "LastError");
+    EXPECT_EQ(read(c, 5), "plain") << "no TLS record is left in the stream";
+    write(c, "yes");
+    client.join();
+    EXPECT_EQ(clientSecure, "0");
+    EXPECT_EQ(clientRead, "world");
+    EXPECT_EQ(clientEnd, "0");
+    EXPECT_EQ(clientPlain, "yes");
 }

@@ -100,6 +100,7 @@ class CWirran final : public WirranFrame {
         LONG linger = 0;
         uint32_t localAddress = 0;  // IPv4, network byte order
         LONG localPort = 0;
+        LONG boundPort = 0;  // a stream Bind's local port, for the next Connect
         VARIANT_BOOL noDelay = VARIANT_FALSE;
         LONG protocol = wrProtocolTcp;
         LONG remotePort = 0;
@@ -182,6 +183,9 @@ class CWirran final : public WirranFrame {
     }
     // optionWord builds Connect's option word from the option properties.
     uint32_t optionWord() const;
+    // putOption is the put of an option property: on an open socket the option of bit is set
+    // first (a refusal is reported, with the return flag set, and field keeps its value).
+    HRESULT putOption(uint32_t bit, VARIANT_BOOL& field, VARIANT_BOOL value);
     void stopTimer();
     // closeSocket closes the control's socket with the Linger time (members_stream.cpp).
     void closeSocket();

@@ -34,11 +34,11 @@
     PROPERTY(RO, Window, DISPID_HWND, LONG, _, CODE, NONE, "Handle of the control's window") \
     PROPERTY(INDEXED, AdapterAddress, 1, BSTR, _, CODE, NONE, "Address of a local network adapter") \
     PROPERTY(RO, AdapterCount, 2, LONG, _, CODE, NONE, "Number of local network adapters") \
-    PROPERTY(RO, AtMark, 3, VARIANT_BOOL, _, PENDING, NONE, "Whether urgent data is waiting to be read") /* with a socket: the at-mark query */ \
+    PROPERTY(RO, AtMark, 3, VARIANT_BOOL, _, CODE, NONE, "Whether urgent data is waiting to be read") \
     PROPERTY(RW, AutoResolve, 4, VARIANT_BOOL, m_state.autoResolve, STORED, STORED, "Whether host names and addresses are resolved automatically") \
     PROPERTY(RW, Backlog, 5, LONG, m_state.backlog, STORED, STORED, "Length of the queue of pending connections") \
     PROPERTY(RW, Blocking, 6, VARIANT_BOOL, m_state.blocking, STORED, CODE, "Whether the socket blocks (TRUE) or raises events (FALSE)") \
-    PROPERTY(RW, Broadcast, 7, VARIANT_BOOL, m_state.broadcast, STORED, PENDING_OPTION, "Whether datagrams may be broadcast") \
+    PROPERTY(RW, Broadcast, 7, VARIANT_BOOL, m_state.broadcast, STORED, CODE, "Whether datagrams may be broadcast") \
     PROPERTY(RW, ByteOrder, 8, LONG, m_state.byteOrder, STORED, STORED, "Byte order of integer buffers") \
     PROPERTY(RO, CertificateExpires, 9, BSTR, _, CODE, NONE, "Date the peer's certificate expires") \
     PROPERTY(RO, CertificateIssued, 10, BSTR, _, CODE, NONE, "Date the peer's certificate was issued") \
@@ -56,25 +56,25 @@
     PROPERTY(INDEXED, HostAlias, 22, BSTR, _, CODE, NONE, "An alias of the last resolved host") \
     PROPERTY(RW, HostFile, 23, BSTR, _, CODE, CODE, "Path of the host table file") \
     PROPERTY(RW, HostName, 24, BSTR, m_state.hostName, STORED, CODE, "Name of the remote host") \
-    PROPERTY(RW, InLine, 25, VARIANT_BOOL, m_state.inLine, STORED, PENDING_OPTION, "Whether urgent data is read in line") \
+    PROPERTY(RW, InLine, 25, VARIANT_BOOL, m_state.inLine, STORED, CODE, "Whether urgent data is read in line") \
     PROPERTY(RW, Interval, 26, LONG, m_state.interval, STORED, CODE, "Milliseconds between OnTimer events, 0 for none") \
     PROPERTY(RO, IsBlocked, 27, VARIANT_BOOL, _, CODE, NONE, "Whether a blocking call is in progress") \
     PROPERTY(RO, IsClosed, 28, VARIANT_BOOL, _, CODE, NONE, "Whether the peer has closed the connection") \
     PROPERTY(RO, IsReadable, 29, VARIANT_BOOL, _, CODE, NONE, "Whether data can be read without waiting") \
     PROPERTY(RO, IsWritable, 30, VARIANT_BOOL, _, CODE, NONE, "Whether data can be written without waiting") \
-    PROPERTY(RW, KeepAlive, 31, VARIANT_BOOL, m_state.keepAlive, STORED, PENDING_OPTION, "Whether the connection is kept alive") \
+    PROPERTY(RW, KeepAlive, 31, VARIANT_BOOL, m_state.keepAlive, STORED, CODE, "Whether the connection is kept alive") \
     PROPERTY(RW, LastError, 32, LONG, _, CODE, CODE, "Code of the last error") \
     PROPERTY(RO, LastErrorString, 33, BSTR, _, CODE, NONE, "Text of the last error") \
     PROPERTY(RW, Library, 34, BSTR, m_state.libraryPath, STORED, CODE, "Path of the network library") \
     PROPERTY(RW, Linger, 35, LONG, m_state.linger, STORED, CODE, "Seconds a closing socket waits for unsent data") \
-    PROPERTY(RO, Listening, 36, VARIANT_BOOL, _, PENDING, NONE, "Whether the socket listens for connections") /* with a socket: the listening query */ \
+    PROPERTY(RO, Listening, 36, VARIANT_BOOL, _, CODE, NONE, "Whether the socket listens for connections") \
     PROPERTY(RW, LocalAddress, 37, BSTR, _, CODE, CODE, "Local address of the socket") \
     PROPERTY(RO, LocalName, 38, BSTR, _, CODE, NONE, "Name of the local host") \
     PROPERTY(RW, LocalPort, 39, LONG, m_state.localPort, CODE, CODE, "Local port of the socket") \
     PROPERTY(RW, LocalService, 40, BSTR, _, CODE, CODE, "Service name of the local port") \
     PROPERTY(RO, MaxDatagram, 41, LONG, m_maxDatagram, STORED, NONE, "Largest datagram the network library sends") \
     PROPERTY(RO, MaxSockets, 42, LONG, m_maxSockets, STORED, NONE, "Most sockets the network library opens") \
-    PROPERTY(RW, NoDelay, 43, VARIANT_BOOL, m_state.noDelay, STORED, PENDING_OPTION, "Whether small writes are sent at once") \
+    PROPERTY(RW, NoDelay, 43, VARIANT_BOOL, m_state.noDelay, STORED, CODE, "Whether small writes are sent at once") \
     PROPERTY(RO, PeerAddress, 44, BSTR, _, CODE, NONE, "Address of the connected peer") \
     PROPERTY(RO, PeerName, 45, BSTR, _, CODE, NONE, "Name of the connected peer") \
     PROPERTY(RO, PeerPort, 46, LONG, _, CODE, NONE, "Port of the connected peer") \
@@ -102,25 +102,25 @@
     PROPERTY(RO, WinsockVendor, 68, BSTR, m_winsockVendor, STORED, NONE, "Description of the network library") \
     PROPERTY(RO, WinsockVersion, 69, BSTR, m_winsockVersion, STORED, NONE, "Interface version of the network library") \
     METHOD(Abort, 70, Error, , CODE, "Ends the blocking call and closes the socket") \
-    METHOD(Accept, 71, Error, WR_IN(Handle) WR_OPT(Options), PENDING, "Accepts a pending connection") /* server */ \
-    METHOD(Authenticate, 72, Error, WR_OPT(UserName) WR_OPT(Password) WR_OPT(CertificateStore) WR_OPT(CertificateName) WR_OPT(Options), PENDING, "Authenticates the session") /* secure channel */ \
-    METHOD(Bind, 73, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options), PENDING, "Binds the socket to a local address") /* server and datagrams */ \
+    METHOD(Accept, 71, Error, WR_OPT(Handle) WR_OPT(Options), CODE, "Accepts a pending connection") /* server */ \
+    METHOD(Authenticate, 72, Error, WR_OPT(UserName) WR_OPT(Password) WR_OPT(CertificateStore) WR_OPT(CertificateName) WR_OPT(Options), CODE, "Authenticates the session") \
+    METHOD(Bind, 73, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options), CODE, "Binds the socket to a local address") /* server and datagrams */ \
     METHOD(Cancel, 74, Error, , CODE, "Cancels the blocking call") \
     METHOD(Connect, 75, Error, WR_OPT(RemoteAddress) WR_OPT(RemotePort) WR_OPT(Protocol) WR_OPT(Timeout) WR_OPT(Options) WR_OPT(LocalAddress) WR_OPT(LocalPort), CODE, "Connects to a remote host") \
     METHOD(Disconnect, 76, Error, , CODE, "Closes the connection") \
     METHOD(Flush, 77, Error, , CODE, "Discards the data waiting to be read") \
     METHOD(Initialize, 78, Error, WR_OPT(Reserved0) WR_OPT(ModuleName) WR_OPT(Options) WR_OPT(Reserved), CODE, "Starts the network library") \
-    METHOD(Listen, 79, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Backlog), PENDING, "Listens for connections") /* server */ \
+    METHOD(Listen, 79, Error, WR_OPT(LocalAddress) WR_OPT(LocalPort) WR_OPT(Backlog), CODE, "Listens for connections") /* server */ \
     METHOD(Peek, 80, Result, WR_OPT_OUT(Buffer) WR_OPT(Length), CODE, "Reads data without removing it") \
     METHOD(Read, 81, Result, WR_OUT(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT_OUT(RemoteAddress) WR_OPT_OUT(RemotePort), CODE, "Reads data") \
     METHOD(ReadEx, 82, Result, WR_OUT(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT_OUT(RemoteAddress) WR_OPT_OUT(RemotePort), CODE, "Reads data (as Read)") \
     METHOD(ReadByte, 83, Result, , CODE, "Reads one byte") \
     METHOD(ReadLine, 84, Result, WR_OUT(Buffer) WR_OPT(Length), CODE, "Reads one line") \
     METHOD(ReadStream, 85, Result, WR_OUT(Buffer) WR_OPT_OUT(Length) WR_OPT(Marker) WR_OPT(Options), CODE, "Reads a stream of data") \
-    METHOD(Reject, 86, Error, , PENDING, "Rejects a pending connection") /* with a socket */ \
+    METHOD(Reject, 86, Error, , CODE, "Rejects a pending connection") /* with a socket */ \
     ACTION(Reset, 87, CODE, "Closes everything and restores the defaults") \
     METHOD(Resolve, 88, Error, WR_IN(HostName) WR_OUT(HostAddress) WR_OPT(Reserved), CODE, "Resolves a host name to an address") \
-    METHOD(Shutdown, 89, Error, WR_OPT(Options), PENDING, "Shuts down sending, receiving or both") /* with a socket */ \
+    METHOD(Shutdown, 89, Error, WR_OPT(Options), CODE, "Shuts down sending, receiving or both") /* with a socket */ \
     METHOD(StoreStream, 90, Result, WR_IN(FileName) WR_OPT_OUT(Length) WR_OPT(Offset) WR_OPT(Options), CODE, "Reads a stream of data into a file") \
     ACTION(Uninitialize, 91, CODE, "Resets the control and stops the network library") \
     METHOD(Write, 92, Result, WR_IN(Buffer) WR_OPT(Length) WR_OPT(Options) WR_OPT(RemoteAddress) WR_OPT(RemotePort), CODE, "Writes data") \

@@ -135,7 +135,7 @@ TEST(WirranMembers, TheTableKeepsEverySlotDispidAndParameter) {
         "get WinsockVendor 68 0 0\n"
         "get WinsockVersion 69 0 0\n"
         "method Abort 70 0 0\n"
-        "method Accept 71 2 1\n"
+        "method Accept 71 2 0\n"
         "method Authenticate 72 5 0\n"
         "method Bind 73 5 0\n"
         "method Cancel 74 0 0\n"

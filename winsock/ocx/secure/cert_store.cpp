@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,6 +114,21 @@ bool keyFits(X509* certificate, EVP_PKEY* key) {
 }
 
 }  // namespace
+
+std::string storePath(const std::string& store) {
+    std::string name = store.empty() ? std::string("MY") : store;
+    std::error_code error;
+    if (name.find('/') != std::string::npos || fs::exists(name, error)) return name;
+    fs::path base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
+        base = data;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = fs::path(home) / ".local" / "share";
+    } else {
+        return name;
+    }
+    return (base / "Kestrine" / "certs" / name).string();
+}
 
 SecureStatus findIdentity(const std::string& store, const std::string& name,
                           StoreIdentity& identity) {

@@ -18,6 +18,11 @@ struct StoreIdentity {
     std::string file;     // where it was found
 };
 
+// storePath turns the certificate store setting into the file or folder to read: a path as it
+// is; a plain name that is no file or folder here names $XDG_DATA_HOME/Kestrine/certs/NAME
+// (XDG_DATA_HOME defaulting to ~/.local/share); empty is the store "MY".
+std::string storePath(const std::string& store);
+
 // findIdentity reads store and picks the certificate for name. Returns code 0 and fills
 // identity, or wrErrorSecurityCredentials (12103) with a message when the store is missing or
 // unreadable, no certificate matches, or none that matches has its private key in the store.

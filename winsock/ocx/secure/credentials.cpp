@@ -100,12 +100,41 @@ SecureStatus acquireClientCredentials(int protocol, const std::string& store,
     }
     std::string subject;
     if (!name.empty()) {
-        if (SecureStatus used = useIdentity(context.get(), store, name, subject); !used.ok()) {
+        if (SecureStatus used = useIdentity(context.get(), storePath(store), name, subject);
+            !used.ok()) {
             return failed(used);
         }
     }
     credentials.reset(
         new SecureCredentials(SecureRole::Client, context.release(), wrSecureProtocolTLS1));
+    credentials->m_subject = subject;
+    return {};
+}
+
+SecureStatus acquireServerCredentials(int protocol, const std::string& store,
+                                      const std::string& name,
+                                      std::shared_ptr<SecureCredentials>& credentials) {
+    credentials.reset();
+    if (loadSecurity() != 0)
+        return failed({wrErrorSecurityNotInitialized, "OpenSSL 3 is not available"});
+    if (protocol == 0) protocol = wrSecureProtocolDefault;
+    if (SecureStatus offered = checkProtocols(protocol); !offered.ok()) return failed(offered);
+
+    clearOpenSslErrors();
+    SslCtxPtr context(SSL_CTX_new(TLS_server_method()));
+    if (!context)
+        return failed(takeOpenSslError(wrErrorSecurityCredentials, "cannot make a TLS context"));
+    if (SSL_CTX_get_min_proto_version(context.get()) < TLS1_VERSION) {
+        SSL_CTX_set_min_proto_version(context.get(), TLS1_VERSION);
+    }
+    SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
+    std::string subject;
+    if (SecureStatus used = useIdentity(context.get(), storePath(store), name, subject);
+        !used.ok()) {
+        return failed(used);
+    }
+    credentials.reset(
+        new SecureCredentials(SecureRole::Server, context.release(), wrSecureProtocolTLS1));
     credentials->m_subject = subject;
     return {};
 }

@@ -22,11 +22,14 @@
 //
 // Certificate store and name: the store is a PEM file, a PKCS#12 file (.p12/.pfx, or any file
 // that parses as one; no password or the empty one) or a folder whose files are all read (not
-// its subfolders). The name picks the first certificate, in file-name order, whose one-line
-// subject ("CN=..., O=..., C=...", see connection_info.h) contains it, case-insensitively, and
-// whose private key is in the same store; other certificates of the same file go along as its
-// chain. Without a name no certificate is presented and the store is not opened. Encrypted PEM
-// keys cannot be used (there is no password to give).
+// its subfolders). A store that is a plain name (no '/', and no such file or folder here) names
+// a folder of the user's certificate stores, $XDG_DATA_HOME/Kestrine/certs/NAME
+// (~/.local/share when XDG_DATA_HOME is unset); an empty store is the store "MY". The name picks
+// the first certificate, in file-name order, whose one-line subject ("CN=..., O=..., C=...", see
+// connection_info.h) contains it, case-insensitively, and whose private key is in the same store;
+// other certificates of the same file go along as its chain. Without a name no certificate is
+// presented and the store is not opened. Encrypted PEM keys cannot be used (there is no password to
+// give).
 
 #include <memory>
 #include <string>
@@ -63,6 +66,8 @@ class SecureCredentials {
   private:
     friend SecureStatus acquireClientCredentials(int, const std::string&, const std::string&,
                                                  std::shared_ptr<SecureCredentials>&);
+    friend SecureStatus acquireServerCredentials(int, const std::string&, const std::string&,
+                                                 std::shared_ptr<SecureCredentials>&);
     SecureCredentials(SecureRole role, ssl_ctx_st* context, int protocols);
 
     SecureRole m_role;
@@ -78,6 +83,15 @@ class SecureCredentials {
 // read, no certificate matches the name, its private key is missing or does not fit it; the error
 // slot is set on failure.
 SecureStatus acquireClientCredentials(int protocol, const std::string& store,
+                                      const std::string& name,
+                                      std::shared_ptr<SecureCredentials>& credentials);
+
+// acquireServerCredentials makes server credentials: the certificate of store and name is the
+// one this side presents, so it is required; an empty name takes the first certificate whose
+// private key is in the store (in a file of a certificate and its chain, the certificate itself).
+// The client is not asked for a certificate. Returns as acquireClientCredentials (12103 also
+// when the store has no usable certificate).
+SecureStatus acquireServerCredentials(int protocol, const std::string& store,
                                       const std::string& name,
                                       std::shared_ptr<SecureCredentials>& credentials);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/testsupport/run_program.h"
+#include "tools/testsupport/scoped_env.h"
 #include "winsock/ocx/base/error_slot.h"
 #include "winsock/ocx/secure/secure_test_support.h"
 
@@ -119,12 +120,14 @@ TEST_F(CredentialsTest, UnusableStoresFailWithTheCredentialsError) {
         const char* says;
     } cases[] = {
         {"missing store", m_dir.file("nowhere.pem"), "Client One", "not a file or folder"},
-        {"no store given", "", "Client One", "without a store"},
+        {"no store given: the user's store MY, here missing", "", "Client One",
+         "Kestrine/certs/MY"},
         {"nobody of that name", m_dir.file("both.pem"), "Someone Else", "no certificate for"},
         {"certificate without its key", m_dir.file("client.crt"), "Client One", "private key"},
         {"encrypted key", m_dir.file("locked.pem"), "Client One", "private key"},
         {"not a certificate file", m_dir.file("client.key"), "Client One", "no certificate for"},
     };
+    ScopedEnv data({{"XDG_DATA_HOME", m_dir.path()}});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         std::shared_ptr<SecureCredentials> credentials;
@@ -135,4 +138,23 @@ TEST_F(CredentialsTest, UnusableStoresFailWithTheCredentialsError) {
         EXPECT_EQ(SocketError(), SocketErrorHresult(wrErrorSecurityCredentials));
         EXPECT_EQ(credentials, nullptr);
     }
+}
+
+TEST_F(CredentialsTest, AStoreNameIsAFolderOfTheUsersStoresAndAServerNeedsACertificate) {
+    makeStores();
+    ScopedEnv data({{"XDG_DATA_HOME", m_dir.path()}});
+    const std::string certs = m_dir.makeDir("Kestrine") + "/certs";
+    ASSERT_TRUE(m_dir.makeDir("Kestrine/certs/MY").size() > 0);
+    ASSERT_TRUE(m_dir.makeDir("Kestrine/certs/Web").size() > 0);
+    ASSERT_TRUE(writeFile(certs + "/MY/both.pem", *readFile(m_dir.file("both.pem"))));
+    std::shared_ptr<SecureCredentials> credentials;
+    // An empty store is MY, an empty name its only certificate with a key.
+    ASSERT_EQ(acquireServerCredentials(0, "", "", credentials).code, 0);
+    EXPECT_EQ(credentials->role(), SecureRole::Server);
+    EXPECT_NE(credentials->certificateSubject().find("CN=Client One"), std::string::npos);
+    EXPECT_EQ(acquireServerCredentials(0, "MY", "client one", credentials).code, 0);
+    // A server shows a certificate or none can be made.
+    SecureStatus empty = acquireServerCredentials(0, "Web", "", credentials);
+    EXPECT_EQ(empty.code, wrErrorSecurityCredentials);
+    EXPECT_EQ(credentials, nullptr);
 }

@@ -99,16 +99,7 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
     if (!m_credentials || m_credentials->role() != SecureRole::Client) {
         return fail(wrErrorSecurityCredentials, "no client credentials");
     }
-    m_state = State::Failed;  // until the handshake succeeds
-    clearOpenSslErrors();
-    m_ssl = SSL_new(m_credentials->context());
-    if (!m_ssl) return failFromOpenSsl(wrErrorSecurityContext, "cannot start a TLS session");
-    BIO* inner = nullptr;
-    if (BIO_new_bio_pair(&inner, kOutputBuffer, &m_network, kInputBuffer) != 1) {
-        return failFromOpenSsl(wrErrorOutOfMemory, "cannot make the session's buffers");
-    }
-    SSL_set_bio(m_ssl, inner, inner);
-    SSL_set_app_data(m_ssl, this);
+    if (int error = start()) return error;
     SSL_set_verify(m_ssl, SSL_VERIFY_PEER, &SecureChannel::onVerify);
     bool named;
     if (isAddress(targetName)) {
@@ -131,6 +122,38 @@ int SecureChannel::connect(const std::string& targetName, int timeoutSeconds) {
         return fail(wrErrorSecurityCertificate,
                     std::string("certificate: ") + X509_verify_cert_error_string(m_worstResult));
     }
+    m_failure.clear();
+    return 0;
+}
+
+// The session and its buffer pair; the state stays Failed until a handshake succeeds.
+int SecureChannel::start() {
+    m_state = State::Failed;
+    clearOpenSslErrors();
+    m_ssl = SSL_new(m_credentials->context());
+    if (!m_ssl) return failFromOpenSsl(wrErrorSecurityContext, "cannot start a TLS session");
+    BIO* inner = nullptr;
+    if (BIO_new_bio_pair(&inner, kOutputBuffer, &m_network, kInputBuffer) != 1) {
+        return failFromOpenSsl(wrErrorOutOfMemory, "cannot make the session's buffers");
+    }
+    SSL_set_bio(m_ssl, inner, inner);
+    SSL_set_app_data(m_ssl, this);
+    return 0;
+}
+
+int SecureChannel::accept(int timeoutSeconds) {
+    if (m_state != State::Idle)
+        return fail(wrErrorSecurityContext, "the channel has had its handshake");
+    if (!m_credentials || m_credentials->role() != SecureRole::Server)
+        return fail(wrErrorSecurityCredentials, "no server credentials");
+    if (int error = start()) return error;
+    SSL_set_accept_state(m_ssl);
+    int error = handshake(timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds);
+    if (error != 0) return error;
+    m_state = State::Established;
+    // No client certificate is asked for: there is no peer certificate to check.
+    m_info = describeSession(m_ssl);
+    m_info.certificateStatus = wrCertificateNone;
     m_failure.clear();
     return 0;
 }
@@ -195,10 +218,11 @@ int SecureChannel::flushOutput(int timeoutSeconds, bool waitFirst) {
     return 0;
 }
 
-int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed) {
+int SecureChannel::fillInput(int timeoutSeconds, bool& peerClosed, int most) {
     char* space = nullptr;
     int room = BIO_nwrite0(m_network, &space);
     if (room <= 0) return fail(wrErrorSecurityDecryption, "a record larger than the input buffer");
+    if (most > 0) room = std::min(room, most);
     int ready = m_transport.waitReadable(timeoutSeconds);
     if (ready == 0) return fail(wrErrorOperationTimeout, "receiving: nothing arrived in time");
     if (ready < 0) return failFromSlot("receiving");
@@ -303,6 +327,47 @@ int SecureChannel::shutdown(int timeoutSeconds) {
     if (SSL_shutdown(m_ssl) < 0)
         return failFromOpenSsl(wrErrorSecurityContext, "ending the session");
     return flushOutput(timeoutSeconds, true);
+}
+
+int SecureChannel::close(int timeoutSeconds) {
+    if (m_state == State::Established) {
+        if (int error = shutdown(timeoutSeconds)) return error;
+    } else if (m_state != State::Closed) {
+        return fail(wrErrorSecurityContext, "no secure session to end");
+    }
+    const int limit = timeoutSeconds > 0 ? timeoutSeconds : kDefaultHandshakeSeconds;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limit);
+    uint8_t scratch[4096];
+    for (;;) {
+        clearOpenSslErrors();
+        int n = SSL_read(m_ssl, scratch, sizeof scratch);
+        if (n > 0) continue;
+        int status = SSL_get_error(m_ssl, n);
+        if (status == SSL_ERROR_ZERO_RETURN) return 0;
+        if (status != SSL_ERROR_WANT_READ && status != SSL_ERROR_WANT_WRITE)
+            return failFromOpenSsl(wrErrorSecurityDecryption, "awaiting the peer's end");
+        int left = secondsLeft(deadline);
+        if (left == 0) return fail(wrErrorOperationTimeout, "the peer did not end the session");
+        if (int error = flushOutput(left, true)) return error;
+        if (status == SSL_ERROR_WANT_WRITE) continue;
+        if (m_peerClosed) return 0;
+        // OpenSSL takes a record's header, then its body, and never more: fed a byte at a time
+        // it stops at the end of the peer's notice, and what follows stays in the socket.
+        if (int error = fillInput(left, m_peerClosed, 1)) return error;
+    }
+}
+
+std::string SecureChannel::takeLeftover() {
+    std::string bytes;
+    if (!m_ssl) return bytes;
+    BIO* inner = SSL_get_rbio(m_ssl);
+    char piece[4096];
+    while (BIO_ctrl_pending(inner) > 0) {
+        int n = BIO_read(inner, piece, sizeof piece);
+        if (n <= 0) break;
+        bytes.append(piece, static_cast<size_t>(n));
+    }
+    return bytes;
 }
 
 bool SecureChannel::hasBufferedInput() const {

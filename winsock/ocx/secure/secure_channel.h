@@ -11,8 +11,7 @@
 //
 // Every failure is also stored in the socket layer's error slot, as the control expects.
 //
-// The handshake is written for both roles: a server side needs only credentials made for it and
-// an accept call that starts the same handshake in accept state.
+// The handshake serves both roles: connect runs it as the client, accept as the server.
 
 #include <cstdint>
 #include <memory>
@@ -66,6 +65,12 @@ class SecureChannel {
     // cancelled, 10054 reset, ...).
     int connect(const std::string& targetName, int timeoutSeconds);
 
+    // accept runs the server handshake with server credentials, within timeoutSeconds (60 when
+    // 0). The client is not asked for a certificate. Returns 0 when the channel is up; otherwise
+    // wrErrorSecurityCredentials (12103) without server credentials, and the failures of
+    // connect.
+    int accept(int timeoutSeconds);
+
     // send encrypts up to four records' worth (16384 bytes each) of data and sends the whole
     // records. It waits for writability with timeoutSeconds (0: no limit) before encrypting, so
     // a time-out or a cancel there changes nothing; should the records then go out only in part
@@ -88,6 +93,16 @@ class SecureChannel {
     // takes no more data afterwards. Returns 0, or the error (also in the slot).
     int shutdown(int timeoutSeconds);
 
+    // close ends the session both ways so the stream can go on plain: close_notify is sent (as
+    // shutdown), then the peer's close_notify is awaited, within timeoutSeconds (60 when 0) for
+    // the whole; data the peer sent before its notice is dropped. The socket is read a byte at a
+    // time meanwhile, so nothing after the peer's notice is taken from it; bytes received
+    // earlier that follow the notice are plain data: takeLeftover hands them out. Returns 0 once
+    // the peer's notice came (or the connection ended); wrErrorOperationTimeout (10060) when it did
+    // not come in time; or the failure to send ours or to read (also in the slot).
+    int close(int timeoutSeconds);
+    std::string takeLeftover();
+
     // hasBufferedInput tells whether data already received is waiting to be decrypted or read,
     // so a reader need not wait for the socket.
     bool hasBufferedInput() const;
@@ -102,10 +117,13 @@ class SecureChannel {
     enum class State { Idle, Established, Closed, Failed };
 
     static int onVerify(int ok, x509_store_ctx_st* store);
+    int start();
     int handshake(int timeoutSeconds);
     void checkCertificate();
     int flushOutput(int timeoutSeconds, bool waitFirst);
-    int fillInput(int timeoutSeconds, bool& peerClosed);
+    // fillInput receives what is there into the input buffer, at most `most` bytes when that is
+    // above 0.
+    int fillInput(int timeoutSeconds, bool& peerClosed, int most = 0);
     int fail(int code, const std::string& why);
     int failFromOpenSsl(int code, const std::string& activity);
     int failFromSlot(const std::string& activity);

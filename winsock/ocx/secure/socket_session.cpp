@@ -3,6 +3,8 @@
 
 #include "winsock/ocx/secure/socket_session.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "winsock/ocx/base/error_slot.h"
@@ -11,6 +13,8 @@
 #include "winsock/ocx/secure/secure_channel.h"
 #include "winsock/ocx/socket/blocking_wait.h"
 #include "winsock/ocx/socket/connect.h"
+#include "winsock/ocx/socket/listen.h"
+#include "winsock/ocx/socket/watch.h"
 
 namespace kvsecure {
 namespace {
@@ -110,6 +114,13 @@ class RecordSession final : public kvlink::SecureSession {
         return result;
     }
 
+    int acceptHandshake(int timeoutSeconds) {
+        m_transport.setHandshaking(true);
+        int result = m_channel.accept(timeoutSeconds);
+        m_transport.setHandshaking(false);
+        return result;
+    }
+
     // A blocking write takes all of its data, as on a plain socket: batch after batch of records
     // until everything went out, a record fails or the call's one time-out passes. *sent holds
     // the data of the batches that went out whole.
@@ -144,8 +155,9 @@ class RecordSession final : public kvlink::SecureSession {
         SetSocketError(error);
     }
 
-    // Ends the session on a socket that goes on: the failure to say so is the caller's to hear.
-    int end(int timeoutSeconds) { return m_channel.shutdown(timeoutSeconds); }
+    // Ends the session both ways on a socket that goes on: the failure is the caller's to hear.
+    int end(int timeoutSeconds) { return m_channel.close(timeoutSeconds); }
+    std::string takeLeftover() { return m_channel.takeLeftover(); }
 
     const SecureConnectionInfo& info() const { return m_channel.info(); }
 
@@ -178,6 +190,20 @@ uint32_t providerHandshake(SocketRecord& record, const kvlink::ConnectRequest& r
                                               request.host));
 }
 
+// The server side of an accepted connection: its credentials, then the handshake in accept
+// state; the session goes into the record when the channel is up.
+uint32_t providerAccept(SocketRecord& record, const kvlink::AcceptRequest& request) {
+    std::shared_ptr<SecureCredentials> credentials;
+    SecureStatus acquired = acquireServerCredentials(
+        request.secureProtocol, request.certificateStore, request.certificateName, credentials);
+    if (!acquired.ok()) return static_cast<uint32_t>(acquired.code);
+    auto session = std::make_shared<RecordSession>(record, credentials);
+    int result = session->acceptHandshake(record.timeoutSeconds);
+    if (result != 0) return static_cast<uint32_t>(result);
+    record.secure = session;
+    return 0;
+}
+
 int failWithCode(uint32_t code) {
     SetSocketError(code);
     return static_cast<int>(code);
@@ -186,7 +212,7 @@ int failWithCode(uint32_t code) {
 }  // namespace
 
 const kvlink::SecureProvider& socketSecureProvider() {
-    static const kvlink::SecureProvider provider{providerLoad, providerHandshake};
+    static const kvlink::SecureProvider provider{providerLoad, providerHandshake, providerAccept};
     return provider;
 }
 
@@ -197,7 +223,24 @@ int startSecureSession(int32_t handle, int protocol, const std::string& store,
     if (!record->stream() || !record->connected) return failWithCode(wrErrorNotConnected);
     if (record->secure) return failWithCode(wrErrorSecurityContext);
     if (int error = loadSecurity()) return error;
-    return secureRecord(*record, protocol, store, name, record->hostName);
+    // An event-driven socket hears nothing of the handshake's own traffic: its notifications
+    // are held while it runs, and data that came with it is announced afterwards.
+    bool wasHeld = record->held;
+    record->held = true;
+    int result;
+    if (record->accepted) {
+        kvlink::AcceptRequest request;
+        request.secureProtocol = protocol;
+        request.certificateStore = store;
+        request.certificateName = name;
+        result = static_cast<int>(providerAccept(*record, request));
+        if (result != 0) SetSocketError(static_cast<uint32_t>(result));
+    } else {
+        result = secureRecord(*record, protocol, store, name, record->hostName);
+    }
+    record->held = wasHeld;
+    if (record->secure) kvlink::repostBufferedRead(record);
+    return result;
 }
 
 int endSecureSession(int32_t handle) {
@@ -205,8 +248,20 @@ int endSecureSession(int32_t handle) {
     if (!record) return static_cast<int>(SocketErrorCode(SocketError()));
     auto session = std::dynamic_pointer_cast<RecordSession>(record->secure);
     if (!session) return 0;
+    // The session stays in the record while the peer's notice is awaited, so its records are
+    // read as records; plain bytes that followed the notice go to the read-ahead.
+    int error = session->end(record->timeoutSeconds);
     record->secure.reset();
-    return session->end(record->timeoutSeconds);
+    std::string plain = session->takeLeftover();
+    if (!plain.empty()) {
+        if (!record->streamBuffer) record->streamBuffer = std::make_unique<kvlink::StreamBuffer>();
+        kvlink::StreamBuffer& buffer = *record->streamBuffer;
+        size_t n =
+            std::min(plain.size(), kvlink::kStreamBufferSize - buffer.position - buffer.unread);
+        std::memcpy(buffer.data + buffer.position + buffer.unread, plain.data(), n);
+        buffer.unread += n;
+    }
+    return error;
 }
 
 bool readSecureSession(int32_t handle, SecureConnectionInfo* info) {

@@ -14,6 +14,7 @@
 namespace kvlink {
 
 struct ConnectRequest;
+struct AcceptRequest;
 
 struct SecureProvider {
     // load readies the security library: 0, or the error code (12101 when it cannot be used).
@@ -23,6 +24,10 @@ struct SecureProvider {
     // the channel is up but the server's certificate failed the check (the connect succeeds);
     // or any other error code, after which connect closes the socket.
     uint32_t (*handshake)(SocketRecord& record, const ConnectRequest& request);
+    // accept runs the server handshake over a just accepted record with server credentials
+    // from the request's protocol, certificate store and name, and sets record.secure. Returns 0
+    // or the error code, after which accept closes the socket. nullptr: no server side.
+    uint32_t (*accept)(SocketRecord& record, const AcceptRequest& request) = nullptr;
 };
 
 // setSecureProvider installs provider (nullptr removes it); it must outlive its use.

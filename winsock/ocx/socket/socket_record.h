@@ -98,6 +98,7 @@ struct SocketRecord {
     int holdAfterDispatch = -1;     // a hold (1) or release (0) asked for during the delivery
     bool managedElsewhere = false;  // another part of the layer drives it: it cannot be watched
     bool listening = false;
+    bool accepted = false;  // the server's end of a connection: it runs the server handshake
     NotifyCallbackSlot callbacks[kNotifyCallbackSlots];
     // An asynchronous connect keeps its request until the connection completes (the secure
     // handshake needs it then).

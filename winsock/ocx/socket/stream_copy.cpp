@@ -168,6 +168,7 @@ bool checkTarget(StreamTarget* target, uint64_t wanted, SocketRef* to) {
             return true;
         case StreamTarget::Kind::Socket:
             *to = findSocket(target->socket);
+            if (*to && (*to)->listening) return failedWith(wrErrorNotConnected);
             return *to != nullptr;
         case StreamTarget::Kind::Memory:
             target->memory.clear();
@@ -286,6 +287,7 @@ bool streamWrite(int32_t handle, const StreamSource& source, uint64_t length, ui
         case StreamSource::Kind::Socket:
             from = findSocket(source.socket);
             if (!from) return false;
+            if (from->listening) return failedWith(wrErrorNotConnected);
             if (!from->stream()) return failedWith(wrErrorProtocolNotSupported);
             break;
     }

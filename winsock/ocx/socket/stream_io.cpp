@@ -53,6 +53,7 @@ HeldNotifications::~HeldNotifications() {
 SocketRef streamRecord(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return nullptr;
+    if (record->listening) return failedWith(wrErrorNotConnected), nullptr;
     if (!record->stream()) return failedWith(wrErrorProtocolNotSupported), nullptr;
     if (record->streamBuffer && (record->streamBuffer->flags & kStreamRunning))
         return failedWith(wrErrorOperationInProgress), nullptr;

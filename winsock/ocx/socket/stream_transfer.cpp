@@ -23,6 +23,7 @@ constexpr int64_t kFlushQuietMs = 500;
 int bufferedReceive(int32_t handle, uint8_t* into, int length) {
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    if (record->listening) return failWith(wrErrorNotConnected);
     if (!into || length < 0) return failWith(wrErrorInvalidParameter);
     StreamBuffer* buffer = record->streamBuffer.get();
     if (buffer && buffer->unread > 0) {
@@ -95,6 +96,7 @@ bool streamReadLine(int32_t handle, int maxLength, std::string* line) {
 bool streamWriteLine(int32_t handle, std::string_view text) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    if (record->listening) return failedWith(wrErrorNotConnected);
     if (!record->stream()) return failedWith(wrErrorProtocolNotSupported);
     HeldNotifications held(record);
     if (!sendWholly(record, reinterpret_cast<const uint8_t*>(text.data()), text.size()))
@@ -106,6 +108,7 @@ bool streamWriteLine(int32_t handle, std::string_view text) {
 int streamPeek(int32_t handle, uint8_t* buffer, int count) {
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    if (record->listening) return failWith(wrErrorNotConnected);
     if (!record->stream() || record->secure) return failWith(wrErrorOperationNotSupported);
     if (buffer && count < 1) return failWith(wrErrorBufferTooSmall);
     if (count < 1) count = kPiece;
@@ -136,6 +139,7 @@ int streamPeek(int32_t handle, uint8_t* buffer, int count) {
 bool streamFlush(int32_t handle) {
     SocketRef record = findSocket(handle);
     if (!record) return false;
+    if (record->listening) return failedWith(wrErrorNotConnected);
     // Only a stream has pending input to discard.
     if (!record->stream()) return true;
     // What was read ahead is pending input too.

@@ -21,6 +21,8 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     if (badArguments(buffer, length, flags) || !buffer) return failWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    // A listening socket has no stream: its readiness means a connection waits.
+    if (record->listening) return failWith(wrErrorNotConnected);
     if (std::shared_ptr<SecureSession> session = record->secure) {
         int received = session->receive(buffer, length, record->timeoutSeconds);
         // The end of the secure session is the end of the stream.
@@ -62,11 +64,13 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags, uint32
     }
 }
 
-int socketSend(int32_t handle, const uint8_t* data, int length, int flags, uint32_t* stoppedBy) {
+int socketSend(int32_t handle, const uint8_t* data, int length, int flags, uint32_t* stoppedBy,
+               uint32_t toAddress, uint16_t toPort) {
     if (stoppedBy) *stoppedBy = 0;
     if (badArguments(data, length, flags)) return failWith(wrErrorInvalidParameter);
     SocketRef record = findSocket(handle);
     if (!record) return -1;
+    if (record->listening) return failWith(wrErrorNotConnected);
     const CallDeadline deadline(record->timeoutSeconds);
     // What went before a failure is the result: sent again, it would reach the peer twice.
     auto stopped = [&](int sent) {
@@ -85,8 +89,8 @@ int socketSend(int32_t handle, const uint8_t* data, int length, int flags, uint3
     const char* from = reinterpret_cast<const char*>(data);
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_addr.s_addr = record->remoteAddress;
-    to.sin_port = net.htons(record->remotePort);
+    to.sin_addr.s_addr = toAddress != 0 ? toAddress : record->remoteAddress;
+    to.sin_port = net.htons(toPort != 0 ? toPort : record->remotePort);
     int sent = 0;
     do {
         if (!record->eventDriven() &&

@@ -31,9 +31,10 @@ int socketReceive(int32_t handle, uint8_t* buffer, int length, int flags = 0,
 // went, with the failure's code in *stoppedBy (when given) and in the error slot, so a caller
 // never sends those bytes twice; or -1 with the error in the error slot when nothing went, as
 // socketReceive. Event-driven mode sends once and returns what the socket took. A datagram
-// socket sends one datagram to the record's remote address.
+// socket sends one datagram to toAddress and toPort, each of them the record's remote address
+// and port when 0.
 int socketSend(int32_t handle, const uint8_t* data, int length, int flags = 0,
-               uint32_t* stoppedBy = nullptr);
+               uint32_t* stoppedBy = nullptr, uint32_t toAddress = 0, uint16_t toPort = 0);
 
 // socketReadable and socketWritable check once, without waiting: 1 yes, 0 no, -1 with the error
 // in the slot (10038, 10001, or the network library's). Data already decrypted by a secure
