@@ -43,6 +43,7 @@
 #include "renamer/engine/exceptions.h"
 #include "renamer/engine/filters.h"
 #include "renamer/engine/hosted_control.h"
+#include "renamer/engine/item_store.h"
 #include "renamer/engine/journal.h"
 #include "renamer/engine/path_index.h"
 #include "renamer/engine/stages.h"
@@ -50,7 +51,6 @@
 #include "renamer/lookup/lookup_context.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -305,9 +305,7 @@ class Core {
     Settings m_settings;
     RunFlags m_flags;
     ActivityLog m_log;
-    // Slot 0 holds an empty item. A deque: items never move as the queue grows (a reference
-    // stays valid while files are added), and they are allocated in blocks, not one by one.
-    std::deque<QueueItem> m_queue;
+    ItemStore m_queue;  // slot 0 holds an empty item
     FilterList m_filters;
     ExceptionList m_exceptions;
     Journal m_journal;

@@ -14,12 +14,39 @@ namespace vantel {
 
 namespace {
 
+// Whether "sample" in any letter case starts at pos. Setting bit 0x20 turns a capital ASCII
+// letter into its small one and leaves a small one as it is; only those two bytes end up as a
+// given small letter.
+bool sampleAt(const std::string& path, size_t pos) {
+    static constexpr char kSample[] = "sample";
+    if (pos + 6 > path.size()) return false;
+    for (size_t i = 0; i < 6; ++i) {
+        if ((path[pos + i] | 0x20) != kSample[i]) return false;
+    }
+    return true;
+}
+
 bool containsSample(const std::string& path) {
-    static constexpr std::string_view kSample = "sample";
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    auto at = std::search(path.begin(), path.end(), kSample.begin(), kSample.end(),
-                          [&](char a, char b) { return lower(a) == b; });
-    return at != path.end();
+    // Eight bytes at a step: the places holding an "s" or "S" are marked (a mark may also fall on
+    // a byte after one, which the check then rules out), and only those are checked.
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    size_t pos = 0;
+    for (; pos + 8 <= path.size(); pos += 8) {
+        uint64_t w;
+        std::memcpy(&w, path.data() + pos, 8);
+        const uint64_t x = (w | 0x20 * kOnes) ^ ('s' * kOnes);
+        uint64_t marks = (x - kOnes) & ~x & kHigh;
+        while (marks) {
+            const size_t at = pos + static_cast<size_t>(__builtin_ctzll(marks)) / 8;
+            if (sampleAt(path, at)) return true;
+            marks &= marks - 1;
+        }
+    }
+    for (; pos < path.size(); ++pos) {
+        if (sampleAt(path, pos)) return true;
+    }
+    return false;
 }
 
 }  // namespace

@@ -138,7 +138,20 @@ TEST(AddToQueue, SampleAnywhereInThePathIsLeftOut) {
     EXPECT_FALSE(core.add_to_queue(tree.file("Samples/a.mkv"), false));
     EXPECT_FALSE(core.add_to_queue(tree.file("show.sample.mkv"), false));
     EXPECT_FALSE(core.add_to_queue(tree.file("x/sAmPlE-b.avi"), false));
+    EXPECT_FALSE(core.add_to_queue(tree.file("THE.SAMPLE.mkv"), false));
+    // At every place against the eight-byte steps of the search, and after a near miss.
+    for (int shift = 0; shift < 9; ++shift) {
+        EXPECT_FALSE(core.add_to_queue(tree.file(std::string(shift, 'x') + "ssSaMpLe.mkv"), false))
+            << shift;
+        EXPECT_FALSE(core.add_to_queue(tree.file(std::string(shift, 'x') + "sampl.sample"), false))
+            << shift;
+    }
     EXPECT_TRUE(core.add_to_queue(tree.file("sampl.mkv"), false));
+    // Bytes one bit away from the letters are other characters.
+    EXPECT_TRUE(core.add_to_queue(tree.file("S\x01MPLE.mkv"), false));
+    EXPECT_TRUE(core.add_to_queue(tree.file("sam\x50\x0c"
+                                            "E.mkv"),
+                                  false));
 }
 
 // A path longer than the system allows queues nothing, and the log says why.
