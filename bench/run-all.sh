@@ -166,13 +166,12 @@ secure = load("secure")
 rate_row("Secure download", secure, "BM_ControlDownload", "BM_PlainDownload")
 rate_row("Secure upload", secure, "BM_ControlUpload", "BM_PlainUpload")
 server = load("server")
-if server:
-    for b in server:
-        if b.get("run_type") == "aggregate":
-            continue
-        v = b.get("items_per_second")
-        if v:
-            row(b["name"].split("/")[0][3:], v, "per s")
+rate_row("Accepted connections, blocking", server, "BM_AcceptBlocking", "BM_PlainAccept",
+         "items_per_second", 1, "per s")
+rate_row("Accepted connections, event-driven", server, "BM_AcceptEvents", "BM_PlainAccept",
+         "items_per_second", 1, "per s")
+rate_row("Datagram round trips", server, "BM_ControlDatagrams", "BM_PlainDatagrams",
+         "items_per_second", 1, "per s")
 
 # vantel-cli end to end: time and peak memory.
 text = read("cli")
