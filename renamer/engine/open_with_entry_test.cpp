@@ -3,7 +3,7 @@
 #include "renamer/common/reg.h"
 #include "renamer/common/textfile.h"
 #include "renamer/engine/shell_entries.h"
-#include "renamer/engine/test_tree.h"
+#include "renamer/engine/test_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -14,26 +14,7 @@ namespace vantel {
 
 namespace {
 
-class OpenWithEntry : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ::setenv(kRegistryDirVariable, tree.path("registry").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", tree.path("data").c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv(kRegistryDirVariable);
-        ::unsetenv("XDG_DATA_HOME");
-    }
-    static bool keyExists(const std::string& path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
-
-    TestTree tree;
-};
+class OpenWithEntry : public RegistryTest {};
 
 TEST_F(OpenWithEntry, OffersTheProgramForTheTypesAndFolders) {
     EXPECT_EQ(mimeTypeOf("MKV"), "video/x-matroska");

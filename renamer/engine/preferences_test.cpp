@@ -4,7 +4,7 @@
 #include "renamer/engine/core.h"
 #include "renamer/engine/open_with_entry.h"
 #include "renamer/engine/test_core.h"
-#include "renamer/engine/test_tree.h"
+#include "renamer/engine/test_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -15,28 +15,11 @@ namespace vantel {
 
 namespace {
 
-class Preferences : public ::testing::Test {
+class Preferences : public RegistryTest {
   protected:
-    void SetUp() override {
-        ::setenv(kRegistryDirVariable, tree.path("registry").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", tree.path("data").c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv(kRegistryDirVariable);
-        ::unsetenv("XDG_DATA_HOME");
-    }
-    static bool keyExists(const std::string& path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
     static std::string verb(const std::string& type) {
         return "SystemFileAssociations\\." + type + "\\shell\\Vantel\\command";
     }
-
-    TestTree tree;
     RecordingView view;
     Core core{&view};
     const std::string program = "/opt/vantel/bin/vantel";

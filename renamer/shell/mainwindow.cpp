@@ -503,22 +503,25 @@ void MainWindow::mnuRemEx_Click() {
 
 // The buttons. Move Up on the first row (or with none selected) only gives the list the focus.
 
+void MainWindow::moveSelected(QTreeWidget* list, void (Core::*move)(int32_t), bool up) {
+    const int32_t row = selectedRow(list);
+    if (up && (row <= 1 || !m_core)) {
+        list->setFocus();
+        return;
+    }
+    if (row >= 1 && m_core) (m_core->*move)(row);
+}
+
 void MainWindow::Command2_Click() {
     openFilterWizard(0);
 }
 
 void MainWindow::Command3_Click() {
-    const int32_t row = selectedRow(m_ui->ListView2);
-    if (row <= 1 || !m_core) {
-        m_ui->ListView2->setFocus();
-        return;
-    }
-    m_core->moveFilterUp(row);
+    moveSelected(m_ui->ListView2, &Core::moveFilterUp, true);
 }
 
 void MainWindow::Command1_Click() {
-    const int32_t row = selectedRow(m_ui->ListView2);
-    if (row >= 1 && m_core) m_core->moveFilterDown(row);
+    moveSelected(m_ui->ListView2, &Core::moveFilterDown, false);
 }
 
 void MainWindow::Command6_Click() {
@@ -526,17 +529,11 @@ void MainWindow::Command6_Click() {
 }
 
 void MainWindow::Command4_Click() {
-    const int32_t row = selectedRow(m_ui->ListView3);
-    if (row <= 1 || !m_core) {
-        m_ui->ListView3->setFocus();
-        return;
-    }
-    m_core->moveExceptionUp(row);
+    moveSelected(m_ui->ListView3, &Core::moveExceptionUp, true);
 }
 
 void MainWindow::Command5_Click() {
-    const int32_t row = selectedRow(m_ui->ListView3);
-    if (row >= 1 && m_core) m_core->moveExceptionDown(row);
+    moveSelected(m_ui->ListView3, &Core::moveExceptionDown, false);
 }
 
 }  // namespace vantel

@@ -145,6 +145,8 @@ class MainWindow final : public QMainWindow, public CoreView, public DesktopWind
     void rowDoubleClicked(QTreeWidget* list, QTreeWidgetItem* item);
     void openFilterWizard(int32_t id);
     void openManual(int32_t row);
+    // Move Up / Move Down on list's selected row through the core's command.
+    void moveSelected(QTreeWidget* list, void (Core::*move)(int32_t), bool up);
     QWidget* dialogParent();
 
     std::unique_ptr<Ui::frmMain> m_ui;
