@@ -74,26 +74,37 @@ SecureCredentials::~SecureCredentials() {
     SSL_CTX_free(m_context);
 }
 
-SecureStatus acquireClientCredentials(int protocol, const std::string& store,
-                                      const std::string& name,
-                                      std::shared_ptr<SecureCredentials>& credentials) {
-    credentials.reset();
+namespace {
+
+// The start both sides share: OpenSSL present, the protocols offered, a context of the side's
+// method with at least TLS 1.0 (or what the system configuration demands) and no renegotiation
+// (a peer could otherwise start a handshake in the middle of a send; refusing it keeps every
+// send a pure encryption).
+SecureStatus newContext(int protocol, const SSL_METHOD* method, SslCtxPtr& context) {
     if (loadSecurity() != 0)
         return failed({wrErrorSecurityNotInitialized, "OpenSSL 3 is not available"});
     if (protocol == 0) protocol = wrSecureProtocolDefault;
     if (SecureStatus offered = checkProtocols(protocol); !offered.ok()) return failed(offered);
-
     clearOpenSslErrors();
-    SslCtxPtr context(SSL_CTX_new(TLS_client_method()));
+    context.reset(SSL_CTX_new(method));
     if (!context)
         return failed(takeOpenSslError(wrErrorSecurityCredentials, "cannot make a TLS context"));
-    // The system configuration may already demand more than TLS 1.0; that is kept.
     if (SSL_CTX_get_min_proto_version(context.get()) < TLS1_VERSION) {
         SSL_CTX_set_min_proto_version(context.get(), TLS1_VERSION);
     }
-    // Renegotiation would let a server start a handshake in the middle of a send; refusing it
-    // keeps every send a pure encryption.
     SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
+    return {};
+}
+
+}  // namespace
+
+SecureStatus acquireClientCredentials(int protocol, const std::string& store,
+                                      const std::string& name,
+                                      std::shared_ptr<SecureCredentials>& credentials) {
+    credentials.reset();
+    SslCtxPtr context;
+    if (SecureStatus made = newContext(protocol, TLS_client_method(), context); !made.ok())
+        return made;
     if (SSL_CTX_set_default_verify_paths(context.get()) != 1) {
         return failed(
             takeOpenSslError(wrErrorSecurityCredentials, "cannot open the trusted certificates"));
@@ -115,19 +126,9 @@ SecureStatus acquireServerCredentials(int protocol, const std::string& store,
                                       const std::string& name,
                                       std::shared_ptr<SecureCredentials>& credentials) {
     credentials.reset();
-    if (loadSecurity() != 0)
-        return failed({wrErrorSecurityNotInitialized, "OpenSSL 3 is not available"});
-    if (protocol == 0) protocol = wrSecureProtocolDefault;
-    if (SecureStatus offered = checkProtocols(protocol); !offered.ok()) return failed(offered);
-
-    clearOpenSslErrors();
-    SslCtxPtr context(SSL_CTX_new(TLS_server_method()));
-    if (!context)
-        return failed(takeOpenSslError(wrErrorSecurityCredentials, "cannot make a TLS context"));
-    if (SSL_CTX_get_min_proto_version(context.get()) < TLS1_VERSION) {
-        SSL_CTX_set_min_proto_version(context.get(), TLS1_VERSION);
-    }
-    SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
+    SslCtxPtr context;
+    if (SecureStatus made = newContext(protocol, TLS_server_method(), context); !made.ok())
+        return made;
     std::string subject;
     if (SecureStatus used = useIdentity(context.get(), storePath(store), name, subject);
         !used.ok()) {
