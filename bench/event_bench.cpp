@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench/bench_size.h"
+#include "bench/message_loop.h"
 #include "bench/rate_reporter.h"
 #include "bench/socket_cases.h"
 #include "platform/com/connpt.h"
@@ -27,22 +28,6 @@ namespace {
 
 const uint64_t kTotal = benchTotalBytes(1024);
 constexpr size_t kSourceChunk = 256 * 1024;
-
-// Runs the thread's messages, sleeping on the queue's descriptor between them, until done()
-// holds or ms pass.
-bool messageLoop(const std::function<bool()>& done, int ms) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        int left = ms - static_cast<int>(GetTickCount() - start);
-        if (done() || left <= 0) break;
-        pollfd ready{GetQueueReadyFd(), POLLIN, 0};
-        poll(&ready, 1, left);
-    }
-    return done();
-}
 
 double processCpuSeconds() {
     timespec now{};

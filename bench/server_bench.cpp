@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/message_loop.h"
 #include "platform/com/connpt.h"
 #include "winsock/ocx/wirran.h"
 
@@ -44,22 +45,6 @@ int connectLoop(int port, int count) {
         close(fd);
     }
     return made;
-}
-
-// Runs the thread's messages, sleeping on the queue's descriptor between them, until done()
-// holds or ms pass.
-bool messageLoop(const std::function<bool()>& done, int ms) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        int left = ms - static_cast<int>(GetTickCount() - start);
-        if (done() || left <= 0) break;
-        pollfd ready{GetQueueReadyFd(), POLLIN, 0};
-        poll(&ready, 1, left);
-    }
-    return done();
 }
 
 ComPtr<CWirran> newControl() {

@@ -42,18 +42,6 @@ class Fd {
     int m_fd;
 };
 
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // The process number of a temporary file's name "<file>.tmp.PID.N", or 0 when it is no such
 // name.
 long temporaryOwner(const std::string& name) {
@@ -98,6 +86,18 @@ FileStamp stampOf(const struct stat& st) {
 }
 
 }  // namespace
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
 
 std::optional<FileStamp> StampOfFile(const std::string& path) {
     struct stat st {};
@@ -170,7 +170,7 @@ bool WriteTextFile(const std::string& path, const std::string& text, bool no_ove
     int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (no_overwrite ? O_EXCL : 0);
     Fd fd(::open(path.c_str(), flags, 0666));
     if (fd.get() < 0) return false;
-    if (!writeAll(fd.get(), text)) return false;
+    if (!WriteAll(fd.get(), text)) return false;
     return fd.close();
 }
 
@@ -203,7 +203,7 @@ bool ReplaceTextFile(const std::string& path, const std::string& text) {
         path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) return false;
-    bool written = writeAll(fd.get(), text) && ::fsync(fd.get()) == 0 && fd.close();
+    bool written = WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0 && fd.close();
     if (!written || ::rename(temp.c_str(), path.c_str()) != 0) {
         int saved = errno;
         ::unlink(temp.c_str());

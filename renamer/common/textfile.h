@@ -12,10 +12,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vantel {
 
 // On failure errno says why (for the caller's log line).
+
+// WriteAll: writes all of text to the descriptor, going on after a short write or an
+// interruption; false (errno set) on failure.
+bool WriteAll(int fd, std::string_view text);
 
 // ReadTextFile: the whole content of path. When the file is missing, is not a regular file
 // (errno EINVAL: a device, a FIFO or a folder is never read) or cannot be read the result is ""

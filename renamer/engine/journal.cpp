@@ -1,5 +1,7 @@
 #include "renamer/engine/journal.h"
 
+#include "renamer/common/textfile.h"
+
 #include "renamer/engine/data_file.h"
 
 #include <fcntl.h>
@@ -87,18 +89,6 @@ std::string utcText(std::time_t t) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return text;
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 // Opens workdir's journal for appending, created (mode 0600) when missing. Never follows a link
@@ -210,7 +200,7 @@ bool Journal::openRun(const std::string& workdir, ActivityLog& log) {
     if (read) parseJournal(text, history);
     int32_t run = history.runs.empty() ? 1 : history.runs.back().number + 1;
     const std::string line = "run\t" + std::to_string(run) + "\t" + now() + "\r\n";
-    const bool written = read && writeAll(fd, line) && ::fdatasync(fd) == 0;
+    const bool written = read && WriteAll(fd, line) && ::fdatasync(fd) == 0;
     if (read && !written) reason = workdir + kFileName + ": " + std::strerror(errno);
     ::flock(fd, LOCK_UN);
     if (!written) {
@@ -226,7 +216,7 @@ bool Journal::openRun(const std::string& workdir, ActivityLog& log) {
 
 bool Journal::append(const std::string& line, bool sync, ActivityLog& log) {
     // One write per record: with O_APPEND another process's records never land inside it.
-    if (!writeAll(m_fd, line)) {
+    if (!WriteAll(m_fd, line)) {
         failed(m_workdir + kFileName + ": " + std::strerror(errno), log);
         return false;
     }
@@ -277,7 +267,7 @@ namespace {
 bool appendRecord(const std::string& workdir, const std::string& line, ActivityLog& log) {
     std::string reason;
     int fd = openForAppend(workdir, reason);
-    bool ok = fd >= 0 && writeAll(fd, line) && ::fdatasync(fd) == 0;
+    bool ok = fd >= 0 && WriteAll(fd, line) && ::fdatasync(fd) == 0;
     if (fd >= 0 && !ok) reason = workdir + Journal::kFileName + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
     if (!ok) log.debug_log("Error writing journal: " + reason, 1);

@@ -79,6 +79,13 @@ bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, in
     return true;
 }
 
+bool abandonRecord(const SocketRef& record) {
+    uint32_t error = SocketError();
+    dropRecord(record, -1);
+    SetSocketError(error);
+    return false;
+}
+
 bool dropRecord(const SocketRef& record, int lingerSeconds) {
     NetworkLibrary& net = networkLibrary();
     SOCKET s = static_cast<SOCKET>(record->handle);

@@ -36,6 +36,10 @@ bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& dea
 // slot when the close itself failed.
 bool dropRecord(const SocketRef& record, int lingerSeconds);
 
+// abandonRecord drops a socket whose set-up failed part-way (dropRecord with no linger change),
+// keeping the failure's error in the slot; always false, for `return abandonRecord(record);`.
+bool abandonRecord(const SocketRef& record);
+
 // networkFailure stores the calling thread's network error in the error slot and returns -1;
 // networkFailed does the same and returns false.
 int networkFailure();

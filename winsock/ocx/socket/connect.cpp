@@ -122,12 +122,6 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
     addSocket(record);
 
     // From here on a failure closes the socket again, keeping the failure's error.
-    auto abandon = [&record] {
-        uint32_t error = SocketError();
-        dropRecord(record, -1);
-        SetSocketError(error);
-        return false;
-    };
     if (request.localPort != 0 && (request.options & wrOptionReuseAddress))
         setFlag(s, SOL_SOCKET, SO_REUSEADDR, true);
     if (request.localAddress != 0 || request.localPort != 0 || protocol != wrProtocolTcp) {
@@ -137,7 +131,7 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         local.sin_port = net.htons(static_cast<u_short>(request.localPort));
         if (net.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
             networkFailure();
-            return abandon();
+            return abandonRecord(record);
         }
     }
     // The socket stays non-blocking for good: every blocking call of the layer waits in
@@ -145,13 +139,12 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
     u_long nonBlocking = 1;
     if (net.ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         networkFailure();
-        return abandon();
+        return abandonRecord(record);
     }
     if (request.notifyWindow) {
-        long mask = request.eventDriven ? kNotifyAll : kNotifyAboveNetwork;
-        if (!watchSocket(record->handle, request.notifyWindow, request.notifyMessage, mask))
-            return abandon();
-        if (request.holdNotifications) holdSocket(record->handle, true);
+        if (!watchNewSocket(record->handle, request.notifyWindow, request.notifyMessage,
+                            request.eventDriven, request.holdNotifications))
+            return abandonRecord(record);
     }
     if (request.eventDriven && protocol == wrProtocolTcp) {
         // The connect goes on without us: its notification finishes it (watch.cpp).
@@ -164,14 +157,14 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         if (net.connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 &&
             net.getLastError() != WSAEWOULDBLOCK) {
             networkFailure();
-            return abandon();
+            return abandonRecord(record);
         }
         applyOptions(s, *record);
         *handle = record->handle;
         return true;
     }
     if (protocol == wrProtocolTcp) {
-        if (!connectStream(record, address)) return abandon();
+        if (!connectStream(record, address)) return abandonRecord(record);
         record->connected = true;
     }
     record->status = wrStatusIdle;
@@ -180,7 +173,7 @@ bool connectSocket(const ConnectRequest& request, int32_t* handle) {
         uint32_t error = secureProvider()->handshake(*record, request);
         if (error != 0 && error != wrErrorSecurityCertificate) {
             SetSocketError(error);
-            return abandon();
+            return abandonRecord(record);
         }
     }
     readLocalAddress(s, *record);

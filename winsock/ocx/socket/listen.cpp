@@ -95,30 +95,24 @@ bool listenSocket(const ListenRequest& request, int32_t* handle) {
     record->listening = true;
     record->status = wrStatusListen;
     addSocket(record);
-    auto abandon = [&record] {
-        uint32_t error = SocketError();
-        dropRecord(record, -1);
-        SetSocketError(error);
-        return false;
-    };
 
     if (record->options & wrOptionReuseAddress) setSocketFlag(s, SOL_SOCKET, SO_REUSEADDR, true);
     bool bound = request.port == wrPortReserved ? bindReserved(s, address)
                                                 : bindTo(s, address, request.port);
-    if (!bound) return abandon();
+    if (!bound) return abandonRecord(record);
     if (net.listen(s, request.backlog == 0 ? SOMAXCONN : request.backlog) != 0) {
         networkFailure();
-        return abandon();
+        return abandonRecord(record);
     }
     u_long nonBlocking = 1;
     if (net.ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         networkFailure();
-        return abandon();
+        return abandonRecord(record);
     }
     readLocalEnd(s, *record);
     if (request.notifyWindow) {
         if (!watchSocket(record->handle, request.notifyWindow, request.notifyMessage, kNotifyAll))
-            return abandon();
+            return abandonRecord(record);
         if (request.holdNotifications) holdSocket(record->handle, true);
     }
     *handle = record->handle;
@@ -168,12 +162,6 @@ bool acceptSocket(int32_t listener, const AcceptRequest& request, int32_t* handl
     record->timeoutSeconds = normalizeTimeout(request.timeout);
     record->hostName = formatDottedAddress(peer.sin_addr.s_addr);
     addSocket(record);
-    auto abandon = [&record] {
-        uint32_t error = SocketError();
-        dropRecord(record, -1);
-        SetSocketError(error);
-        return false;
-    };
     // The accepted socket gets each of these options set to its bit, on or off.
     setSocketFlag(s, SOL_SOCKET, SO_DONTROUTE, (request.options & wrOptionDontRoute) != 0);
     setSocketFlag(s, SOL_SOCKET, SO_KEEPALIVE, (request.options & wrOptionKeepAlive) != 0);
@@ -187,14 +175,13 @@ bool acceptSocket(int32_t listener, const AcceptRequest& request, int32_t* handl
         uint32_t error = provider->accept(*record, request);
         if (error != 0) {
             SetSocketError(error);
-            return abandon();
+            return abandonRecord(record);
         }
     }
     if (request.notifyWindow) {
-        long mask = request.eventDriven ? kNotifyAll : kNotifyAboveNetwork;
-        if (!watchSocket(record->handle, request.notifyWindow, request.notifyMessage, mask))
-            return abandon();
-        if (request.holdNotifications) holdSocket(record->handle, true);
+        if (!watchNewSocket(record->handle, request.notifyWindow, request.notifyMessage,
+                            request.eventDriven, request.holdNotifications))
+            return abandonRecord(record);
         // Data that came with the handshake is already decrypted: announce it.
         if (request.eventDriven) repostBufferedRead(record);
     }

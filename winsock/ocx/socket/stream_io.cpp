@@ -73,16 +73,19 @@ int receiveWholly(const SocketRef& record, uint8_t* into, int length) {
     }
 }
 
-int bufferedReceiveWholly(const SocketRef& record, uint8_t* into, int length) {
+int takeReadAhead(const SocketRef& record, uint8_t* into, int length) {
     StreamBuffer* buffer = record->streamBuffer.get();
-    if (buffer && buffer->unread > 0) {
-        size_t n = std::min(buffer->unread, static_cast<size_t>(length));
-        std::memcpy(into, buffer->data + buffer->position, n);
-        buffer->position += n;
-        buffer->unread -= n;
-        if (buffer->unread > 0) repostBufferedRead(record);
-        return static_cast<int>(n);
-    }
+    if (!buffer || buffer->unread == 0) return -1;
+    size_t n = std::min(buffer->unread, static_cast<size_t>(length));
+    std::memcpy(into, buffer->data + buffer->position, n);
+    buffer->position += n;
+    buffer->unread -= n;
+    if (buffer->unread > 0) repostBufferedRead(record);
+    return static_cast<int>(n);
+}
+
+int bufferedReceiveWholly(const SocketRef& record, uint8_t* into, int length) {
+    if (int n = takeReadAhead(record, into, length); n >= 0) return n;
     return receiveWholly(record, into, length);
 }
 

@@ -41,6 +41,11 @@ SocketRef streamRecord(int32_t handle);
 // mark the record closed by the peer).
 int receiveWholly(const SocketRef& record, uint8_t* into, int length);
 
+// takeReadAhead moves up to length bytes (length >= 0) of the socket's read-ahead into into and
+// returns how many, or -1 when the read-ahead is empty; what is left is announced again to an
+// event-driven owner.
+int takeReadAhead(const SocketRef& record, uint8_t* into, int length);
+
 // bufferedReceiveWholly is bufferedReceive (stream_transfer.h) over receiveWholly.
 int bufferedReceiveWholly(const SocketRef& record, uint8_t* into, int length);
 

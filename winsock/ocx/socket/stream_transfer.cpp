@@ -25,15 +25,7 @@ int bufferedReceive(int32_t handle, uint8_t* into, int length) {
     if (!record) return -1;
     if (record->listening) return failWith(wrErrorNotConnected);
     if (!into || length < 0) return failWith(wrErrorInvalidParameter);
-    StreamBuffer* buffer = record->streamBuffer.get();
-    if (buffer && buffer->unread > 0) {
-        size_t n = std::min(buffer->unread, static_cast<size_t>(length));
-        std::memcpy(into, buffer->data + buffer->position, n);
-        buffer->position += n;
-        buffer->unread -= n;
-        if (buffer->unread > 0) repostBufferedRead(record);
-        return static_cast<int>(n);
-    }
+    if (int n = takeReadAhead(record, into, length); n >= 0) return n;
     int n = socketReceive(handle, into, length);
     if (n < 0) {
         uint32_t code = SocketErrorCode(SocketError());

@@ -267,6 +267,13 @@ bool unwatchSocket(int32_t handle) {
     return true;
 }
 
+bool watchNewSocket(int32_t handle, HWND window, UINT message, bool eventDriven, bool hold) {
+    if (!watchSocket(handle, window, message, eventDriven ? kNotifyAll : kNotifyAboveNetwork))
+        return false;
+    if (hold) holdSocket(handle, true);
+    return true;
+}
+
 bool holdSocket(int32_t handle, bool hold) {
     SocketRef record = findSocket(handle);
     if (!record) return false;

@@ -49,6 +49,11 @@ constexpr long kNotifyAboveNetwork = -32;
 // network library's error when the platform refuses.
 bool watchSocket(int32_t handle, HWND window, UINT message, long mask);
 
+// watchNewSocket starts the watch of a socket just connected or accepted for its owner: every
+// notification for an event-driven owner, only those above the network events (progress) for a
+// blocking one; held from the start when hold is set. False with watchSocket's error.
+bool watchNewSocket(int32_t handle, HWND window, UINT message, bool eventDriven, bool hold);
+
 // unwatchSocket stops the watch: the platform's event selection is cancelled, the callbacks, the
 // window, the message and the masks are cleared. False with 10038 / 10001 in the slot.
 bool unwatchSocket(int32_t handle);
