@@ -82,6 +82,14 @@ int receiveSentMessages(Queue& q) {
 }
 
 bool peekInternal(Queue& q, MSG* msg, const Filter& filter, bool remove, const Limit& limit) {
+    {
+        // An empty queue with no timers (what a blocking call's look at the queue nearly always
+        // finds) is answered under one lock: nothing to run, take, signal or re-arm.
+        auto lock = lockState();
+        if (q.sent.empty() && q.posted.empty() && !q.quitPending && q.timers.empty() &&
+            !q.signalled && !q.timerArmed)
+            return false;
+    }
     receiveSentMessages(q);
     auto lock = lockState();
     Take t = takeLocked(q, filter, remove, limit, Clock::now(), msg);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <memory_resource>
 #include <vector>
 
 #include "platform/ws2/api.h"
@@ -78,7 +79,7 @@ unsigned readiness(const Watched& w, short revents) {
 }
 
 // Collects the sockets of one set; false (with the error set) for a bad handle or count.
-bool collect(FD_SET* set, Want want, std::vector<Watched>* watched) {
+bool collect(FD_SET* set, Want want, std::pmr::vector<Watched>* watched) {
     if (!set) return true;
     if (set->fd_count > FD_SETSIZE) {
         fail(WSAEINVAL);
@@ -105,18 +106,27 @@ bool collect(FD_SET* set, Want want, std::vector<Watched>* watched) {
     return true;
 }
 
-// Rewrites a set to hold its ready sockets, in their order, each once; returns how many.
-int rewrite(FD_SET* set, Want want, const std::vector<Watched>& watched) {
+// Rewrites a set to hold its ready sockets, in their order, each once; returns how many. The
+// ready ones are a subsequence of the set, so it is compacted where it stands.
+int rewrite(FD_SET* set, Want want, const std::pmr::vector<Watched>& watched) {
     if (!set) return 0;
-    FD_SET ready;
-    FD_ZERO(&ready);
+    u_int kept = 0;
     for (u_int i = 0; i < set->fd_count; ++i) {
+        SOCKET handle = set->fd_array[i];
+        bool ready = false;
         for (const Watched& w : watched) {
-            if (w.handle == set->fd_array[i] && (w.ready & want)) FD_SET(w.handle, &ready);
+            if (w.handle == handle) {
+                ready = (w.ready & want) != 0;
+                break;
+            }
         }
+        bool seen = false;
+        for (u_int j = 0; j < kept && !seen; ++j)
+            seen = set->fd_array[j] == handle;
+        if (ready && !seen) set->fd_array[kept++] = handle;
     }
-    *set = ready;
-    return static_cast<int>(ready.fd_count);
+    set->fd_count = kept;
+    return static_cast<int>(kept);
 }
 
 // Milliseconds poll may still wait: -1 for ever, else what is left of the limit (at least 0).
@@ -158,7 +168,10 @@ int wsSelect(int /*nfds: ignored, as on Windows*/, FD_SET* readfds, FD_SET* writ
              FD_SET* exceptfds, const timeval* timeout) {
     if (!requireStarted()) return SOCKET_ERROR;
     if (timeout && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) return fail(WSAEINVAL);
-    std::vector<Watched> watched;
+    // Most waits are on one socket or a few: their lists live on the stack.
+    alignas(std::max_align_t) char scratch[2048];
+    std::pmr::monotonic_buffer_resource arena(scratch, sizeof scratch);
+    std::pmr::vector<Watched> watched(&arena);
     {
         Lock lock(tableLock());
         if (!collect(readfds, kRead, &watched) || !collect(writefds, kWrite, &watched) ||
@@ -171,12 +184,13 @@ int wsSelect(int /*nfds: ignored, as on Windows*/, FD_SET* readfds, FD_SET* writ
 
     // A limit beyond any clock's reach (a caller's "very long") waits for ever too.
     bool forever = timeout == nullptr || timeout->tv_sec > kLongestWaitSeconds;
-    Clock::time_point deadline = Clock::now();
-    if (!forever) {
-        deadline +=
-            std::chrono::seconds(timeout->tv_sec) + std::chrono::microseconds(timeout->tv_usec);
-    }
-    std::vector<pollfd> polled(watched.size());
+    bool zeroLimit = !forever && timeout->tv_sec == 0 && timeout->tv_usec == 0;
+    Clock::time_point deadline;
+    // The first pass only looks: a poll that may not wait registers no waits and reads no clock,
+    // so a socket that is already ready (the usual case for a stream being read or written in
+    // pieces) costs about half of a waiting poll. The limit counts from the end of that look.
+    bool looked = false;
+    std::pmr::vector<pollfd> polled(watched.size(), &arena);
     int total = 0;
     for (;;) {
         {
@@ -184,7 +198,7 @@ int wsSelect(int /*nfds: ignored, as on Windows*/, FD_SET* readfds, FD_SET* writ
             for (size_t i = 0; i < watched.size(); ++i)
                 polled[i] = pollItemFor(watched[i]);
         }
-        int r = poll(polled.data(), polled.size(), remainingMs(forever, deadline));
+        int r = poll(polled.data(), polled.size(), looked ? remainingMs(forever, deadline) : 0);
         if (r < 0 && errno != EINTR) return failFromErrno();
         if (r < 0) continue;
         {
@@ -204,9 +218,18 @@ int wsSelect(int /*nfds: ignored, as on Windows*/, FD_SET* readfds, FD_SET* writ
                 }
             }
         }
+        if (total > 0 || zeroLimit) break;
+        if (!looked) {
+            looked = true;
+            if (!forever) {
+                deadline = Clock::now() + std::chrono::seconds(timeout->tv_sec) +
+                           std::chrono::microseconds(timeout->tv_usec);
+            }
+            continue;
+        }
         // A connect that settled as no wanted condition sends the wait round again until the
         // time is up.
-        if (total > 0 || remainingMs(forever, deadline) == 0) break;
+        if (remainingMs(forever, deadline) == 0) break;
     }
     return rewrite(readfds, kRead, watched) + rewrite(writefds, kWrite, watched) +
            rewrite(exceptfds, kExcept, watched);

@@ -1,5 +1,8 @@
 // select with Winsock's sets: the set macros, rewriting of the sets, counts, exception reports.
 
+#include <chrono>
+#include <thread>
+
 #include "platform/ws2/test_support.h"
 
 namespace {
@@ -46,6 +49,46 @@ TEST_F(Select, RewritesTheSetsToTheReadySockets) {
     ASSERT_EQ(readable.fd_count, 1u);
     EXPECT_EQ(readable.fd_array[0], busyServer);
     EXPECT_EQ(writable.fd_count, 2u);
+}
+
+TEST_F(Select, ReadySocketsKeepTheirOrderAndAppearOnce) {
+    SOCKET quietClient, quietServer, busyClient, busyServer, otherClient, otherServer;
+    connectedPair(&quietClient, &quietServer);
+    connectedPair(&busyClient, &busyServer);
+    connectedPair(&otherClient, &otherServer);
+    ASSERT_EQ(sendText(busyClient, "ping"), 4);
+    ASSERT_EQ(sendText(otherClient, "pong"), 4);
+    waitReadable(busyServer);
+    waitReadable(otherServer);
+
+    // Built by hand, as a caller may: a quiet socket first and a ready one named twice.
+    FD_SET readable;
+    readable.fd_count = 4;
+    readable.fd_array[0] = quietServer;
+    readable.fd_array[1] = otherServer;
+    readable.fd_array[2] = busyServer;
+    readable.fd_array[3] = otherServer;
+    timeval zero{0, 0};
+    EXPECT_EQ(api.select(0, &readable, nullptr, nullptr, &zero), 2);
+    ASSERT_EQ(readable.fd_count, 2u);
+    EXPECT_EQ(readable.fd_array[0], otherServer);
+    EXPECT_EQ(readable.fd_array[1], busyServer);
+}
+
+TEST_F(Select, AWaitSeesDataThatArrivesWhileItWaits) {
+    SOCKET client, server;
+    connectedPair(&client, &server);
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        sendText(client, "late");
+    });
+    FD_SET readable;
+    FD_ZERO(&readable);
+    FD_SET(server, &readable);
+    timeval limit{10, 0};
+    EXPECT_EQ(api.select(0, &readable, nullptr, nullptr, &limit), 1);
+    EXPECT_EQ(readable.fd_count, 1u);
+    late.join();
 }
 
 TEST_F(Select, TimeOutEmptiesTheSets) {

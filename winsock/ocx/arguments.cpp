@@ -5,6 +5,12 @@ HRESULT optionalLong(const VARIANT& arg, LONG fallback, LONG* out) {
         *out = fallback;
         return S_OK;
     }
+    // A 32-bit number, what hosts pass nearly always, needs no conversion (the one call per
+    // Read or Write that would otherwise cost as much as the rest of the argument work).
+    if (arg.vt == VT_I4) {
+        *out = arg.lVal;
+        return S_OK;
+    }
     Variant converted;
     HRESULT hr = VariantChangeType(&converted, &arg, 0, VT_I4);
     if (FAILED(hr)) return hr;

@@ -259,7 +259,10 @@ HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT 
     LONG options = 0, toPort = 0;
     Bstr toText;
     if (HRESULT hr = optionalLong(Options, 0, &options); FAILED(hr)) return hr;
-    if (HRESULT hr = optionalString(RemoteAddress, nullptr, &toText); FAILED(hr)) return hr;
+    // Left out (as on nearly every stream write) it stays empty, with nothing allocated.
+    if (!isMissingArg(&RemoteAddress)) {
+        if (HRESULT hr = optionalString(RemoteAddress, nullptr, &toText); FAILED(hr)) return hr;
+    }
     if (HRESULT hr = optionalLong(RemotePort, 0, &toPort); FAILED(hr)) return hr;
     if (options != 0 || isMissingArg(&Buffer)) return E_INVALIDARG;
     WriteBytes bytes;
@@ -277,7 +280,8 @@ HRESULT CWirran::Write(VARIANT Buffer, VARIANT Length, VARIANT Options, VARIANT 
     if (toPort < 0 || toPort > 65535)
         return failMethod(Result, wirranErrorHresult(wrErrorInvalidServicePort), ResultKind::Count);
     kvlink::SocketSnapshot peer;
-    if (kvlink::readSocket(m_socket, &peer) && peer.protocol == wrProtocolTcp) {
+    if ((toAddress != 0 || toPort != 0) && kvlink::readSocket(m_socket, &peer) &&
+        peer.protocol == wrProtocolTcp) {
         if (toAddress != 0 && toAddress != peer.remoteAddress) {
             return failMethod(Result, wirranErrorHresult(wrErrorInvalidHostAddress),
                               ResultKind::Count);

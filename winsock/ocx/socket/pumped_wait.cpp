@@ -3,6 +3,7 @@
 
 #include "winsock/ocx/socket/pumped_wait.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -21,21 +22,27 @@ constexpr int kMostMessagesPerSlice = 10000;
 
 // The three sets as they were given, to be restored before each slice (select keeps only the
 // ready sockets in them).
+// Only the counted handles are copied: a set is mostly one socket in room for 64.
 struct SavedSets {
     SavedSets(FD_SET* r, FD_SET* w, FD_SET* e) : sets{r, w, e} {
         for (int i = 0; i < 3; ++i)
-            if (sets[i]) copies[i] = *sets[i];
+            if (sets[i]) copyHandles(*sets[i], &copies[i]);
     }
     void restore() {
         for (int i = 0; i < 3; ++i)
-            if (sets[i]) *sets[i] = copies[i];
+            if (sets[i]) copyHandles(copies[i], sets[i]);
+    }
+    static void copyHandles(const FD_SET& from, FD_SET* to) {
+        // A count beyond the array is kept as it was given, for select to refuse.
+        to->fd_count = from.fd_count;
+        std::copy_n(from.fd_array, std::min<u_int>(from.fd_count, FD_SETSIZE), to->fd_array);
     }
     void clear() {
         for (FD_SET* set : sets)
             if (set) FD_ZERO(set);
     }
     FD_SET* sets[3];
-    FD_SET copies[3] = {};
+    FD_SET copies[3];  // only the counted part of each is ever written or read
 };
 
 // Dispatches the messages waiting for this thread. Returns true when a quit message was among
