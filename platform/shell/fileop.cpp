@@ -49,12 +49,17 @@ int renameItem(Operation& op, const std::string& source, const std::string& targ
         clean.find('/') == std::string::npos ? joinPath(parentOf(source), clean) : clean;
     struct stat item, sourceFolder, targetFolder;
     if (lstat(source.c_str(), &item) != 0) return resultFromErrno(errno);
-    if (stat(parentOf(source).c_str(), &sourceFolder) != 0) return resultFromErrno(errno);
-    if (stat(parentOf(destination).c_str(), &targetFolder) != 0 ||
-        sourceFolder.st_dev != targetFolder.st_dev || sourceFolder.st_ino != targetFolder.st_ino) {
+    const std::string folder = parentOf(source);
+    if (stat(folder.c_str(), &sourceFolder) != 0) return resultFromErrno(errno);
+    // A new name given bare (the usual case) names the same folder: nothing more to compare.
+    if (parentOf(destination) != folder &&
+        (stat(parentOf(destination).c_str(), &targetFolder) != 0 ||
+         sourceFolder.st_dev != targetFolder.st_dev ||
+         sourceFolder.st_ino != targetFolder.st_ino)) {
         return DE_DIFFDIR;
     }
-    return transferItem(op, source, destination, true);
+    // The source and its folder were just looked at: the transfer need not look again.
+    return transferItem(op, source, destination, true, &item);
 }
 
 // FO_MOVE and FO_COPY: works out where the source lands (see the header: into a folder, or

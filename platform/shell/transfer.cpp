@@ -182,12 +182,18 @@ int replaceItem(Operation& op, const std::string& source, const struct stat& st,
 }  // namespace
 
 int transferItem(Operation& op, const std::string& source, const std::string& destination,
-                 bool move) {
+                 bool move, const struct stat* sourceSeen) {
     if (op.cancelled()) return ERROR_CANCELLED;
     struct stat st;
-    if (lstat(source.c_str(), &st) != 0) return resultFromErrno(errno);
+    if (sourceSeen) {
+        st = *sourceSeen;
+    } else if (lstat(source.c_str(), &st) != 0) {
+        return resultFromErrno(errno);
+    }
     if (S_ISDIR(st.st_mode) && isWithin(destination, source)) return shellerror::DE_DESTSUBTREE;
-    if (int rc = ensureParent(op, destination); rc != 0) return rc;
+    if (!sourceSeen) {
+        if (int rc = ensureParent(op, destination); rc != 0) return rc;
+    }
 
     // Each pass looks at the destination afresh: a file that appears between the look and the
     // act is never replaced unasked.

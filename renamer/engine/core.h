@@ -104,6 +104,7 @@ class Core {
     // Where the episode table came from (a cache file and its stamp), so that the next item of
     // the same show does not read an unchanged file again.
     EpisodeTableSource& episodesSource() { return m_episodes_source; }
+    QueryCacheSource& queriesSource() { return m_queries_source; }
 
     // The address of the episode database's web API the lookups use: the one set here, or
     // else (read at the first lookup) ApiBase() of lookup_config.h.
@@ -301,6 +302,7 @@ class Core {
     ControlHost* m_control_host = nullptr;
     EpisodeList m_episodes;
     EpisodeTableSource m_episodes_source;
+    QueryCacheSource m_queries_source;
     std::string m_api_base;
     Settings m_settings;
     RunFlags m_flags;

@@ -13,8 +13,9 @@ namespace vantel {
 namespace {
 
 LookupContext lookupContext(Core& core) {
-    return LookupContext{core.settings(), core.log(),     core.controlHost(),
-                         core.episodes(), core.apiBase(), &core.episodesSource()};
+    return LookupContext{core.settings(),      core.log(),     core.controlHost(),
+                         core.episodes(),      core.apiBase(), &core.episodesSource(),
+                         &core.queriesSource()};
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "renamer/common/settings.h"
 #include "renamer/common/textfile.h"
 #include "renamer/http/control_host.h"
+#include "renamer/lookup/cache_files.h"
 #include "renamer/lookup/episodes.h"
 
 namespace vantel {
@@ -27,6 +28,15 @@ struct EpisodeTableSource {
     std::optional<FileStamp> stamp;
 };
 
+// The last query cache file read and what it said, with the stamp of the file as it was read.
+// An item whose show has the same cache file, still with that stamp, takes the same answer
+// without reading the file again; any change to the file (or no stamp) means reading it.
+struct QueryCacheSource {
+    std::string path;
+    std::optional<FileStamp> stamp;
+    QueryCacheEntry entry;
+};
+
 struct LookupContext {
     const Settings& settings;  // nocache, noutf8, and workdir (the cache is workdir + "cache/")
     ActivityLog& log;
@@ -35,6 +45,8 @@ struct LookupContext {
     std::string api_base;   // e.g. "https://api.tvmaze.com", without a trailing "/"
     // Where the episode table came from (nullptr: not known, every item reads its cache file).
     EpisodeTableSource* episodes_from = nullptr;
+    // The last query cache file read (nullptr: every item reads its query cache file).
+    QueryCacheSource* queries_from = nullptr;
 };
 
 }  // namespace vantel

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "renamer/lookup/lookup_test_support.h"
 #include "tools/testsupport/loopback_http.h"
@@ -39,6 +41,43 @@ TEST_F(SearchTest, SecondItemOfAShowComesFromTheCache) {
     EXPECT_EQ(second.show_id, 1);
     EXPECT_EQ(second.show_title, "Under the Dome");
     EXPECT_EQ(second.show_url, kDomeUrl);
+}
+
+TEST_F(SearchTest, AnUnchangedQueryCacheIsReadOnceAndAnyChangeIsSeenByTheNextItem) {
+    std::filesystem::create_directory(m_dir.path() + "/cache");
+    const std::string cache = cachePath("under the dome.qc");
+    ASSERT_TRUE(writeFile(cache, std::string("1\t") + kDomeUrl + "\tUnder the Dome"));
+    // A file that has only just changed is not taken as settled.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    QueryCacheSource source;
+    LookupContext ctx = context();
+    ctx.queries_from = &source;
+
+    QueueItem first = item("under the dome");
+    ASSERT_TRUE(searchtv(first, ctx));
+    EXPECT_EQ(first.show_title, "Under the Dome");
+    ASSERT_TRUE(source.stamp.has_value());
+    const std::optional<FileStamp> read_first = source.stamp;
+    QueueItem second = item("under the dome");
+    ASSERT_TRUE(searchtv(second, ctx));
+    EXPECT_EQ(second.show_id, 1);
+    EXPECT_EQ(second.show_title, "Under the Dome");
+    EXPECT_EQ(second.show_url, kDomeUrl);
+    EXPECT_EQ(source.stamp, read_first);
+
+    // Written over in place by another program, same size: the next item reads it again.
+    ASSERT_TRUE(writeFile(cache, std::string("7\t") + kDomeUrl + "\tUnder the Tomb"));
+    QueueItem third = item("under the dome");
+    ASSERT_TRUE(searchtv(third, ctx));
+    EXPECT_EQ(third.show_id, 7);
+    EXPECT_EQ(third.show_title, "Under the Tomb");
+
+    // Deleted by the user: the next item asks the service.
+    std::filesystem::remove(cache);
+    QueueItem fourth = item("under the dome");
+    ASSERT_TRUE(searchtv(fourth, ctx));
+    EXPECT_EQ(requests("/search/"), 1);
+    EXPECT_EQ(fourth.show_id, 1);
 }
 
 // A cache file that is a FIFO or a device is refused with a line that says so (never waited
