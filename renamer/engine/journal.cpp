@@ -28,8 +28,15 @@ constexpr off_t kMaxJournalSize = 64 * 1024 * 1024;
 std::string escaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
+    // Paths rarely hold any of the four: the runs between them are copied whole.
+    auto special = [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; };
+    size_t from = 0;
+    for (size_t at = 0;; ++at) {
+        while (at < text.size() && !special(text[at]))
+            ++at;
+        if (at == text.size()) break;
+        out.append(text, from, at - from);
+        switch (text[at]) {
             case '\\':
                 out += "\\\\";
                 break;
@@ -39,13 +46,12 @@ std::string escaped(std::string_view text) {
             case '\n':
                 out += "\\n";
                 break;
-            case '\r':
-                out += "\\r";
-                break;
             default:
-                out.push_back(c);
+                out += "\\r";
         }
+        from = at + 1;
     }
+    out.append(text, from);
     return out;
 }
 
