@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <string_view>
+#include <unordered_map>
 
 namespace vantel {
 
@@ -201,10 +202,8 @@ bool Journal::openRun(const std::string& workdir, ActivityLog& log) {
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
     std::string text;
-    JournalHistory history;
     const bool read = readAll(fd, workdir + kFileName, text, reason);
-    if (read) parseJournal(text, history);
-    int32_t run = history.runs.empty() ? 1 : history.runs.back().number + 1;
+    const int32_t run = (read ? highestRun(text) : 0) + 1;
     const std::string line = "run\t" + std::to_string(run) + "\t" + now() + "\r\n";
     const bool written = read && WriteAll(fd, line) && ::fdatasync(fd) == 0;
     if (read && !written) reason = workdir + kFileName + ": " + std::strerror(errno);
@@ -320,17 +319,36 @@ const JournalRun* JournalHistory::newestToUndo() const {
     return nullptr;
 }
 
+int32_t highestRun(const std::string& text) {
+    // A run exists by its own line alone, whatever the other records say: only those are read.
+    int32_t highest = 0;
+    bool any = false;
+    for (std::string_view line : journalLines(text)) {
+        if (!line.starts_with("run\t")) continue;
+        std::vector<std::string_view> f = splitFields(line);
+        int32_t run = 0;
+        if (f.size() == 3 && number(f[1], run) && (!any || run > highest)) {
+            highest = run;
+            any = true;
+        }
+    }
+    return highest;
+}
+
 void parseJournal(const std::string& text, JournalHistory& history) {
     history = JournalHistory{};
     std::map<int32_t, JournalRun> runs;
+    // Where each operation stands in its run's list: a run of a hundred thousand renames must
+    // not be searched from the start for each of its records.
+    std::unordered_map<uint64_t, size_t> positions;
+    auto key = [](int32_t run, int32_t op) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(run)) << 32) |
+               static_cast<uint32_t>(op);
+    };
     // The operation a record names, or nullptr when its run or operation was never begun.
     auto opOf = [&](int32_t run, int32_t op) -> JournalOp* {
-        auto found = runs.find(run);
-        if (found == runs.end()) return nullptr;
-        for (JournalOp& each : found->second.ops) {
-            if (each.number == op) return &each;
-        }
-        return nullptr;
+        auto found = positions.find(key(run, op));
+        return found == positions.end() ? nullptr : &runs[run].ops[found->second];
     };
     for (std::string_view line : journalLines(text)) {
         std::vector<std::string_view> f = splitFields(line);
@@ -346,7 +364,11 @@ void parseJournal(const std::string& text, JournalHistory& history) {
             record.time = std::string(f[3]);
             ok = number(f[4], record.action) && unescaped(f[5], record.old_path) &&
                  unescaped(f[6], record.new_path);
-            if (ok) runs[run].ops.push_back(std::move(record));
+            if (ok) {
+                std::vector<JournalOp>& ops = runs[run].ops;
+                positions.emplace(key(run, op), ops.size());
+                ops.push_back(std::move(record));
+            }
         } else if (ok && (f[0] == "done" || f[0] == "failed" || f[0] == "undo") && f.size() >= 3 &&
                    number(f[2], op) && opOf(run, op)) {
             JournalOp* record = opOf(run, op);

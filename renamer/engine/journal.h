@@ -146,6 +146,9 @@ bool readJournal(const std::string& workdir, JournalHistory& history, std::strin
 
 // parseJournal: the records of a journal's text (what readJournal does after reading).
 void parseJournal(const std::string& text, JournalHistory& history);
+// highestRun: the highest run number parseJournal would find in text (0 when none): what a new
+// run needs, without building the whole history.
+int32_t highestRun(const std::string& text);
 
 // localTimeText: a recorded UTC time as local time, "2026-12-09 00:50:01"; the text itself when
 // it does not parse.

@@ -98,6 +98,41 @@ TEST_F(JournalTest, DamagedLinesAndACutLastLineAreSkipped) {
     EXPECT_EQ(h.newestToUndo(), nullptr);
 }
 
+TEST_F(JournalTest, RecordsFindTheirOperationInLargeAndInterleavedRuns) {
+    // Two runs written at once by two programs, records out of order, an operation recorded
+    // twice (the first one counts), and a damaged run line among them.
+    std::string text = "run\t4\tT\r\nrun\tx\tT\r\nrun\t2\tT\r\nrun\t9\r\n";
+    const int kOps = 3000;
+    for (int op = kOps; op >= 1; --op) {
+        for (int run : {4, 2}) {
+            text += "op\t" + std::to_string(run) + "\t" + std::to_string(op) + "\tT\t1\t/a" +
+                    std::to_string(op) + "\t/b\r\n";
+        }
+    }
+    text += "op\t4\t7\tT\t1\t/again\t/b\r\n";
+    for (int op = 1; op <= kOps; op += 2)
+        text += "done\t4\t" + std::to_string(op) + "\r\n";
+    text += "failed\t2\t10\r\nundo\t4\t3\r\n";
+    JournalHistory h;
+    parseJournal(text, h);
+    ASSERT_EQ(h.runs.size(), 2u);
+    EXPECT_EQ(h.skipped_lines, 3);
+    const JournalRun* four = h.find(4);
+    ASSERT_NE(four, nullptr);
+    ASSERT_EQ(four->ops.size(), static_cast<size_t>(kOps));
+    EXPECT_EQ(four->ops[kOps - 7].old_path, "/a7");
+    const auto done = std::count_if(four->ops.begin(), four->ops.end(), [](const JournalOp& op) {
+        return op.state == JournalOpState::Done;
+    });
+    EXPECT_EQ(done, kOps / 2 - 1);  // the odd ones but the one undone
+    EXPECT_EQ(four->ops[kOps - 3].state, JournalOpState::Undone);
+    EXPECT_EQ(h.find(2)->ops[kOps - 10].state, JournalOpState::Failed);
+    EXPECT_EQ(h.find(2)->undoable(), kOps - 1);
+    // A new run takes the number after the highest that parsing finds.
+    EXPECT_EQ(highestRun(text), h.runs.back().number);
+    EXPECT_EQ(highestRun("run\tx\tT\r\nop\t8\t1\tT\t1\t/a\t/b\r\n"), 0);
+}
+
 TEST_F(JournalTest, AJournalThatIsNotARegularFileOrTooLargeIsRefused) {
     ASSERT_EQ(::mkfifo(journalPath().c_str(), 0600), 0);
     JournalHistory h;
