@@ -39,9 +39,11 @@ mkdir -p "$logs"
 
 if ((quick)); then
   min_time=0.2 queue_filter=/10000/ queue_reps=2 pipeline_files=2000 pipeline_shows=20
+  journal_filter=/10000$
   transfer_mib=64 secure_mib=32 cli_files=5000 cli_shows=50
 else
   min_time=1 queue_filter=. queue_reps=5 pipeline_files=10000 pipeline_shows=50
+  journal_filter=/100000$
   transfer_mib=1024 secure_mib=256 cli_files=100000 cli_shows=200
 fi
 
@@ -56,6 +58,9 @@ step "detection"
 step "queueing"
 have bench_queue && "$bin/bench_queue" --benchmark_filter="$queue_filter" --benchmark_repetitions="$queue_reps" \
   --benchmark_out="$logs/queue.json" --benchmark_out_format=json >"$logs/queue.txt" 2>"$logs/queue.err"
+step "journal"
+have bench_journal && "$bin/bench_journal" --benchmark_filter="$journal_filter" \
+  --benchmark_out="$logs/journal.json" --benchmark_out_format=json >"$logs/journal.txt" 2>"$logs/journal.err"
 step "pipeline ($pipeline_files files)"
 have bench_pipeline && "$bin/bench_pipeline" "$pipeline_files" "$pipeline_shows" >"$logs/pipeline.txt" 2>"$logs/pipeline.err"
 export VANTEL_BENCH_MIB=$transfer_mib STREAM_BENCH_MIB=$transfer_mib
@@ -125,6 +130,13 @@ for n in (10000, 100000):
     if ours and find:
         row(f"Queueing a folder of {n:,} files", ours, "ms", find, "ms (find -type f)", ours / find,
             "times find")
+
+# Reading the journal of one large run back: no floor, it must only grow with the run's size.
+for b in load("journal"):
+    what = {"BM_ParseJournal": "Journal read back", "BM_NextRunNumber": "Journal, next run number"}
+    name, renames = b["name"].split("/")[:2]
+    if name in what:
+        row(f"{what[name]}, {int(renames):,} renames", b["real_time"], "ms")
 
 def read(name):
     path = os.path.join(logs, name + ".txt")
