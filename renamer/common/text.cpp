@@ -121,6 +121,32 @@ bool isContinuation(uint8_t b) {
     return (b & 0xC0) == 0x80;
 }
 
+// Writes cp as UTF-8 into to and returns the number of bytes (one to four). A surrogate
+// (U+D800-U+DFFF) or a value beyond U+10FFFF cannot be written as UTF-8 and becomes U+FFFD.
+size_t encodeUtf8(uint32_t cp, char (&to)[4]) {
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp < 0x80) {
+        to[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        to[0] = static_cast<char>(0xC0 | (cp >> 6));
+        to[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        to[0] = static_cast<char>(0xE0 | (cp >> 12));
+        to[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        to[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    to[0] = static_cast<char>(0xF0 | (cp >> 18));
+    to[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    to[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    to[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 uint32_t lowerCodePoint(uint32_t cp) {
     if (cp >= 'A' && cp <= 'Z') return cp + 32;
     if (cp < 0xC0) return cp;
@@ -296,22 +322,8 @@ int32_t Utf8CodePoint(std::span<const uint8_t> bytes) {
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    char bytes[4];
+    out.append(bytes, encodeUtf8(cp, bytes));
 }
 
 size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
@@ -341,47 +353,69 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
     return length;
 }
 
-void lowerCaseTo(std::string_view text, std::string& out) {
-    // The ASCII run at the start (usually the whole text) is copied and lowered in one pass.
-    out.resize(text.size());
-    size_t pos = 0;
-    // Eight ASCII bytes at a time: a byte gets 0x20 added when it lies in 'A'..'Z' (adding 0x3F
-    // and 0x25 to a byte below 0x80 never carries into the next one).
+namespace {
+
+// Lowers the ASCII bytes at the start of from (at most size) into to, up to the first byte above
+// 0x7F, and returns how many it did. Eight bytes at a time where it can: a byte gets 0x20 added
+// when it lies in 'A'..'Z' (adding 0x3F and 0x25 to a byte below 0x80 never carries into the
+// next one).
+size_t lowerAsciiRun(const char* from, size_t size, char* to) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
-    for (; pos + 8 <= text.size(); pos += 8) {
+    size_t done = 0;
+    for (; done + 8 <= size; done += 8) {
         uint64_t w;
-        std::memcpy(&w, text.data() + pos, 8);
+        std::memcpy(&w, from + done, 8);
         if (w & kHigh) break;
         const uint64_t at_least_a = (w + (0x80 - 'A') * kOnes) & kHigh;
         const uint64_t above_z = (w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
         w |= (at_least_a & ~above_z) >> 2;
-        std::memcpy(out.data() + pos, &w, 8);
+        std::memcpy(to + done, &w, 8);
     }
-    for (; pos < text.size(); ++pos) {
-        const auto b = static_cast<uint8_t>(text[pos]);
+    for (; done < size; ++done) {
+        const auto b = static_cast<uint8_t>(from[done]);
         if (b >= 0x80) break;
-        out[pos] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+        to[done] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
     }
-    if (pos == text.size()) return;
-    out.resize(pos);
-    out.reserve(text.size() + text.size() / 2);
-    while (pos < text.size()) {
-        uint8_t b = static_cast<uint8_t>(text[pos]);
-        if (b < 0x80) {
-            out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
-            ++pos;
-            continue;
-        }
+    return done;
+}
+
+}  // namespace
+
+void lowerCaseTo(std::string_view text, std::string& out) {
+    // The text is lowered into out's own bytes, not appended character by character: names are
+    // lowered once per detection, and appending costs more than the lowering itself. A lowered
+    // character is never longer than the character (the letters that change all lie below
+    // U+0800 and keep their length, or get shorter: U+0130 becomes "i"), so text.size() bytes
+    // are room enough; should a longer one ever appear, out grows before it is written.
+    out.resize(text.size());
+    size_t in = 0, at = 0;
+    while (true) {
+        // ASCII runs (usually the whole text) go through the word-wise path, also between and
+        // after multi-byte characters.
+        const size_t run = lowerAsciiRun(text.data() + in, text.size() - in, out.data() + at);
+        in += run;
+        at += run;
+        if (in == text.size()) break;
         uint32_t cp;
-        size_t length = nextUtf8Char(text, pos, &cp);
-        if (cp < 0x110000) {
-            appendUtf8(out, lowerCodePoint(cp));
+        const size_t length = nextUtf8Char(text, in, &cp);
+        const uint32_t lower = cp < 0x110000 ? lowerCodePoint(cp) : cp;
+        if (lower == cp) {
+            // Unchanged, or a byte that starts no character: the bytes as they are (a well-formed
+            // sequence is the only encoding of its code point).
+            std::memcpy(out.data() + at, text.data() + in, length);
+            at += length;
         } else {
-            out += text[pos];
+            char bytes[4];
+            const size_t size = encodeUtf8(lower, bytes);
+            const size_t needed = at + size + (text.size() - in - length);
+            if (needed > out.size()) out.resize(needed);
+            std::memcpy(out.data() + at, bytes, size);
+            at += size;
         }
-        pos += length;
+        in += length;
     }
+    out.resize(at);
 }
 
 std::string lowerCase(std::string_view text) {
