@@ -210,45 +210,33 @@ constexpr std::array<bool, 256> kCleaningBytes = [] {
 
 constexpr size_t kSpaceRunLength = 27;
 
-// Whether CleanText would change anything but the junk at either end: a byte above, or a run of
-// kSpaceRunLength blanks. Most names have neither.
-bool needsCleaning(std::string_view text) {
-    size_t spaces = 0;
-    for (char c : text) {
-        if (kCleaningBytes[static_cast<uint8_t>(c)]) return true;
-        spaces = c == ' ' ? spaces + 1 : 0;
-        if (spaces >= kSpaceRunLength) return true;
+// Whether text holds a run of kSpaceRunLength blanks. Such a run covers one of every
+// kSpaceRunLength consecutive places, so only every kSpaceRunLength-th byte is looked at, and the
+// blanks around it are counted only when it is one: a name is passed over in a few steps.
+bool hasSpaceRun(std::string_view text) {
+    for (size_t probe = kSpaceRunLength - 1; probe < text.size(); probe += kSpaceRunLength) {
+        if (text[probe] != ' ') continue;
+        size_t first = probe, last = probe + 1;
+        while (first > 0 && text[first - 1] == ' ')
+            --first;
+        while (last < text.size() && text[last] == ' ')
+            ++last;
+        if (last - first >= kSpaceRunLength) return true;
     }
     return false;
 }
 
-}  // namespace
-
-std::optional<std::string> CleanText(std::string_view text, std::string* error) {
-    if (!needsCleaning(text)) return TrimJunk(text);
-    static const std::string kSpaceRun(kSpaceRunLength, ' ');
-    // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
-    // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
-    const std::pair<std::string_view, std::string_view> kReplacements[] = {
-        {"&amp;", "&"}, {"&quot;", ""}, {"&amp;", "&"},  {"&pound;", "\xC2\xA3"},
-        {"&nbsp;", ""}, {"<BR>", " "},  {"<br>", " "},   {"\\", " "},
-        {"\t", ""},     {"\n", ""},     {kSpaceRun, ""},
-    };
-    std::string s(text);
-    for (const auto& [from, to] : kReplacements)
-        replaceAll(s, from, to);
-
-    if (!decodeReferences(s, "&#x", 16, error)) return std::nullopt;
-    if (!decodeReferences(s, "&#", 10, error)) return std::nullopt;
-    // References may have made control characters ("&#9;", "&#10;") after the tabs and line
-    // feeds were removed above.
-    dropControls(s);
-
-    std::erase_if(s, [](char c) { return kUnsafeBytes[static_cast<uint8_t>(c)]; });
-    return TrimJunk(s);
+// Whether CleanText would change anything but the junk at either end: a byte above, or a run of
+// kSpaceRunLength blanks. Most names have neither.
+bool needsCleaning(std::string_view text) {
+    for (char c : text) {
+        if (kCleaningBytes[static_cast<uint8_t>(c)]) return true;
+    }
+    return hasSpaceRun(text);
 }
 
-std::string TrimJunk(std::string_view text) {
+// TrimJunk into out (its earlier content replaced). text must not be a view of out.
+void trimJunkTo(std::string_view text, std::string& out) {
     if (text.find('\0') == std::string_view::npos) {
         // Nothing to remove inside: cut the ends off the view and copy once.
         size_t first = 0;
@@ -257,17 +245,67 @@ std::string TrimJunk(std::string_view text) {
         size_t last = text.size();
         while (last > first && isJunk(text[last - 1]))
             --last;
-        return std::string(text.substr(first, last - first));
+        out.assign(text.substr(first, last - first));
+        return;
     }
-    std::string s(text);
-    std::erase(s, '\0');
+    out.assign(text);
+    std::erase(out, '\0');
     size_t first = 0;
-    while (first < s.size() && isJunk(s[first]))
+    while (first < out.size() && isJunk(out[first]))
         ++first;
-    size_t last = s.size();
-    while (last > first && isJunk(s[last - 1]))
+    size_t last = out.size();
+    while (last > first && isJunk(out[last - 1]))
         --last;
-    return s.substr(first, last - first);
+    out.erase(last);
+    out.erase(0, first);
+}
+
+}  // namespace
+
+bool CleanTextTo(std::string_view text, std::string& out, std::string* error) {
+    // Most texts need only their ends trimmed: that is done straight into out, with no copy.
+    if (!needsCleaning(text)) {
+        trimJunkTo(text, out);
+        return true;
+    }
+    // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
+    // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
+    const std::pair<std::string_view, std::string_view> kReplacements[] = {
+        {"&amp;", "&"}, {"&quot;", ""}, {"&amp;", "&"}, {"&pound;", "\xC2\xA3"},
+        {"&nbsp;", ""}, {"<BR>", " "},  {"<br>", " "},  {"\\", " "},
+        {"\t", ""},     {"\n", ""},
+    };
+    std::string s(text);
+    for (const auto& [from, to] : kReplacements)
+        replaceAll(s, from, to);
+    // The last replacement drops every run of kSpaceRunLength blanks. Looking for that run with
+    // a plain search stops at every blank; most texts hold none, which hasSpaceRun sees quickly.
+    if (hasSpaceRun(s)) {
+        static const std::string kSpaceRun(kSpaceRunLength, ' ');
+        replaceAll(s, kSpaceRun, "");
+    }
+
+    if (!decodeReferences(s, "&#x", 16, error)) return false;
+    if (!decodeReferences(s, "&#", 10, error)) return false;
+    // References may have made control characters ("&#9;", "&#10;") after the tabs and line
+    // feeds were removed above.
+    dropControls(s);
+
+    std::erase_if(s, [](char c) { return kUnsafeBytes[static_cast<uint8_t>(c)]; });
+    trimJunkTo(s, out);
+    return true;
+}
+
+std::optional<std::string> CleanText(std::string_view text, std::string* error) {
+    std::string out;
+    if (!CleanTextTo(text, out, error)) return std::nullopt;
+    return out;
+}
+
+std::string TrimJunk(std::string_view text) {
+    std::string out;
+    trimJunkTo(text, out);
+    return out;
 }
 
 std::string UTF8Decode(const std::string& text, ActivityLog& log) {

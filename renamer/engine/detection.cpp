@@ -206,14 +206,13 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             item.season = number(view.substr(*pos + filter.season_offset, filter.season_length));
             item.episode = number(view.substr(*pos + filter.episode_offset, filter.episode_length));
 
+            // Cleaned straight into the item: a name detected again reuses its room.
             std::string error;
-            std::optional<std::string> cleaned = CleanText(show, &error);
-            if (!cleaned) {
+            if (!CleanTextTo(show, item.detected_show, &error)) {
                 // The show part as it was found stays on the item, as before cleaning.
                 item.detected_show = show;
                 return fail(log, error);
             }
-            item.detected_show = std::move(*cleaned);
 
             if (verbose)
                 log.debug_log("Found filename filter with id: " + std::to_string(filter.id), 2);
