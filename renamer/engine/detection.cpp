@@ -73,10 +73,12 @@ uint8_t letterBitsOf(std::string_view text) {
     return bits;
 }
 
-// Each row's marker with the place of its first "#" and the letters it needs, worked out once.
+// Each row's marker with the place of its first "#", the place of its first plain character
+// (npos for a marker of digits only) and the letters it needs, worked out once.
 struct MarkerShape {
     std::string_view marker;
     size_t first_digit;
+    size_t first_plain;
     uint8_t needs;
 };
 
@@ -85,7 +87,8 @@ const std::array<MarkerShape, kFilters.size()>& markerShapes() {
         std::array<MarkerShape, kFilters.size()> table{};
         for (size_t row = 0; row < kFilters.size(); ++row) {
             const std::string_view marker = kFilters[row].marker;
-            table[row] = {marker, marker.find('#'), letterBitsOf(marker)};
+            table[row] = {marker, marker.find('#'), marker.find_first_not_of('#'),
+                          letterBitsOf(marker)};
         }
         return table;
     }();
@@ -96,7 +99,7 @@ const std::array<MarkerShape, kFilters.size()>& markerShapes() {
 // its first "#" meets one of them: the search tries those places only, not every position.
 struct DigitPositions {
     static constexpr size_t kMax = 64;
-    std::array<uint16_t, kMax> at{};
+    std::array<uint16_t, kMax> at;  // the first count entries are set
     size_t count = 0;
     bool complete = true;  // false: too many digits (or too long a name) to list; scan instead
     uint8_t letters = 0;   // the marker letters the name holds (kLetterBits)
@@ -107,16 +110,22 @@ struct DigitPositions {
             letters = letterBitsOf(name);
             return;
         }
+        // Every byte of every name passes here: the loop works on locals, which stay in
+        // registers, and writes the members once at the end.
+        uint8_t seen = 0;
+        size_t found = 0;
         for (size_t pos = 0; pos < name.size(); ++pos) {
-            const char c = name[pos];
-            letters |= kLetterBits[static_cast<uint8_t>(c)];
-            if (c < '0' || c > '9' || !complete) continue;
-            if (count == kMax) {
+            const auto c = static_cast<uint8_t>(name[pos]);
+            seen |= kLetterBits[c];
+            if (c < '0' || c > '9') continue;
+            if (found == kMax) {
                 complete = false;
                 continue;
             }
-            at[count++] = static_cast<uint16_t>(pos);
+            at[found++] = static_cast<uint16_t>(pos);
         }
+        count = found;
+        letters = seen;
     }
 };
 
@@ -128,7 +137,13 @@ std::optional<size_t> findMarker(std::string_view name, const FilenameFilter& fi
                                  bool* present) {
     const std::string_view marker = shape.marker;
     *present = false;
+    const size_t plain = shape.first_plain;
     auto usable = [&](size_t pos) {
+        // Most places a digit offers fail on the marker's plain character: one comparison
+        // rules them out before the whole marker is compared.
+        if (plain != std::string_view::npos &&
+            (pos + plain >= name.size() || name[pos + plain] != marker[plain]))
+            return false;
         if (!markerAt(name, pos, marker)) return false;
         *present = true;
         if (filter.scan == kForward) return true;
@@ -201,8 +216,11 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             if (!pos) return false;
 
             std::string_view view = name;
-            show.assign(view.substr(0, *pos));
-            std::replace(show.begin(), show.end(), '.', ' ');
+            // The show part with its dots as blanks, copied and changed in one pass.
+            const std::string_view part = view.substr(0, *pos);
+            show.resize(part.size());
+            std::transform(part.begin(), part.end(), show.begin(),
+                           [](char c) { return c == '.' ? ' ' : c; });
             item.season = number(view.substr(*pos + filter.season_offset, filter.season_length));
             item.episode = number(view.substr(*pos + filter.episode_offset, filter.episode_length));
 
