@@ -88,14 +88,19 @@ bool decodeReferences(std::string& text, std::string_view prefix, int base, std:
 // Removes control characters: C0 (bytes 0x00-0x1F), DEL, and C1 (U+0080-U+009F) where it is
 // written as UTF-8 (C2 80 to C2 9F). None of them belongs in a file name, and a tab or a line
 // break would split a line of a cache file.
+constexpr std::array<bool, 256> kControlStarts = [] {
+    std::array<bool, 256> table{};
+    for (int b = 0; b < 0x20; ++b)
+        table[b] = true;
+    table[0x7F] = table[0xC2] = true;
+    return table;
+}();
+
 void dropControls(std::string& text) {
-    // Most texts hold none: look before copying.
-    bool any = false;
-    for (size_t i = 0; i < text.size() && !any; ++i) {
-        const auto b = static_cast<uint8_t>(text[i]);
-        any = b < 0x20 || b == 0x7F || b == 0xC2;
-    }
-    if (!any) return;
+    // Most texts hold none: look before copying (one table look-up a byte).
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return kControlStarts[static_cast<uint8_t>(c)]; }))
+        return;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {

@@ -54,7 +54,9 @@ bool markerAt(std::string_view name, size_t pos, std::string_view marker) {
 }
 
 // The few characters markers are made of besides digits, as bits: a row whose marker holds one
-// the name lacks cannot match, and is passed over without a search.
+// the name lacks cannot match, and is passed over without a search. Digits have a bit of their
+// own, so the scan of a name finds letters and digits with one look-up a byte.
+constexpr uint8_t kDigitBit = 64;
 constexpr std::array<uint8_t, 256> kLetterBits = [] {
     std::array<uint8_t, 256> bits{};
     bits['.'] = 1;
@@ -63,6 +65,8 @@ constexpr std::array<uint8_t, 256> kLetterBits = [] {
     bits['x'] = 8;
     bits['s'] = 16;
     bits['e'] = 32;
+    for (char c = '0'; c <= '9'; ++c)
+        bits[static_cast<uint8_t>(c)] = kDigitBit;
     return bits;
 }();
 
@@ -102,7 +106,7 @@ struct DigitPositions {
     std::array<uint16_t, kMax> at;  // the first count entries are set
     size_t count = 0;
     bool complete = true;  // false: too many digits (or too long a name) to list; scan instead
-    uint8_t letters = 0;   // the marker letters the name holds (kLetterBits)
+    uint8_t letters = 0;   // the marker letters (and kDigitBit) the name holds: kLetterBits
 
     explicit DigitPositions(std::string_view name) {
         if (name.size() > UINT16_MAX) {
@@ -115,9 +119,9 @@ struct DigitPositions {
         uint8_t seen = 0;
         size_t found = 0;
         for (size_t pos = 0; pos < name.size(); ++pos) {
-            const auto c = static_cast<uint8_t>(name[pos]);
-            seen |= kLetterBits[c];
-            if (c < '0' || c > '9') continue;
+            const uint8_t bits = kLetterBits[static_cast<uint8_t>(name[pos])];
+            seen |= bits;
+            if (!(bits & kDigitBit)) continue;
             if (found == kMax) {
                 complete = false;
                 continue;
