@@ -194,7 +194,7 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
         thread_local std::string name;
         thread_local std::string show;
         if (p) {
-            std::optional<std::string> folder = folderName(item.path);
+            const std::optional<std::string_view> folder = folderName(item.path);
             if (!folder) return fail(log, "No folder in path \"" + item.path + "\"");
             lowerCaseTo(*folder, name);
         } else {
