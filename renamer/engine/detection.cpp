@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <exception>
 #include <optional>
 #include <string>
@@ -189,10 +190,9 @@ std::span<const FilenameFilter> filenameFilters() {
 
 bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
     try {
-        // The lowered name and the show part are worked on in buffers kept from call to call:
-        // over a large queue that saves two allocations a name.
+        // The lowered name is worked on in a buffer kept from call to call: over a large queue
+        // that saves an allocation a name.
         thread_local std::string name;
-        thread_local std::string show;
         if (p) {
             const std::optional<std::string_view> folder = folderName(item.path);
             if (!folder) return fail(log, "No folder in path \"" + item.path + "\"");
@@ -219,20 +219,19 @@ bool getbits(QueueItem& item, bool p, ActivityLog& log, int32_t* filter_id) {
             // then taken as having no numbers, and later rows are not tried.
             if (!pos) return false;
 
-            std::string_view view = name;
-            // The show part with its dots as blanks, copied and changed in one pass.
-            const std::string_view part = view.substr(0, *pos);
-            show.resize(part.size());
-            std::transform(part.begin(), part.end(), show.begin(),
-                           [](char c) { return c == '.' ? ' ' : c; });
+            const std::string_view view = name;
             item.season = number(view.substr(*pos + filter.season_offset, filter.season_length));
             item.episode = number(view.substr(*pos + filter.episode_offset, filter.episode_length));
+            // The show part is everything before the marker, its dots as blanks. Nothing reads
+            // the lowered name after this, so the dots are changed where they are, not in a copy.
+            std::replace(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(*pos), '.', ' ');
+            const std::string_view show = view.substr(0, *pos);
 
             // Cleaned straight into the item: a name detected again reuses its room.
             std::string error;
             if (!CleanTextTo(show, item.detected_show, &error)) {
                 // The show part as it was found stays on the item, as before cleaning.
-                item.detected_show = show;
+                item.detected_show.assign(show);
                 return fail(log, error);
             }
 
