@@ -234,10 +234,9 @@ bool hasSpaceRun(std::string_view text) {
 // Whether CleanText would change anything but the junk at either end: a byte above, or a run of
 // kSpaceRunLength blanks. Most names have neither.
 bool needsCleaning(std::string_view text) {
-    for (char c : text) {
-        if (kCleaningBytes[static_cast<uint8_t>(c)]) return true;
-    }
-    return hasSpaceRun(text);
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return kCleaningBytes[static_cast<uint8_t>(c)]; }) ||
+           hasSpaceRun(text);
 }
 
 // TrimJunk into out (its earlier content replaced). text must not be a view of out.
