@@ -88,14 +88,19 @@ bool decodeReferences(std::string& text, std::string_view prefix, int base, std:
 // Removes control characters: C0 (bytes 0x00-0x1F), DEL, and C1 (U+0080-U+009F) where it is
 // written as UTF-8 (C2 80 to C2 9F). None of them belongs in a file name, and a tab or a line
 // break would split a line of a cache file.
+constexpr std::array<bool, 256> kControlStarts = [] {
+    std::array<bool, 256> table{};
+    for (int b = 0; b < 0x20; ++b)
+        table[b] = true;
+    table[0x7F] = table[0xC2] = true;
+    return table;
+}();
+
 void dropControls(std::string& text) {
-    // Most texts hold none: look before copying.
-    bool any = false;
-    for (size_t i = 0; i < text.size() && !any; ++i) {
-        const auto b = static_cast<uint8_t>(text[i]);
-        any = b < 0x20 || b == 0x7F || b == 0xC2;
-    }
-    if (!any) return;
+    // Most texts hold none: look before copying (one table look-up a byte).
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return kControlStarts[static_cast<uint8_t>(c)]; }))
+        return;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -119,6 +124,32 @@ bool isJunk(char c) {
 
 bool isContinuation(uint8_t b) {
     return (b & 0xC0) == 0x80;
+}
+
+// Writes cp as UTF-8 into to and returns the number of bytes (one to four). A surrogate
+// (U+D800-U+DFFF) or a value beyond U+10FFFF cannot be written as UTF-8 and becomes U+FFFD.
+size_t encodeUtf8(uint32_t cp, char (&to)[4]) {
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp < 0x80) {
+        to[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        to[0] = static_cast<char>(0xC0 | (cp >> 6));
+        to[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        to[0] = static_cast<char>(0xE0 | (cp >> 12));
+        to[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        to[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    to[0] = static_cast<char>(0xF0 | (cp >> 18));
+    to[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    to[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    to[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
 }
 
 uint32_t lowerCodePoint(uint32_t cp) {
@@ -184,45 +215,32 @@ constexpr std::array<bool, 256> kCleaningBytes = [] {
 
 constexpr size_t kSpaceRunLength = 27;
 
-// Whether CleanText would change anything but the junk at either end: a byte above, or a run of
-// kSpaceRunLength blanks. Most names have neither.
-bool needsCleaning(std::string_view text) {
-    size_t spaces = 0;
-    for (char c : text) {
-        if (kCleaningBytes[static_cast<uint8_t>(c)]) return true;
-        spaces = c == ' ' ? spaces + 1 : 0;
-        if (spaces >= kSpaceRunLength) return true;
+// Whether text holds a run of kSpaceRunLength blanks. Such a run covers one of every
+// kSpaceRunLength consecutive places, so only every kSpaceRunLength-th byte is looked at, and the
+// blanks around it are counted only when it is one: a name is passed over in a few steps.
+bool hasSpaceRun(std::string_view text) {
+    for (size_t probe = kSpaceRunLength - 1; probe < text.size(); probe += kSpaceRunLength) {
+        if (text[probe] != ' ') continue;
+        size_t first = probe, last = probe + 1;
+        while (first > 0 && text[first - 1] == ' ')
+            --first;
+        while (last < text.size() && text[last] == ' ')
+            ++last;
+        if (last - first >= kSpaceRunLength) return true;
     }
     return false;
 }
 
-}  // namespace
-
-std::optional<std::string> CleanText(std::string_view text, std::string* error) {
-    if (!needsCleaning(text)) return TrimJunk(text);
-    static const std::string kSpaceRun(kSpaceRunLength, ' ');
-    // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
-    // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
-    const std::pair<std::string_view, std::string_view> kReplacements[] = {
-        {"&amp;", "&"}, {"&quot;", ""}, {"&amp;", "&"},  {"&pound;", "\xC2\xA3"},
-        {"&nbsp;", ""}, {"<BR>", " "},  {"<br>", " "},   {"\\", " "},
-        {"\t", ""},     {"\n", ""},     {kSpaceRun, ""},
-    };
-    std::string s(text);
-    for (const auto& [from, to] : kReplacements)
-        replaceAll(s, from, to);
-
-    if (!decodeReferences(s, "&#x", 16, error)) return std::nullopt;
-    if (!decodeReferences(s, "&#", 10, error)) return std::nullopt;
-    // References may have made control characters ("&#9;", "&#10;") after the tabs and line
-    // feeds were removed above.
-    dropControls(s);
-
-    std::erase_if(s, [](char c) { return kUnsafeBytes[static_cast<uint8_t>(c)]; });
-    return TrimJunk(s);
+// Whether CleanText would change anything but the junk at either end: a byte above, or a run of
+// kSpaceRunLength blanks. Most names have neither.
+bool needsCleaning(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return kCleaningBytes[static_cast<uint8_t>(c)]; }) ||
+           hasSpaceRun(text);
 }
 
-std::string TrimJunk(std::string_view text) {
+// TrimJunk into out (its earlier content replaced). text must not be a view of out.
+void trimJunkTo(std::string_view text, std::string& out) {
     if (text.find('\0') == std::string_view::npos) {
         // Nothing to remove inside: cut the ends off the view and copy once.
         size_t first = 0;
@@ -231,17 +249,67 @@ std::string TrimJunk(std::string_view text) {
         size_t last = text.size();
         while (last > first && isJunk(text[last - 1]))
             --last;
-        return std::string(text.substr(first, last - first));
+        out.assign(text.substr(first, last - first));
+        return;
     }
-    std::string s(text);
-    std::erase(s, '\0');
+    out.assign(text);
+    std::erase(out, '\0');
     size_t first = 0;
-    while (first < s.size() && isJunk(s[first]))
+    while (first < out.size() && isJunk(out[first]))
         ++first;
-    size_t last = s.size();
-    while (last > first && isJunk(s[last - 1]))
+    size_t last = out.size();
+    while (last > first && isJunk(out[last - 1]))
         --last;
-    return s.substr(first, last - first);
+    out.erase(last);
+    out.erase(0, first);
+}
+
+}  // namespace
+
+bool CleanTextTo(std::string_view text, std::string& out, std::string* error) {
+    // Most texts need only their ends trimmed: that is done straight into out, with no copy.
+    if (!needsCleaning(text)) {
+        trimJunkTo(text, out);
+        return true;
+    }
+    // Order matters: "&amp;" is decoded twice so that the service's doubly escaped ampersand
+    // ("&amp;amp;") ends up plain, and "&quot;" goes in between, so "&amp;quot;" vanishes.
+    const std::pair<std::string_view, std::string_view> kReplacements[] = {
+        {"&amp;", "&"}, {"&quot;", ""}, {"&amp;", "&"}, {"&pound;", "\xC2\xA3"},
+        {"&nbsp;", ""}, {"<BR>", " "},  {"<br>", " "},  {"\\", " "},
+        {"\t", ""},     {"\n", ""},
+    };
+    std::string s(text);
+    for (const auto& [from, to] : kReplacements)
+        replaceAll(s, from, to);
+    // The last replacement drops every run of kSpaceRunLength blanks. Looking for that run with
+    // a plain search stops at every blank; most texts hold none, which hasSpaceRun sees quickly.
+    if (hasSpaceRun(s)) {
+        static const std::string kSpaceRun(kSpaceRunLength, ' ');
+        replaceAll(s, kSpaceRun, "");
+    }
+
+    if (!decodeReferences(s, "&#x", 16, error)) return false;
+    if (!decodeReferences(s, "&#", 10, error)) return false;
+    // References may have made control characters ("&#9;", "&#10;") after the tabs and line
+    // feeds were removed above.
+    dropControls(s);
+
+    std::erase_if(s, [](char c) { return kUnsafeBytes[static_cast<uint8_t>(c)]; });
+    trimJunkTo(s, out);
+    return true;
+}
+
+std::optional<std::string> CleanText(std::string_view text, std::string* error) {
+    std::string out;
+    if (!CleanTextTo(text, out, error)) return std::nullopt;
+    return out;
+}
+
+std::string TrimJunk(std::string_view text) {
+    std::string out;
+    trimJunkTo(text, out);
+    return out;
 }
 
 std::string UTF8Decode(const std::string& text, ActivityLog& log) {
@@ -296,22 +364,8 @@ int32_t Utf8CodePoint(std::span<const uint8_t> bytes) {
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    char bytes[4];
+    out.append(bytes, encodeUtf8(cp, bytes));
 }
 
 size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
@@ -341,47 +395,69 @@ size_t nextUtf8Char(std::string_view text, size_t pos, uint32_t* cp) {
     return length;
 }
 
-void lowerCaseTo(std::string_view text, std::string& out) {
-    // The ASCII run at the start (usually the whole text) is copied and lowered in one pass.
-    out.resize(text.size());
-    size_t pos = 0;
-    // Eight ASCII bytes at a time: a byte gets 0x20 added when it lies in 'A'..'Z' (adding 0x3F
-    // and 0x25 to a byte below 0x80 never carries into the next one).
+namespace {
+
+// Lowers the ASCII bytes at the start of from (at most size) into to, up to the first byte above
+// 0x7F, and returns how many it did. Eight bytes at a time where it can: a byte gets 0x20 added
+// when it lies in 'A'..'Z' (adding 0x3F and 0x25 to a byte below 0x80 never carries into the
+// next one).
+size_t lowerAsciiRun(const char* from, size_t size, char* to) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
-    for (; pos + 8 <= text.size(); pos += 8) {
+    size_t done = 0;
+    for (; done + 8 <= size; done += 8) {
         uint64_t w;
-        std::memcpy(&w, text.data() + pos, 8);
+        std::memcpy(&w, from + done, 8);
         if (w & kHigh) break;
         const uint64_t at_least_a = (w + (0x80 - 'A') * kOnes) & kHigh;
         const uint64_t above_z = (w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
         w |= (at_least_a & ~above_z) >> 2;
-        std::memcpy(out.data() + pos, &w, 8);
+        std::memcpy(to + done, &w, 8);
     }
-    for (; pos < text.size(); ++pos) {
-        const auto b = static_cast<uint8_t>(text[pos]);
+    for (; done < size; ++done) {
+        const auto b = static_cast<uint8_t>(from[done]);
         if (b >= 0x80) break;
-        out[pos] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+        to[done] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
     }
-    if (pos == text.size()) return;
-    out.resize(pos);
-    out.reserve(text.size() + text.size() / 2);
-    while (pos < text.size()) {
-        uint8_t b = static_cast<uint8_t>(text[pos]);
-        if (b < 0x80) {
-            out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
-            ++pos;
-            continue;
-        }
+    return done;
+}
+
+}  // namespace
+
+void lowerCaseTo(std::string_view text, std::string& out) {
+    // The text is lowered into out's own bytes, not appended character by character: names are
+    // lowered once per detection, and appending costs more than the lowering itself. A lowered
+    // character is never longer than the character (the letters that change all lie below
+    // U+0800 and keep their length, or get shorter: U+0130 becomes "i"), so text.size() bytes
+    // are room enough; should a longer one ever appear, out grows before it is written.
+    out.resize(text.size());
+    size_t in = 0, at = 0;
+    while (true) {
+        // ASCII runs (usually the whole text) go through the word-wise path, also between and
+        // after multi-byte characters.
+        const size_t run = lowerAsciiRun(text.data() + in, text.size() - in, out.data() + at);
+        in += run;
+        at += run;
+        if (in == text.size()) break;
         uint32_t cp;
-        size_t length = nextUtf8Char(text, pos, &cp);
-        if (cp < 0x110000) {
-            appendUtf8(out, lowerCodePoint(cp));
+        const size_t length = nextUtf8Char(text, in, &cp);
+        const uint32_t lower = cp < 0x110000 ? lowerCodePoint(cp) : cp;
+        if (lower == cp) {
+            // Unchanged, or a byte that starts no character: the bytes as they are (a well-formed
+            // sequence is the only encoding of its code point).
+            std::memcpy(out.data() + at, text.data() + in, length);
+            at += length;
         } else {
-            out += text[pos];
+            char bytes[4];
+            const size_t size = encodeUtf8(lower, bytes);
+            const size_t needed = at + size + (text.size() - in - length);
+            if (needed > out.size()) out.resize(needed);
+            std::memcpy(out.data() + at, bytes, size);
+            at += size;
         }
-        pos += length;
+        in += length;
     }
+    out.resize(at);
 }
 
 std::string lowerCase(std::string_view text) {

@@ -33,6 +33,10 @@ std::string Between(std::string_view text, std::string_view start, std::string_v
 // Fails (std::nullopt, *error set to a description) on a numeric reference whose number is
 // missing, not a number or beyond 16 bits; "&#" without a following ";" counts as missing.
 std::optional<std::string> CleanText(std::string_view text, std::string* error = nullptr);
+// CleanTextTo: the same into out (its earlier content replaced, its room reused), for a caller
+// that cleans many texts in turn; returns false where CleanText fails, leaving out as it was.
+// text must not be a view of out.
+bool CleanTextTo(std::string_view text, std::string& out, std::string* error = nullptr);
 
 // TrimJunk deletes every NUL, then removes spaces, CR, LF, TAB and NUL from both ends. Never fails.
 std::string TrimJunk(std::string_view text);

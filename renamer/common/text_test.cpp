@@ -101,6 +101,18 @@ TEST(CleanText, NoControlCharacterComesOut) {
     expectCleaned(cases);
 }
 
+TEST(CleanText, IntoAStringReplacesItsTextOrLeavesItOnFailure) {
+    std::string out(100, '#');
+    ASSERT_TRUE(CleanTextTo("  Tom &amp; Jerry ", out));
+    EXPECT_EQ(out, "Tom & Jerry");
+    ASSERT_TRUE(CleanTextTo(" a ", out));
+    EXPECT_EQ(out, "a");
+    std::string error;
+    EXPECT_FALSE(CleanTextTo("b &#x; c", out, &error));
+    EXPECT_EQ(out, "a");
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(CleanText, BadNumericReferencesAreErrors) {
     const char* cases[] = {
         "&#;",      "&#x;",      "&#xZZ;", "&#12a;",   "&#70000;",
@@ -196,6 +208,23 @@ TEST(LowerCase, EveryAsciiByteAtEveryPlaceOfAWord) {
         std::string reused = "left over from before, longer than needed........................";
         lowerCaseTo(text, reused);
         ASSERT_EQ(reused, expected) << shift;
+    }
+}
+
+TEST(LowerCase, ShorterLowerCaseMovesTheRestBack) {
+    // "İ" (two bytes) lowers to "i" (one byte): everything behind it lands a byte further to the
+    // front, through the eight-byte steps and the byte-wise rest alike, and characters that stay
+    // as they are (multi-byte or malformed) are carried over to the moved place.
+    for (size_t run = 0; run < 18; ++run) {
+        std::string text, expected;
+        for (int k = 0; k < 3; ++k) {
+            text += "\xC4\xB0" + std::string(run, 'Q') + "\xC3\x89\xE2\x82\xAC\xFF" + "AbC";
+            expected += "i" + std::string(run, 'q') + "\xC3\xA9\xE2\x82\xAC\xFF" + "abc";
+        }
+        ASSERT_EQ(lowerCase(text), expected) << run;
+        std::string reused(2 * text.size(), '#');
+        lowerCaseTo(text, reused);
+        ASSERT_EQ(reused, expected) << run;
     }
 }
 

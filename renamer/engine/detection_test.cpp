@@ -129,6 +129,26 @@ TEST(Getbits, ShowIsLowerCasedAndCleaned) {
     expectAll(false, cases);
 }
 
+TEST(Getbits, NamesWhoseLowerCaseIsShorter) {
+    // "İ" lowers to "i", a byte shorter: the marker, the numbers and the show part are all read
+    // from the lowered name.
+    const Case cases[] = {
+        {"İSTANBUL.İZMİR.S01E02.720p.mkv", {true, "istanbul izmir", 1, 2, 1}},
+        {"Çİ - 03x04 - Title.avi", {true, "çi", 3, 4, 3}},
+        {"ΆΛΦΑ İİ 2x05 Ω.mkv", {true, "άλφα ii", 2, 5, 11}},
+    };
+    expectAll(false, cases);
+
+    // A show found earlier (the folder name, in the driver's order) is replaced entirely.
+    QueueItem item;
+    item.path = "/tv/İ.S01E02.avi";
+    item.file_name = "İ.S01E02.avi";
+    item.detected_show = "a much longer show name from an earlier detection";
+    ActivityLog log;
+    ASSERT_TRUE(getbits(item, false, log));
+    EXPECT_EQ(item.detected_show, "i");
+}
+
 TEST(Getbits, FolderNames) {
     const Case cases[] = {
         {"/tv/Show.Name.S01E02.720p.HDTV/video.avi", {true, "show name", 1, 2, 1}},

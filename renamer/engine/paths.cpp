@@ -48,12 +48,12 @@ std::string getpath(std::string_view path, int32_t n) {
     return folder;
 }
 
-std::optional<std::string> folderName(std::string_view path) {
+std::optional<std::string_view> folderName(std::string_view path) {
     size_t last = path.rfind('/');
     if (last == std::string_view::npos) return std::nullopt;
     size_t before = last == 0 ? std::string_view::npos : path.rfind('/', last - 1);
     size_t start = before == std::string_view::npos ? 0 : before + 1;
-    return std::string(path.substr(start, last - start));
+    return path.substr(start, last - start);
 }
 
 std::string getshowname(std::string_view text) {

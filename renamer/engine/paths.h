@@ -30,8 +30,9 @@ std::string getfname(std::string_view path);
 std::string getpath(std::string_view path, int32_t n);
 
 // folderName returns the second-to-last "/"-separated component of path, the name of the folder
-// that holds the file; std::nullopt when path holds no "/" and so names no folder.
-std::optional<std::string> folderName(std::string_view path);
+// that holds the file, as a view into path; std::nullopt when path holds no "/" and so names no
+// folder.
+std::optional<std::string_view> folderName(std::string_view path);
 
 // getshowname returns the last "/"-separated component of text, lower-cased.
 std::string getshowname(std::string_view text);
