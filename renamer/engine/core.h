@@ -312,6 +312,9 @@ class Core {
     // The duplicate test: the hash of every queued path with its item, so that queueing a file
     // costs the same however long the queue is.
     PathIndex m_queued_paths;
+    // Room reused from one queued file to the next: its lower-cased extension and its row text.
+    std::string m_extension;
+    std::string m_row_text;
     int32_t m_current_item = 0;
     bool m_retry_mode = false;
     bool m_timer1_enabled = false;

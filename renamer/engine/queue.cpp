@@ -121,7 +121,8 @@ bool Core::queueFile(std::string path, QueueTally& tally) {
         ++tally.already_queued;
         return false;
     }
-    if (!listedType(getextension(path))) {
+    getextensionTo(path, m_extension);
+    if (!listedType(m_extension)) {
         ++tally.unlisted_type;
         return false;
     }
@@ -132,15 +133,23 @@ bool Core::queueFile(std::string path, QueueTally& tally) {
     ++tally.added;
 
     QueueItem& added = m_queue.emplace_back();
-    added.file_name = getfname(path);
+    const size_t slash = path.rfind('/');
+    added.file_name.assign(path, slash == std::string::npos ? 0 : slash + 1);
     added.path = std::move(path);
     const int32_t index = queueCount();
     m_queued_paths.insert(hash, index);
+    // The row text is the name without its extension, built in room kept from the last row.
+    // The room is taken out while the view looks at it, so that a row added meanwhile (should
+    // the view queue more) makes its own.
+    std::string text = std::move(m_row_text);
     try {
-        m_view->queueRowAdded(index, remextension(item(index).file_name));
+        const std::string& name = added.file_name;
+        text.assign(name, 0, name.rfind('.'));
+        m_view->queueRowAdded(index, text);
     } catch (...) {
         // The row is only a picture of the item; the item itself is queued.
     }
+    m_row_text = std::move(text);
     return true;
 }
 
