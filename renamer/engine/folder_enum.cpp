@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -41,11 +42,14 @@ struct Walk {
 };
 
 uint64_t sortKey(std::string_view tail) {
-    unsigned char bytes[8] = {};
-    std::memcpy(bytes, tail.data(), std::min<size_t>(tail.size(), 8));
     uint64_t key = 0;
-    for (unsigned char b : bytes)
-        key = key << 8 | b;
+    if (tail.size() >= 8) {
+        std::memcpy(&key, tail.data(), 8);
+    } else {
+        std::memcpy(&key, tail.data(), tail.size());
+    }
+    // The first byte in memory becomes the highest.
+    if constexpr (std::endian::native == std::endian::little) key = __builtin_bswap64(key);
     return key;
 }
 
@@ -89,6 +93,7 @@ bool readFolder(Walk& walk) {
     size_t common = model.size();
     for (auto it = begin + 1; it != walk.entries.end() && common > 0; ++it) {
         const std::string_view name = nameOf(*it);
+        if (name.size() >= common && std::memcmp(name.data(), model.data(), common) == 0) continue;
         size_t same = 0;
         while (same < common && same < name.size() && name[same] == model[same])
             ++same;
@@ -125,11 +130,11 @@ void walkFolder(Walk& walk) {
             walk.folder.resize(folder_size);
             continue;
         }
-        // Built in one allocation: a walk of a large collection makes one path per file.
-        std::string& path = walk.files.emplace_back();
-        path.resize(folder_size - from + entry.size);
-        std::memcpy(path.data(), walk.folder.data() + from, folder_size - from);
-        std::memcpy(path.data() + folder_size - from, name, entry.size);
+        // Built in one allocation, from the folder with the name put after it for the moment:
+        // a walk of a large collection makes one path per file.
+        walk.folder.append(name, entry.size);
+        walk.files.emplace_back(walk.folder.data() + from, walk.folder.size() - from);
+        walk.folder.resize(folder_size);
         if (walk.pump && walk.files.size() % kPumpEvery == 0) {
             walk.stopped = !walk.pump() || !walk.pump();
         }

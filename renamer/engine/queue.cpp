@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -17,13 +18,24 @@ namespace {
 // Whether "sample" in any letter case starts at pos. Setting bit 0x20 turns a capital ASCII
 // letter into its small one and leaves a small one as it is; only those two bytes end up as a
 // given small letter.
-bool sampleAt(const std::string& path, size_t pos) {
-    static constexpr char kSample[] = "sample";
-    if (pos + 6 > path.size()) return false;
-    for (size_t i = 0; i < 6; ++i) {
-        if ((path[pos + i] | 0x20) != kSample[i]) return false;
+// Six bytes as a copy of them into a zeroed word holds them.
+constexpr uint64_t sixBytes(const char* text) {
+    uint64_t word = 0;
+    for (int i = 0; i < 6; ++i) {
+        const int shift = std::endian::native == std::endian::little ? 8 * i : 8 * (7 - i);
+        word |= uint64_t{static_cast<unsigned char>(text[i])} << shift;
     }
-    return true;
+    return word;
+}
+
+bool sampleAt(const std::string& path, size_t pos) {
+    if (pos + 6 > path.size()) return false;
+    // The six bytes at once, each with bit 0x20 set.
+    constexpr uint64_t kSample = sixBytes("sample");
+    constexpr uint64_t kCaseBits = sixBytes("      ");
+    uint64_t word = 0;
+    std::memcpy(&word, path.data() + pos, 6);
+    return (word | kCaseBits) == kSample;
 }
 
 bool containsSample(const std::string& path) {
@@ -134,7 +146,8 @@ bool Core::queueFile(std::string path, QueueTally& tally) {
 
     QueueItem& added = m_queue.emplace_back();
     const size_t slash = path.rfind('/');
-    added.file_name.assign(path, slash == std::string::npos ? 0 : slash + 1);
+    const size_t name_from = slash == std::string::npos ? 0 : slash + 1;
+    added.file_name = std::string(path.data() + name_from, path.size() - name_from);
     added.path = std::move(path);
     const int32_t index = queueCount();
     m_queued_paths.insert(hash, index);
