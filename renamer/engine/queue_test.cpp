@@ -36,6 +36,21 @@ TEST(AddToQueue, AFolderQueuesItsVideoFilesButNoSamples) {
     EXPECT_EQ(queuedPaths(again), (std::vector<std::string>{tree.path("sub/b.avi")}));
 }
 
+// The row texts of a folder's files are built in room kept from one row to the next.
+TEST(AddToQueue, EachRowHoldsItsOwnNameWithoutTheExtension) {
+    TestTree tree;
+    for (const char* f : {"a.long.name.of.an.episode.1080p.mkv", "b.mkv", "c.d.avi"})
+        tree.file(f);
+    RecordingView view;
+    Core core(&view);
+    core.add_to_queue(tree.path(""), false);
+    ASSERT_EQ(core.queueCount(), 3);
+    EXPECT_EQ(view.rows[1].text, "a.long.name.of.an.episode.1080p");
+    EXPECT_EQ(view.rows[2].text, "b");
+    EXPECT_EQ(view.rows[3].text, "c.d");
+    EXPECT_EQ(core.item(1).file_name, "a.long.name.of.an.episode.1080p.mkv");
+}
+
 TEST(AddToQueue, TheTallySaysWhyNothingWasQueued) {
     TestTree tree;
     for (const char* f : {"a.mkv", "sub/b.avi", "c.txt", "Sample/d.mkv", "sample.avi"})
