@@ -15,10 +15,7 @@ namespace vantel {
 
 namespace {
 
-// Whether "sample" in any letter case starts at pos. Setting bit 0x20 turns a capital ASCII
-// letter into its small one and leaves a small one as it is; only those two bytes end up as a
-// given small letter.
-// Six bytes as a copy of them into a zeroed word holds them.
+// The first six bytes of text as a copy of them into a zeroed word holds them.
 constexpr uint64_t sixBytes(const char* text) {
     uint64_t word = 0;
     for (int i = 0; i < 6; ++i) {
@@ -28,35 +25,37 @@ constexpr uint64_t sixBytes(const char* text) {
     return word;
 }
 
-bool sampleAt(const std::string& path, size_t pos) {
-    if (pos + 6 > path.size()) return false;
-    // The six bytes at once, each with bit 0x20 set.
+// Whether "sample" in any letter case starts at pos. Setting bit 0x20 turns a capital ASCII
+// letter into its small one and leaves a small one as it is; only those two bytes end up as a
+// given small letter. The six bytes are compared at once.
+bool sampleAt(std::string_view text, size_t pos) {
+    if (pos + 6 > text.size()) return false;
     constexpr uint64_t kSample = sixBytes("sample");
-    constexpr uint64_t kCaseBits = sixBytes("      ");
+    constexpr uint64_t kCaseBits = sixBytes("      ");  // 0x20 in each
     uint64_t word = 0;
-    std::memcpy(&word, path.data() + pos, 6);
+    std::memcpy(&word, text.data() + pos, 6);
     return (word | kCaseBits) == kSample;
 }
 
-bool containsSample(const std::string& path) {
+bool containsSample(std::string_view text) {
     // Eight bytes at a step: the places holding an "s" or "S" are marked (a mark may also fall on
     // a byte after one, which the check then rules out), and only those are checked.
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
     size_t pos = 0;
-    for (; pos + 8 <= path.size(); pos += 8) {
+    for (; pos + 8 <= text.size(); pos += 8) {
         uint64_t w;
-        std::memcpy(&w, path.data() + pos, 8);
+        std::memcpy(&w, text.data() + pos, 8);
         const uint64_t x = (w | 0x20 * kOnes) ^ ('s' * kOnes);
         uint64_t marks = (x - kOnes) & ~x & kHigh;
         while (marks) {
             const size_t at = pos + static_cast<size_t>(__builtin_ctzll(marks)) / 8;
-            if (sampleAt(path, at)) return true;
+            if (sampleAt(text, at)) return true;
             marks &= marks - 1;
         }
     }
-    for (; pos < path.size(); ++pos) {
-        if (sampleAt(path, pos)) return true;
+    for (; pos < text.size(); ++pos) {
+        if (sampleAt(text, pos)) return true;
     }
     return false;
 }
@@ -67,6 +66,17 @@ bool Core::listedType(const std::string& extension) const {
     // A substring test, as the stored list is matched: "mkv" is found in "avi;mkv;mpg;mp4", and
     // so are "kv" and "mp". An empty extension (a name ending in ".") names no type at all.
     return !extension.empty() && m_settings.types.find(extension) != std::string::npos;
+}
+
+bool Core::sampleInPath(std::string_view path, size_t name_from) {
+    // No match can take in a "/", so it lies in the folder or in the name. The files of a
+    // folder share the folder, which is then looked at once.
+    const std::string_view folder = path.substr(0, name_from);
+    if (folder != m_folder_without_sample) {
+        if (containsSample(folder)) return true;
+        m_folder_without_sample.assign(folder);
+    }
+    return containsSample(path.substr(name_from));
 }
 
 bool Core::add_to_queue(std::string path, bool start, QueueTally* tally) {
@@ -138,15 +148,15 @@ bool Core::queueFile(std::string path, QueueTally& tally) {
         ++tally.unlisted_type;
         return false;
     }
-    if (containsSample(path)) {
+    const size_t slash = path.rfind('/');
+    const size_t name_from = slash == std::string::npos ? 0 : slash + 1;
+    if (sampleInPath(path, name_from)) {
         ++tally.sample;
         return false;
     }
     ++tally.added;
 
     QueueItem& added = m_queue.emplace_back();
-    const size_t slash = path.rfind('/');
-    const size_t name_from = slash == std::string::npos ? 0 : slash + 1;
     added.file_name = std::string(path.data() + name_from, path.size() - name_from);
     added.path = std::move(path);
     const int32_t index = queueCount();

@@ -169,6 +169,23 @@ TEST(AddToQueue, SampleAnywhereInThePathIsLeftOut) {
                                   false));
 }
 
+// Each folder of a walk is looked at once for "sample": a folder beside, below or above one
+// with the word keeps its own answer.
+TEST(AddToQueue, SampleInAFolderLeavesOutThatFolderOnly) {
+    TestTree tree;
+    for (const char* f :
+         {"show/a.mkv", "show/Sample/b.mkv", "show/Sample/b2.mkv", "show/Sample/c/d.mkv",
+          "show/e.mkv", "show.samplex/f.mkv", "show2/g.mkv", "show2/sample.h.mkv"})
+        tree.file(f);
+    Core core;
+    Core::QueueTally tally;
+    core.add_to_queue(tree.path(""), false, &tally);
+    EXPECT_EQ(queuedPaths(core),
+              (std::vector<std::string>{tree.path("show/a.mkv"), tree.path("show/e.mkv"),
+                                        tree.path("show2/g.mkv")}));
+    EXPECT_EQ(tally.sample, 5);
+}
+
 // A path longer than the system allows queues nothing, and the log says why.
 TEST(AddToQueue, APathTooLongForTheSystemIsLogged) {
     TestTree tree;
