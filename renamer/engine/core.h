@@ -291,7 +291,8 @@ class Core {
     bool listedType(const std::string& extension) const;
     // Queues one existing file unless it is already queued, of an unlisted type or a sample;
     // true when it was added (with its row), otherwise counted in tally. Does not arm the timer.
-    bool queueFile(std::string path, QueueTally& tally);
+    // hash is std::hash of path.
+    bool queueFile(std::string path, size_t hash, QueueTally& tally);
     bool alreadyQueued(const std::string& path, size_t hash) const;
     // Whether "sample" in any letter case occurs in path, whose name starts at name_from.
     bool sampleInPath(std::string_view path, size_t name_from);

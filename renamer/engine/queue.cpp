@@ -119,26 +119,38 @@ bool Core::add_to_queue(std::string path, bool start, QueueTally* tally) {
         // Room for every listed file at once: the queue and the set of queued paths then grow
         // once per folder instead of once per doubling.
         m_queued_paths.reserve(m_queued_paths.size() + files.size());
+        // The index slot of a path a few files ahead is fetched while this one is queued: in a
+        // large queue the index is far larger than the cache.
+        constexpr size_t kAhead = 8;
+        size_t ahead[kAhead];
+        auto lookAhead = [&](size_t i) {
+            ahead[i % kAhead] = std::hash<std::string>{}(files[i]);
+            m_queued_paths.prefetch(ahead[i % kAhead]);
+        };
+        for (size_t i = 0; i < std::min(files.size(), kAhead); ++i)
+            lookAhead(i);
         bool added = false;
-        for (std::string& file : files) {
+        for (size_t i = 0; i < files.size(); ++i) {
             if (m_unloaded) break;
+            const size_t hash = ahead[i % kAhead];
+            if (i + kAhead < files.size()) lookAhead(i + kAhead);
             // Each file is queued as if given on its own with start set. The walk has just seen
             // it as an existing file, so it is not looked up again; and the timer is armed once
             // after the last one, which is when each of those armings would have left it.
-            added |= queueFile(std::move(file), counts);
+            added |= queueFile(std::move(files[i]), hash, counts);
         }
         --m_walking;
         if (added && !m_flags.busy) enableTimer1();
         return false;
     }
 
-    if (!queueFile(std::move(path), counts)) return false;
+    const size_t hash = std::hash<std::string>{}(path);
+    if (!queueFile(std::move(path), hash, counts)) return false;
     if (start && !m_flags.busy) enableTimer1();
     return true;
 }
 
-bool Core::queueFile(std::string path, QueueTally& tally) {
-    const size_t hash = std::hash<std::string>{}(path);
+bool Core::queueFile(std::string path, size_t hash, QueueTally& tally) {
     if (alreadyQueued(path, hash)) {
         ++tally.already_queued;
         return false;

@@ -95,6 +95,19 @@ TEST(AddToQueue, DuplicatesAreExactPathsOnly) {
     EXPECT_EQ(core.queueCount(), 1);
 }
 
+// A folder's paths are hashed a few files ahead of queueing them: each must still be found
+// under its own hash, at every place of a walk longer than that.
+TEST(AddToQueue, AFolderAfterItsFilesOneByOneAddsNothing) {
+    TestTree tree;
+    Core core;
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(core.add_to_queue(tree.file("e" + std::to_string(10 + i) + ".mkv"), false));
+    Core::QueueTally tally;
+    core.add_to_queue(tree.path(""), false, &tally);
+    EXPECT_EQ(tally.already_queued, 20);
+    EXPECT_EQ(core.queueCount(), 20);
+}
+
 TEST(AddToQueue, ExtensionIsASubstringOfTheTypes) {
     TestTree tree;
     Core core;
