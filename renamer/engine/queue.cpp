@@ -15,7 +15,7 @@ namespace vantel {
 
 namespace {
 
-// The first six bytes of text as a copy of them into a zeroed word holds them.
+// The word that copying the first six bytes of text into a zeroed one gives, on either byte order.
 constexpr uint64_t sixBytes(const char* text) {
     uint64_t word = 0;
     for (int i = 0; i < 6; ++i) {
