@@ -55,6 +55,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantel {
@@ -291,8 +292,11 @@ class Core {
     bool listedType(const std::string& extension) const;
     // Queues one existing file unless it is already queued, of an unlisted type or a sample;
     // true when it was added (with its row), otherwise counted in tally. Does not arm the timer.
-    bool queueFile(std::string path, QueueTally& tally);
+    // hash is std::hash of path.
+    bool queueFile(std::string path, size_t hash, QueueTally& tally);
     bool alreadyQueued(const std::string& path, size_t hash) const;
+    // Whether "sample" in any letter case occurs in path, whose name starts at name_from.
+    bool sampleInPath(std::string_view path, size_t name_from);
 
     CoreView* m_view;
     PipelineStages* m_stages;
@@ -314,6 +318,11 @@ class Core {
     // The duplicate test: the hash of every queued path with its item, so that queueing a file
     // costs the same however long the queue is.
     PathIndex m_queued_paths;
+    // Room reused from one queued file to the next: its lower-cased extension and its row text.
+    std::string m_extension;
+    std::string m_row_text;
+    // The folder (up to its last "/") of the last path looked at, when it holds no "sample".
+    std::string m_folder_without_sample;
     int32_t m_current_item = 0;
     bool m_retry_mode = false;
     bool m_timer1_enabled = false;

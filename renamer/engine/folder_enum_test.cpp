@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vantel {
 
 namespace fs = std::filesystem;
@@ -26,6 +28,32 @@ TEST(EnumFolder, ListsEveryFileDepthFirstInNameOrder) {
     Files below;
     EnumFolder(tree.path("sub/"), tree.root().size(), below, nullptr);
     EXPECT_EQ(below, (Files{"sub/b.avi", "sub/deeper/e.mp4"}));
+}
+
+// Names are ordered by a key of eight bytes from where the names of a folder start to differ,
+// and by the rest after that: byte order must come out whatever the names share, wherever they
+// differ, and whichever is a prefix of another.
+TEST(EnumFolder, NamesComeInByteOrderWhateverTheyShare) {
+    const std::string starts[] = {"", "Show.Name.S01E0", "show.name.s01e01.mkv"};
+    const std::string ends[] = {"1.mkv",  "1.mkv.part",   "1.mkv.part.one", "1.mkv.part.two",
+                                "10.mkv", "2.mkv",        "1\xc3\xa9.mkv",  "1.MKV",
+                                "A.mkv",  "12345678.mkv", "12345678.mkv.x", "123456789"};
+    TestTree tree;
+    Files expected;
+    for (size_t i = 0; i < std::size(starts); ++i) {
+        const std::string folder = "f" + std::to_string(i) + "/";
+        Files names;
+        for (const std::string& end : ends)
+            names.push_back(starts[i] + end);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            tree.file(folder + name);
+            expected.push_back(folder + name);
+        }
+    }
+    Files files;
+    EnumFolder(tree.root(), tree.root().size(), files, nullptr);
+    EXPECT_EQ(files, expected);
 }
 
 TEST(EnumFolder, FollowsLinksButNeverWalksAFolderTwice) {

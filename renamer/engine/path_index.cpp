@@ -3,7 +3,8 @@
 namespace vantel {
 
 void PathIndex::insert(size_t hash, int32_t index) {
-    reserve(m_size + 1);
+    // Never more than half full: most inserts find room without working out a new size.
+    if (2 * (m_size + 1) > m_slots.size()) reserve(m_size + 1);
     place(hash, index);
     ++m_size;
 }

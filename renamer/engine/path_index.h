@@ -30,6 +30,12 @@ class PathIndex {
         }
     }
 
+    // prefetch: starts bringing the slot where a lookup of hash begins into the cache, so that
+    // a lookup a little later need not wait for it in a table far larger than the cache.
+    void prefetch(size_t hash) const {
+        if (!m_slots.empty()) __builtin_prefetch(&m_slots[hash & m_mask]);
+    }
+
     // insert: records item index under hash (several items may share a hash).
     void insert(size_t hash, int32_t index);
 

@@ -22,8 +22,14 @@ std::vector<std::string_view> splitPath(std::string_view path) {
 }  // namespace
 
 std::string getextension(std::string_view name) {
+    std::string extension;
+    getextensionTo(name, extension);
+    return extension;
+}
+
+void getextensionTo(std::string_view name, std::string& out) {
     size_t dot = name.rfind('.');
-    return lowerCase(dot == std::string_view::npos ? name : name.substr(dot + 1));
+    lowerCaseTo(dot == std::string_view::npos ? name : name.substr(dot + 1), out);
 }
 
 std::string remextension(std::string_view name) {

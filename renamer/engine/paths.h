@@ -16,6 +16,8 @@ namespace vantel {
 // getextension returns the text after the last "." of name, lower-cased; name lower-cased
 // when it holds no ".".
 std::string getextension(std::string_view name);
+// getextensionTo: the same into out, whose room is reused.
+void getextensionTo(std::string_view name, std::string& out);
 
 // remextension returns name without its last "." and what follows; name unchanged when it
 // holds no ".".

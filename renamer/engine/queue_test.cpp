@@ -36,6 +36,21 @@ TEST(AddToQueue, AFolderQueuesItsVideoFilesButNoSamples) {
     EXPECT_EQ(queuedPaths(again), (std::vector<std::string>{tree.path("sub/b.avi")}));
 }
 
+// The row texts of a folder's files are built in room kept from one row to the next.
+TEST(AddToQueue, EachRowHoldsItsOwnNameWithoutTheExtension) {
+    TestTree tree;
+    for (const char* f : {"a.long.name.of.an.episode.1080p.mkv", "b.mkv", "c.d.avi"})
+        tree.file(f);
+    RecordingView view;
+    Core core(&view);
+    core.add_to_queue(tree.path(""), false);
+    ASSERT_EQ(core.queueCount(), 3);
+    EXPECT_EQ(view.rows[1].text, "a.long.name.of.an.episode.1080p");
+    EXPECT_EQ(view.rows[2].text, "b");
+    EXPECT_EQ(view.rows[3].text, "c.d");
+    EXPECT_EQ(core.item(1).file_name, "a.long.name.of.an.episode.1080p.mkv");
+}
+
 TEST(AddToQueue, TheTallySaysWhyNothingWasQueued) {
     TestTree tree;
     for (const char* f : {"a.mkv", "sub/b.avi", "c.txt", "Sample/d.mkv", "sample.avi"})
@@ -78,6 +93,19 @@ TEST(AddToQueue, DuplicatesAreExactPathsOnly) {
     core.resetQueue();
     EXPECT_TRUE(core.add_to_queue(lower, false));
     EXPECT_EQ(core.queueCount(), 1);
+}
+
+// A folder's paths are hashed a few files ahead of queueing them: each must still be found
+// under its own hash, at every place of a walk longer than that.
+TEST(AddToQueue, AFolderAfterItsFilesOneByOneAddsNothing) {
+    TestTree tree;
+    Core core;
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(core.add_to_queue(tree.file("e" + std::to_string(10 + i) + ".mkv"), false));
+    Core::QueueTally tally;
+    core.add_to_queue(tree.path(""), false, &tally);
+    EXPECT_EQ(tally.already_queued, 20);
+    EXPECT_EQ(core.queueCount(), 20);
 }
 
 TEST(AddToQueue, ExtensionIsASubstringOfTheTypes) {
@@ -152,6 +180,23 @@ TEST(AddToQueue, SampleAnywhereInThePathIsLeftOut) {
     EXPECT_TRUE(core.add_to_queue(tree.file("sam\x50\x0c"
                                             "E.mkv"),
                                   false));
+}
+
+// Each folder of a walk is looked at once for "sample": a folder beside, below or above one
+// with the word keeps its own answer.
+TEST(AddToQueue, SampleInAFolderLeavesOutThatFolderOnly) {
+    TestTree tree;
+    for (const char* f :
+         {"show/a.mkv", "show/Sample/b.mkv", "show/Sample/b2.mkv", "show/Sample/c/d.mkv",
+          "show/e.mkv", "show.samplex/f.mkv", "show2/g.mkv", "show2/sample.h.mkv"})
+        tree.file(f);
+    Core core;
+    Core::QueueTally tally;
+    core.add_to_queue(tree.path(""), false, &tally);
+    EXPECT_EQ(queuedPaths(core),
+              (std::vector<std::string>{tree.path("show/a.mkv"), tree.path("show/e.mkv"),
+                                        tree.path("show2/g.mkv")}));
+    EXPECT_EQ(tally.sample, 5);
 }
 
 // A path longer than the system allows queues nothing, and the log says why.
