@@ -239,29 +239,27 @@ bool needsCleaning(std::string_view text) {
            hasSpaceRun(text);
 }
 
+// The part of text left when the junk at either end is cut off.
+std::string_view withoutJunkEnds(std::string_view text) {
+    size_t first = 0;
+    while (first < text.size() && isJunk(text[first]))
+        ++first;
+    size_t last = text.size();
+    while (last > first && isJunk(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
 // TrimJunk into out (its earlier content replaced). text must not be a view of out.
 void trimJunkTo(std::string_view text, std::string& out) {
+    // Nothing to remove inside (nearly always): cut the ends off the view and copy once.
     if (text.find('\0') == std::string_view::npos) {
-        // Nothing to remove inside: cut the ends off the view and copy once.
-        size_t first = 0;
-        while (first < text.size() && isJunk(text[first]))
-            ++first;
-        size_t last = text.size();
-        while (last > first && isJunk(text[last - 1]))
-            --last;
-        out.assign(text.substr(first, last - first));
+        out.assign(withoutJunkEnds(text));
         return;
     }
-    out.assign(text);
-    std::erase(out, '\0');
-    size_t first = 0;
-    while (first < out.size() && isJunk(out[first]))
-        ++first;
-    size_t last = out.size();
-    while (last > first && isJunk(out[last - 1]))
-        --last;
-    out.erase(last);
-    out.erase(0, first);
+    std::string kept(text);
+    std::erase(kept, '\0');
+    out.assign(withoutJunkEnds(kept));
 }
 
 }  // namespace

@@ -105,6 +105,11 @@ std::optional<FileStamp> StampOfFile(const std::string& path) {
     return stampOf(st);
 }
 
+bool StillAsRead(const std::string& path, const std::string& read_path,
+                 const std::optional<FileStamp>& read_stamp) {
+    return read_stamp && path == read_path && StampOfFile(path) == read_stamp;
+}
+
 std::optional<std::string> ReadBoundedFile(const std::string& path, size_t max_bytes,
                                            std::string* error, std::optional<FileStamp>* stamp) {
     if (stamp) stamp->reset();

@@ -41,6 +41,12 @@ struct FileStamp {
 // when it cannot be had.
 std::optional<FileStamp> StampOfFile(const std::string& path);
 
+// StillAsRead: whether path is the file that was read as read_path with the stamp read_stamp
+// (none: it cannot be proved), and still has that stamp, so that what was read then is what a
+// read now would give.
+bool StillAsRead(const std::string& path, const std::string& read_path,
+                 const std::optional<FileStamp>& read_stamp);
+
 // ReadBoundedFile: the whole content of path when it is a regular file of at most max_bytes.
 // nullopt otherwise, with *error (when given) saying why: "not a regular file", "larger than N
 // bytes", or the system's text for a file that is missing or cannot be opened or read (errno

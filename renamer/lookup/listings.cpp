@@ -53,7 +53,7 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
     // The table already holds this file's listing, and the file is provably the one read: the
     // same listing again, without reading it.
     if (EpisodeTableSource* source = ctx.episodes_from;
-        source && source->stamp && source->path == *path && StampOfFile(*path) == source->stamp) {
+        source && StillAsRead(*path, source->path, source->stamp)) {
         found = true;
         return;
     }

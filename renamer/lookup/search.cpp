@@ -28,7 +28,7 @@ void checkqcache(QueueItem& item, LookupContext& ctx, bool& found) {
     QueryCacheSource* source = ctx.queries_from;
     std::optional<QueryCacheEntry> entry;
     // The file is provably the one read last: the same answer, without reading it.
-    if (source && source->stamp && source->path == *path && StampOfFile(*path) == source->stamp) {
+    if (source && StillAsRead(*path, source->path, source->stamp)) {
         entry = source->entry;
     } else {
         std::optional<FileStamp> stamp;
