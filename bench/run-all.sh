@@ -133,7 +133,7 @@ for n in (10000, 100000):
 
 # Reading the journal of one large run back: no floor, it must only grow with the run's size.
 for b in load("journal"):
-    what = {"BM_ParseJournal": "Journal read back", "BM_NextRunNumber": "Journal, next run number"}
+    what = {"BM_ParseJournal": "Journal read back", "BM_NextRunNumber": "Journal, a new run's number"}
     name, renames = b["name"].split("/")[:2]
     if name in what:
         row(f"{what[name]}, {int(renames):,} renames", b["real_time"], "ms")
