@@ -81,13 +81,33 @@ int receiveSentMessages(Queue& q) {
     return count;
 }
 
+namespace {
+
+// True when no timer of q may be taken by a look with filter and limit now, and the timer
+// descriptor is already armed for the earliest one (so a look would leave it as it is).
+bool nothingDueLocked(const Queue& q, const Filter& filter, const Limit& limit) {
+    if (q.timers.empty()) return !q.timerArmed;
+    if (!q.timerArmed) return false;
+    const Clock::time_point now = Clock::now();
+    auto earliest = Clock::time_point::max();
+    for (const Timer& t : q.timers) {
+        earliest = std::min(earliest, t.due);
+        if (t.due <= now && t.due <= limit.timersDueBy && filter.matches(t.hwnd, WM_TIMER))
+            return false;
+    }
+    return earliest == q.timerArmedFor;
+}
+
+}  // namespace
+
 bool peekInternal(Queue& q, MSG* msg, const Filter& filter, bool remove, const Limit& limit) {
     {
-        // An empty queue with no timers (what a blocking call's look at the queue nearly always
-        // finds) is answered under one lock: nothing to run, take, signal or re-arm.
+        // An empty queue whose timers are not due (what a blocking call's look at the queue,
+        // and a DoEvents between two steps of work, nearly always find) is answered under one
+        // lock: nothing to run, take, signal or re-arm.
         auto lock = lockState();
-        if (q.sent.empty() && q.posted.empty() && !q.quitPending && q.timers.empty() &&
-            !q.signalled && !q.timerArmed)
+        if (q.sent.empty() && q.posted.empty() && !q.quitPending && !q.signalled &&
+            nothingDueLocked(q, filter, limit))
             return false;
     }
     receiveSentMessages(q);

@@ -72,6 +72,28 @@ TEST(Timer, SetTimerOnSameIdRestartsIt) {
     DestroyWindow(w);
 }
 
+TEST(Timer, ALookSeesATimerOnlyOnceItIsDueAndForItsWindow) {
+    Recorder r;
+    HWND w = makeWindow(&r);
+    HWND other = makeWindow(&r);
+    ASSERT_EQ(SetTimer(w, 6, 200, nullptr), 6u);
+    ASSERT_EQ(SetTimer(w, 7, 100000, nullptr), 7u);
+    MSG m;
+    // Not due yet: looks find nothing, however often they look.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+    std::this_thread::sleep_for(250ms);
+    // Due, but a look at another window's messages does not see it.
+    EXPECT_FALSE(PeekMessageA(&m, other, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_TIMER));
+    EXPECT_EQ(m.wParam, 6u);
+    // Taken: the next tick is an interval away again.
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+    DestroyWindow(other);
+    DestroyWindow(w);
+}
+
 TEST(Timer, ThreadTimerProcRunsThroughDispatch) {
     g_procCalls.clear();
     UINT_PTR id = SetTimer(nullptr, 0, 10, timerProc);
