@@ -188,8 +188,9 @@ int receiveOn(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* from
     sockaddr_in sender{};
     int senderSize = kAddressSize;
     bool truncated = false;
-    long received = sys::receiveData(entry->fd, buf, static_cast<size_t>(len), flags,
-                                     stream ? nullptr : &sender, &senderSize, &truncated);
+    long received =
+        sys::receiveData(entry->fd, buf, static_cast<size_t>(len), flags,
+                         stream ? nullptr : &sender, &senderSize, stream ? nullptr : &truncated);
     int error = errno;
     {
         Lock lock(tableLock());

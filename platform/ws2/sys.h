@@ -41,7 +41,7 @@ constexpr int kKnownFlags = kFlagOob | kFlagPeek | kFlagDontRoute | kFlagWaitAll
 
 // sendData sends without ever raising SIGPIPE; to is null for a connected socket.
 long sendData(int fd, const void* data, size_t size, int flags, const void* to, int toSize);
-// receiveData sets *truncated when a datagram did not fit; from may be null.
+// receiveData sets *truncated when a datagram did not fit; from and truncated may be null.
 long receiveData(int fd, void* data, size_t size, int flags, void* from, int* fromSize,
                  bool* truncated);
 
