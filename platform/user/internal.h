@@ -179,6 +179,9 @@ bool takeTimerLocked(Queue& queue, const Filter& filter, Clock::time_point now,
 int timerWaitMsLocked(const Queue& queue, const Filter& filter, Clock::time_point now);
 bool anyTimerDueLocked(const Queue& queue, Clock::time_point now);
 void armTimerFdLocked(Queue& queue);
+// timerFdCurrentLocked: whether the timer descriptor already shows what armTimerFdLocked would
+// make it show (it would leave it as it is).
+bool timerFdCurrentLocked(const Queue& queue);
 TIMERPROC timerProcLocked(const Queue& queue, HWND hwnd, UINT_PTR id);
 
 // The newest top-level window of this process with that class and caption (either may be

@@ -2,6 +2,8 @@
 
 #include "platform/user/internal.h"
 
+#include <algorithm>
+
 namespace vantel::user {
 
 namespace {
@@ -84,18 +86,14 @@ int receiveSentMessages(Queue& q) {
 namespace {
 
 // True when no timer of q may be taken by a look with filter and limit now, and the timer
-// descriptor is already armed for the earliest one (so a look would leave it as it is).
+// descriptor already shows the earliest one (so a look would leave it as it is).
 bool nothingDueLocked(const Queue& q, const Filter& filter, const Limit& limit) {
-    if (q.timers.empty()) return !q.timerArmed;
-    if (!q.timerArmed) return false;
+    if (!timerFdCurrentLocked(q)) return false;
+    if (q.timers.empty()) return true;
     const Clock::time_point now = Clock::now();
-    auto earliest = Clock::time_point::max();
-    for (const Timer& t : q.timers) {
-        earliest = std::min(earliest, t.due);
-        if (t.due <= now && t.due <= limit.timersDueBy && filter.matches(t.hwnd, WM_TIMER))
-            return false;
-    }
-    return earliest == q.timerArmedFor;
+    return std::none_of(q.timers.begin(), q.timers.end(), [&](const Timer& t) {
+        return t.due <= now && t.due <= limit.timersDueBy && filter.matches(t.hwnd, WM_TIMER);
+    });
 }
 
 }  // namespace

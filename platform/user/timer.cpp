@@ -68,15 +68,29 @@ bool anyTimerDueLocked(const Queue& q, Clock::time_point now) {
                        [now](const Timer& t) { return t.due <= now; });
 }
 
-void armTimerFdLocked(Queue& q) {
-    if (q.dead) return;
+namespace {
+
+Clock::time_point earliestDueLocked(const Queue& q) {
     auto earliest = Clock::time_point::max();
     for (const auto& t : q.timers)
         earliest = std::min(earliest, t.due);
-    bool want = earliest != Clock::time_point::max();
+    return earliest;
+}
+
+}  // namespace
+
+bool timerFdCurrentLocked(const Queue& q) {
+    const Clock::time_point earliest = earliestDueLocked(q);
+    const bool want = earliest != Clock::time_point::max();
+    return want == q.timerArmed && (!want || earliest == q.timerArmedFor);
+}
+
+void armTimerFdLocked(Queue& q) {
     // Unchanged means the descriptor already shows the right state: pending for a future time,
     // readable for a time that has passed and whose timer nobody has taken yet.
-    if (want == q.timerArmed && (!want || earliest == q.timerArmedFor)) return;
+    if (q.dead || timerFdCurrentLocked(q)) return;
+    const Clock::time_point earliest = earliestDueLocked(q);
+    const bool want = earliest != Clock::time_point::max();
     uint64_t expirations;
     [[maybe_unused]] ssize_t n = ::read(q.timerFd.get(), &expirations, sizeof expirations);
     itimerspec due{};

@@ -202,10 +202,7 @@ constexpr std::array<bool, 256> kUnsafeBytes = [] {
 // start of a reference ("&"), control characters, the lead byte of a C1 control, and the unsafe
 // characters.
 constexpr std::array<bool, 256> kCleaningBytes = [] {
-    std::array<bool, 256> table{};
-    for (int b = 0; b < 0x20; ++b)
-        table[b] = true;
-    table[0x7F] = table[0xC2] = true;
+    std::array<bool, 256> table = kControlStarts;
     for (char c : std::string_view("&<\\"))
         table[static_cast<uint8_t>(c)] = true;
     for (char c : kUnsafe)

@@ -62,6 +62,17 @@ int connectTo(int port) {
     return fd;
 }
 
+// Opens path (flags, close-on-exec; a new file is private) and connects to port; false, with
+// nothing left open, when either fails.
+bool openAndConnect(const std::string& path, int flags, int port, int* file, int* fd) {
+    *file = open(path.c_str(), flags | O_CLOEXEC, 0600);
+    if (*file < 0) return false;
+    *fd = connectTo(port);
+    if (*fd >= 0) return true;
+    close(*file);
+    return false;
+}
+
 // Polls fd for events in steps until it is ready, the deadline passes or stopping is set.
 bool waitFor(int fd, short events, Clock::time_point deadline, const std::atomic<bool>& stopping) {
     while (!stopping.load() && Clock::now() < deadline) {
@@ -264,13 +275,8 @@ int64_t plainReceiveLoop(int port, uint64_t total, size_t chunk) {
 }
 
 int64_t plainReceiveToFile(int port, const std::string& path, size_t chunk) {
-    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (file < 0) return -1;
-    int fd = connectTo(port);
-    if (fd < 0) {
-        close(file);
-        return -1;
-    }
+    int file, fd;
+    if (!openAndConnect(path, O_WRONLY | O_CREAT | O_TRUNC, port, &file, &fd)) return -1;
     std::vector<char> buffer(chunk);
     int64_t done = 0;
     for (;;) {
@@ -289,13 +295,8 @@ int64_t plainReceiveToFile(int port, const std::string& path, size_t chunk) {
 }
 
 int64_t plainSendFile(int port, const std::string& path) {
-    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) return -1;
-    int fd = connectTo(port);
-    if (fd < 0) {
-        close(file);
-        return -1;
-    }
+    int file, fd;
+    if (!openAndConnect(path, O_RDONLY, port, &file, &fd)) return -1;
     int64_t done = 0;
     for (;;) {
         ssize_t n = ::sendfile(fd, file, nullptr, 1 << 30);
@@ -309,13 +310,8 @@ int64_t plainSendFile(int port, const std::string& path) {
 }
 
 int64_t plainReadSendFile(int port, const std::string& path, size_t chunk) {
-    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) return -1;
-    int fd = connectTo(port);
-    if (fd < 0) {
-        close(file);
-        return -1;
-    }
+    int file, fd;
+    if (!openAndConnect(path, O_RDONLY, port, &file, &fd)) return -1;
     std::vector<char> buffer(chunk);
     int64_t done = 0;
     for (;;) {
