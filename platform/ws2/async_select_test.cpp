@@ -115,6 +115,32 @@ TEST_F(AsyncSelect, ReadIsAnnouncedAgainOnlyAfterRecv) {
     EXPECT_EQ(count(server, FD_READ), 2) << "nothing left to read";
 }
 
+TEST_F(AsyncSelect, ASendAskedNotToWaitOwesNoWriteEvent) {
+    SOCKET client, server;
+    connectedPair(&client, &server);
+    select(client, FD_WRITE);
+    ASSERT_TRUE(arrives(client, FD_WRITE));
+    std::string block(64 * 1024, 'w');
+    int calls = 0;
+    while (calls < 10000 && api.send(client, block.data(), static_cast<int>(block.size()),
+                                     MSG_WS2_NOWAIT) != SOCKET_ERROR)
+        ++calls;
+    ASSERT_EQ(api.WSAGetLastError(), 10035);
+    // Room frees up as the peer reads everything.
+    char sink[64 * 1024];
+    while (api.recv(server, sink, sizeof sink, MSG_WS2_NOWAIT) > 0)
+        window.pumpFor(5);
+    window.pumpFor(300);
+    EXPECT_EQ(count(client, FD_WRITE), 1) << "the caller waits for room itself";
+    // A plain send that would block still owes one.
+    while (api.send(client, block.data(), static_cast<int>(block.size()), 0) != SOCKET_ERROR)
+        ;
+    ASSERT_EQ(api.WSAGetLastError(), 10035);
+    while (api.recv(server, sink, sizeof sink, MSG_WS2_NOWAIT) > 0)
+        window.pumpFor(5);
+    EXPECT_TRUE(arrives(client, FD_WRITE, 2));
+}
+
 TEST_F(AsyncSelect, CloseFollowsTheLastData) {
     SOCKET client, server;
     connectedPair(&client, &server);

@@ -140,7 +140,7 @@ int sendOn(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, in
     SocketRef entry = socketFor(s);
     if (!entry) return SOCKET_ERROR;
     if (len < 0 || (!buf && len > 0)) return fail(WSAEFAULT);
-    if (flags & ~(MSG_OOB | MSG_DONTROUTE)) return fail(WSAEOPNOTSUPP);
+    if (flags & ~(MSG_OOB | MSG_DONTROUTE | MSG_WS2_NOWAIT)) return fail(WSAEOPNOTSUPP);
     bool stream = isStream(*entry);
     {
         Lock lock(tableLock());
@@ -162,6 +162,8 @@ int sendOn(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, in
     if (sent >= 0) return static_cast<int>(sent);
 
     int error = errno;
+    // Asked not to wait, a full socket owes nothing: the caller waits for room itself.
+    if (error == EAGAIN && (flags & MSG_WS2_NOWAIT)) return fail(WSAEWOULDBLOCK);
     Lock lock(tableLock());
     if (error == EAGAIN && entry->async) {
         // A send that would block owes the owner an FD_WRITE when room frees up.
@@ -178,7 +180,7 @@ int receiveOn(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* from
     SocketRef entry = socketFor(s);
     if (!entry) return SOCKET_ERROR;
     if (len < 0 || (!buf && len > 0)) return fail(WSAEFAULT);
-    if (flags & ~(MSG_OOB | MSG_PEEK | MSG_WAITALL)) return fail(WSAEOPNOTSUPP);
+    if (flags & ~(MSG_OOB | MSG_PEEK | MSG_WAITALL | MSG_WS2_NOWAIT)) return fail(WSAEOPNOTSUPP);
     bool stream = isStream(*entry);
     if (from && !stream && !roomForAddress(from, fromlen)) return fail(WSAEFAULT);
     {
@@ -192,6 +194,8 @@ int receiveOn(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* from
         sys::receiveData(entry->fd, buf, static_cast<size_t>(len), flags,
                          stream ? nullptr : &sender, &senderSize, stream ? nullptr : &truncated);
     int error = errno;
+    // Asked not to wait, finding nothing changes nothing: the caller waits and receives again.
+    if (received < 0 && error == EAGAIN && (flags & MSG_WS2_NOWAIT)) return fail(WSAEWOULDBLOCK);
     {
         Lock lock(tableLock());
         // Receiving re-enables FD_READ (FD_OOB for out-of-band data), whatever comes of it.

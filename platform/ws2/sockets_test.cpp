@@ -134,6 +134,36 @@ TEST_F(Sockets, NonBlockingCallsWouldBlock) {
     EXPECT_EQ(receiveText(server), "x") << "blocking again: recv waits for the byte";
 }
 
+// The library's own no-wait flag on a blocking socket: nothing there or no room fails at once
+// with WSAEWOULDBLOCK; data or room there is used as a plain call would use it.
+TEST_F(Sockets, TheNoWaitFlagNeverWaitsOnABlockingSocket) {
+    SOCKET client, server;
+    connectedPair(&client, &server);
+    char byte;
+    EXPECT_EQ(api.recv(server, &byte, 1, MSG_WS2_NOWAIT), SOCKET_ERROR);
+    EXPECT_EQ(api.WSAGetLastError(), 10035);
+    EXPECT_EQ(api.send(client, "x", 1, MSG_WS2_NOWAIT), 1);
+    waitReadable(server);
+    EXPECT_EQ(api.recv(server, &byte, 1, MSG_WS2_NOWAIT), 1);
+    EXPECT_EQ(byte, 'x');
+
+    // Fill both ends' buffers: a blocking send would now wait for the peer.
+    std::string block(64 * 1024, 'y');
+    int sent = 0, calls = 0;
+    for (; calls < 10000; ++calls) {
+        int n = api.send(client, block.data(), static_cast<int>(block.size()), MSG_WS2_NOWAIT);
+        if (n == SOCKET_ERROR) break;
+        sent += n;
+    }
+    EXPECT_LT(calls, 10000);
+    EXPECT_EQ(api.WSAGetLastError(), 10035);
+    EXPECT_GT(sent, 0);
+    EXPECT_EQ(receiveText(server, 5), "yyyyy") << "what went is there, in order";
+    EXPECT_EQ(api.recv(server, &byte, 1, MSG_WAITALL | MSG_WS2_NOWAIT), 1);
+    EXPECT_EQ(api.send(client, "z", 1, MSG_PEEK), SOCKET_ERROR) << "not a send flag";
+    EXPECT_EQ(api.WSAGetLastError(), 10045);
+}
+
 TEST_F(Sockets, SendToAResetPeerFailsWithoutSignal) {
     // With SIGPIPE at its default, a send that raised it would end this test program.
     std::signal(SIGPIPE, SIG_DFL);

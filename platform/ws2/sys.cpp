@@ -38,6 +38,7 @@ int linuxFlags(int flags) {
     if (flags & kFlagPeek) result |= MSG_PEEK;
     if (flags & kFlagDontRoute) result |= MSG_DONTROUTE;
     if (flags & kFlagWaitAll) result |= MSG_WAITALL;
+    if (flags & kFlagNoWait) result |= MSG_DONTWAIT;
     return result;
 }
 

@@ -37,7 +37,7 @@ constexpr int kFlagOob = 0x1;
 constexpr int kFlagPeek = 0x2;
 constexpr int kFlagDontRoute = 0x4;
 constexpr int kFlagWaitAll = 0x8;
-constexpr int kKnownFlags = kFlagOob | kFlagPeek | kFlagDontRoute | kFlagWaitAll;
+constexpr int kFlagNoWait = 0x40000000;
 
 // sendData sends without ever raising SIGPIPE; to is null for a connected socket.
 long sendData(int fd, const void* data, size_t size, int flags, const void* to, int toSize);

@@ -217,6 +217,11 @@ constexpr int MSG_OOB = 0x1;
 constexpr int MSG_PEEK = 0x2;
 constexpr int MSG_DONTROUTE = 0x4;
 constexpr int MSG_WAITALL = 0x8;
+// This library's own flag, not a Windows one: the call never waits, even on a blocking socket.
+// One that would have to wait fails with WSAEWOULDBLOCK and leaves the socket's network events
+// as they were (no FD_WRITE owed, FD_READ not re-enabled). For a caller that wants to skip a
+// readiness wait when the data or the room is already there.
+constexpr int MSG_WS2_NOWAIT = 0x40000000;
 
 // shutdown.
 constexpr int SD_RECEIVE = 0;
@@ -359,14 +364,14 @@ using LPFN_CLOSESOCKET = int (*)(SOCKET s);
 using LPFN_SHUTDOWN = int (*)(SOCKET s, int how);
 // send, sendto: WSAENOTCONN without a peer (sendto's address counts only for datagrams);
 // WSAESHUTDOWN after shutdown(SD_SEND); WSAEWOULDBLOCK when a non-blocking socket is full (an
-// FD_WRITE follows when room frees up); WSAEOPNOTSUPP for flags other than MSG_OOB and
-// MSG_DONTROUTE. Never raises SIGPIPE.
+// FD_WRITE follows when room frees up); WSAEOPNOTSUPP for flags other than MSG_OOB,
+// MSG_DONTROUTE and MSG_WS2_NOWAIT. Never raises SIGPIPE.
 using LPFN_SEND = int (*)(SOCKET s, const char* buf, int len, int flags);
 using LPFN_SENDTO = int (*)(SOCKET s, const char* buf, int len, int flags, const sockaddr* to,
                             int tolen);
 // recv, recvfrom: 0 when the peer closed; WSAENOTCONN without a peer; WSAEMSGSIZE when a datagram
 // did not fit (the buffer holds its head); WSAEWOULDBLOCK when a non-blocking socket has nothing;
-// WSAEOPNOTSUPP for flags other than MSG_OOB, MSG_PEEK and MSG_WAITALL.
+// WSAEOPNOTSUPP for flags other than MSG_OOB, MSG_PEEK, MSG_WAITALL and MSG_WS2_NOWAIT.
 using LPFN_RECV = int (*)(SOCKET s, char* buf, int len, int flags);
 using LPFN_RECVFROM = int (*)(SOCKET s, char* buf, int len, int flags, sockaddr* from,
                               int* fromlen);

@@ -152,6 +152,12 @@ void NetworkLibrary::traceSelect(int result, int nfds, FD_SET* readfds, FD_SET* 
     }
 }
 
+bool NetworkLibrary::tracingTransfers() {
+    TraceHooks& hooks = m_trace.hooks();
+    return hooks.select.load(std::memory_order_acquire) ||
+           hooks.send.load(std::memory_order_acquire) || hooks.recv.load(std::memory_order_acquire);
+}
+
 int NetworkLibrary::send(SOCKET s, const char* buf, int len, int flags) {
     return call(m_api.send, m_trace.hooks().send, SOCKET_ERROR, s, buf, len, flags);
 }

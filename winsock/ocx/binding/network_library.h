@@ -165,6 +165,9 @@ class NetworkLibrary {
                        const timeval* timeout);
     void traceSelect(int result, int nfds, FD_SET* readfds, FD_SET* writefds, FD_SET* exceptfds,
                      const timeval* timeout);
+    // tracingTransfers: whether a trace hook is bound for select, send or recv. A shortcut that
+    // would change the traced calls (a receive tried before the wait) is taken only without one.
+    bool tracingTransfers();
 
   private:
     template <typename Function, typename Hook, typename Result, typename... Args>

@@ -32,19 +32,24 @@ bool failedWith(uint32_t code) {
 }
 
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
-                  bool* failed) {
+                  bool* failed, ReadyProbe* probe) {
     // Whole seconds stay whole: the pumped wait runs messages once per second of its limit.
     return waitOnRecordMs(record, what, timeoutSeconds > 0 ? int64_t{timeoutSeconds} * 1000 : -1,
-                          status, failed);
+                          status, failed, probe);
 }
 
 bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
-                  int32_t status, bool* failed) {
-    return waitOnRecordMs(record, what, deadline.leftMs(), status, failed);
+                  int32_t status, bool* failed, ReadyProbe* probe) {
+    return waitOnRecordMs(record, what, deadline.leftMs(), status, failed, probe);
+}
+
+bool undisturbed(const SocketRef& record) {
+    std::lock_guard lock(socketTableLock());
+    return !record->abortRequested && !record->cancelRequested && listedLocked(record);
 }
 
 bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
-                    bool* failed) {
+                    bool* failed, ReadyProbe* probe) {
     // A nested wait fails before it starts; it must not take the flags of the wait it is
     // nested in.
     if (waitState() & kWaitInProgress) return failedWith(wrErrorOperationInProgress);
@@ -55,7 +60,7 @@ bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, in
         record->blocked = true;
         record->status = status;
     }
-    int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, timeoutMs, failed);
+    int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, timeoutMs, failed, probe);
     uint32_t waitError = ready < 0 ? SocketError() : 0;
 
     bool aborted, cancelled;
@@ -73,7 +78,9 @@ bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, in
         dropRecord(record, 0);
         return failedWith(wrErrorConnectionAborted);
     }
-    if (cancelled) return failedWith(wrErrorOperationCanceled);
+    // The probe's receive or send happened: a Cancel from another thread that came after it
+    // is too late, and failing now would lose what the call already did.
+    if (cancelled && !(probe && probe->answered)) return failedWith(wrErrorOperationCanceled);
     if (ready < 0) return failedWith(waitError);
     if (ready == 0) return failedWith(wrErrorOperationTimeout);
     return true;

@@ -19,16 +19,24 @@ namespace kvlink {
 // wrErrorOperationTimeout (10060) when nothing became ready in time; wrErrorInvalidHandle (10038)
 // when the record went away meanwhile; or the wait's own failure (10036 for a nested wait, which
 // leaves the record as it was).
+//
+// A probe (see PumpedSelect) may do the call's work where the wait's first select would run; one
+// that answered has done it, and a Cancel asked after that no longer fails the call.
 bool waitOnRecord(const SocketRef& record, WaitFor what, int timeoutSeconds, int32_t status,
-                  bool* failed = nullptr);
+                  bool* failed = nullptr, ReadyProbe* probe = nullptr);
 // waitOnRecordMs is waitOnRecord with the limit in milliseconds: below 0 no limit, 0 a check
 // that runs no messages.
 bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, int32_t status,
-                    bool* failed = nullptr);
+                    bool* failed = nullptr, ReadyProbe* probe = nullptr);
 
 // The same wait with what is left of a call's deadline.
 bool waitOnRecord(const SocketRef& record, WaitFor what, const CallDeadline& deadline,
-                  int32_t status, bool* failed = nullptr);
+                  int32_t status, bool* failed = nullptr, ReadyProbe* probe = nullptr);
+
+// undisturbed tells a probe whether it may act: the record is still in the table (an event
+// handler run by the wait may have closed it, and its number may be another socket's now) and
+// no Abort or Cancel is waiting for it.
+bool undisturbed(const SocketRef& record);
 
 // dropRecord ends a socket: status Disconnect, out of the table, the secure session ended (the
 // peer told so, unless lingerSeconds is 0), the linger time set when lingerSeconds >= 0 (0

@@ -105,3 +105,39 @@ TEST(Close, AGracefulCloseEndsThePeersRead) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(held.peerSawClose.load());
 }
+
+// A Cancel run by the wait's messages ends the call before it touches the socket, even when the
+// data or the room is already there: the data stays for the next receive, and a cancelled send
+// sends nothing.
+TEST(Close, ACancelRunInsideTheWaitLeavesTheSocketAsItWas) {
+    std::string firstByte;
+    LoopbackServer server([&](PeerConnection& peer) {
+        peer.send("data");
+        firstByte = peer.receive(1, 5000);
+        peer.hold();
+    });
+    int32_t handle = connectTo(server.port(), 2);
+    ASSERT_NE(handle, wrInvalidSocket);
+    for (int i = 0; i < 500 && socketReadable(handle) != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(socketReadable(handle), 1);
+
+    auto cancelledInsideTheWait = [&](auto call) {
+        TimerAction cancel(1, [&] { EXPECT_TRUE(cancelSocket(handle)); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // due when the wait starts
+        EXPECT_EQ(call(), -1);
+        EXPECT_EQ(lastCode(), wrErrorOperationCanceled);
+        EXPECT_EQ(cancel.runs(), 1);
+    };
+    uint8_t buffer[16];
+    cancelledInsideTheWait([&] { return socketReceive(handle, buffer, sizeof buffer); });
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 4) << "the data waited";
+    EXPECT_EQ(std::string(buffer, buffer + 4), "data");
+
+    uint8_t a = 'a', b = 'b';
+    cancelledInsideTheWait([&] { return socketSend(handle, &a, 1); });
+    EXPECT_EQ(socketSend(handle, &b, 1), 1);
+    closeSocket(handle, -1);
+    ASSERT_TRUE(server.waitHandled(1, 10000));
+    EXPECT_EQ(firstByte, "b") << "the cancelled send sent nothing";
+}

@@ -90,7 +90,8 @@ int plainSelect(FD_SET* r, FD_SET* w, FD_SET* e, const timeval* limit) {
 
 }  // namespace
 
-int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit) {
+int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit,
+                 ReadyProbe* probe) {
     if (!waitSlotAllocated()) return fail(wrErrorNetworkNotInitialized);
     if (limit && limit->tv_sec == 0 && limit->tv_usec == 0)
         return plainSelect(readSet, writeSet, exceptSet, limit);
@@ -125,6 +126,15 @@ int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const tim
             slices = 0;
             remainder = 0;
         }
+        if (probe && !quit) {
+            bool ready = probe->ready();
+            probe->answered = ready;
+            probe = nullptr;
+            if (ready) {
+                result = 1;
+                break;
+            }
+        }
         timeval slice{quit ? 0 : 1, 0};
         result = net.selectUntraced(0, readSet, writeSet, exceptSet, &slice);
         if (result == SOCKET_ERROR) error = net.getLastError();
@@ -147,7 +157,7 @@ int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed) {
                            failed);
 }
 
-int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed) {
+int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed, ReadyProbe* probe) {
     FD_SET ready, problems;
     FD_ZERO(&ready);
     FD_ZERO(&problems);
@@ -159,8 +169,8 @@ int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed) {
     }
     timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
     const timeval* wait = timeoutMs >= 0 ? &limit : nullptr;
-    int result = what == WaitFor::Readable ? PumpedSelect(&ready, nullptr, exceptSet, wait)
-                                           : PumpedSelect(nullptr, &ready, exceptSet, wait);
+    int result = what == WaitFor::Readable ? PumpedSelect(&ready, nullptr, exceptSet, wait, probe)
+                                           : PumpedSelect(nullptr, &ready, exceptSet, wait, probe);
     if (failed) *failed = result > 0 && FD_ISSET(s, &problems);
     return result > 0 ? 1 : result;
 }

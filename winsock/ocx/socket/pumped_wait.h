@@ -25,6 +25,20 @@
 
 namespace kvlink {
 
+// A look that may stand in for the first select of a wait on one socket: it runs where that select
+// would, after the first slice's messages and the host's pump, and says whether the socket was
+// ready. A probe that answers true ends the wait as a select that found the socket would (and
+// has usually done the call's work, a receive or a send that did not have to wait); false lets
+// the wait go on as always. PumpedSelect marks a probe that ended the wait as answered.
+class ReadyProbe {
+  public:
+    virtual bool ready() = 0;
+    bool answered = false;
+
+  protected:
+    ~ReadyProbe() = default;
+};
+
 // PumpedSelect waits until a socket of the sets is ready or limit passes (nullptr: no limit).
 // The sets come back holding the ready sockets. Returns their number, 0 when the limit passed
 // (or a quit message ended the wait), or -1 with the error in the error slot:
@@ -33,7 +47,10 @@ namespace kvlink {
 // wrErrorOperationCanceled (10004) when cancelWait() or a cancel asked it to end, or the network
 // library's own error. A limit of exactly zero polls once, and a thread that switched pumping
 // off (kWaitNoPump) waits plainly; neither runs messages.
-int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit);
+// A probe, when given, is asked once in place of the first slice's select (a wait too short for
+// a slice, or one that runs no messages, never asks it); the sets then come back as given.
+int PumpedSelect(FD_SET* readSet, FD_SET* writeSet, FD_SET* exceptSet, const timeval* limit,
+                 ReadyProbe* probe = nullptr);
 
 // What waitForSocket waits for.
 enum class WaitFor { Readable, Writable, Connected };
@@ -46,7 +63,8 @@ int waitForSocket(SOCKET s, WaitFor what, int timeoutSeconds, bool* failed = nul
 
 // waitForSocketMs is waitForSocket with the limit in milliseconds: below 0 no limit, 0 a poll
 // that runs no messages.
-int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed = nullptr);
+int waitForSocketMs(SOCKET s, WaitFor what, int64_t timeoutMs, bool* failed = nullptr,
+                    ReadyProbe* probe = nullptr);
 
 // pollSocket checks once, without waiting or running messages: 1 ready, 0 not, -1 failure.
 int pollSocket(SOCKET s, WaitFor what);

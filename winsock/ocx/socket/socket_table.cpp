@@ -36,6 +36,11 @@ void addSocket(const SocketRef& record) {
     table().push_back(record);
 }
 
+bool listedLocked(const SocketRef& record) {
+    auto it = position(record->handle);
+    return it != table().end() && *it == record;
+}
+
 SocketRef findSocket(int32_t handle) {
     SocketRef record;
     {

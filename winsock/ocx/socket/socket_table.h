@@ -34,6 +34,10 @@ void addSocket(const SocketRef& record);
 // wrErrorNotHandleOwner (10001) when it belongs to another thread and is not shareable.
 SocketRef findSocket(int32_t handle);
 
+// listedLocked tells whether the record is still in the table; the caller holds
+// socketTableLock().
+bool listedLocked(const SocketRef& record);
+
 // removeSocket takes the record out of the table. False when it is no longer there (someone
 // removed it first), so only one caller goes on to close its socket.
 bool removeSocket(const SocketRef& record);

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "tools/testsupport/temp_dir.h"
+#include "winsock/ocx/binding/network_library.h"
 #include "winsock/ocx/socket/close.h"
 #include "winsock/ocx/socket/socket_info.h"
 #include "winsock/ocx/socket/socket_test_support.h"
@@ -168,4 +170,34 @@ TEST(Transfer, ReadinessIsCheckedWithoutWaiting) {
     ASSERT_EQ(socketReceive(handle, &reply, 1), 1);  // waits for it
     EXPECT_EQ(socketReadable(handle), 0) << "nothing more";
     closeSocket(handle, 0);
+}
+
+// Data already there is taken without the readiness wait's select, except while calls are traced:
+// a trace shows the wait and a plain receive, as a blocking call has always made them.
+TEST(Transfer, ATracedReceiveShowsItsWaitAndAPlainReceive) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    std::string log = dir.file("trace.log");
+    LoopbackServer server([](PeerConnection& peer) {
+        peer.send("data");
+        peer.hold();
+    });
+    int32_t handle = connectTo(server.port(), 5);
+    ASSERT_NE(handle, wrInvalidSocket);
+    for (int i = 0; i < 500 && socketReadable(handle) != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    NetworkLibrary& net = networkLibrary();
+    ASSERT_TRUE(net.enableTrace(log, kvtrace::kTraceInfo));
+    uint8_t buffer[16];
+    EXPECT_EQ(socketReceive(handle, buffer, sizeof buffer), 4);
+    net.disableTrace();
+    closeSocket(handle, 0);
+
+    std::string text = readFile(log).value_or("");
+    std::string s = std::to_string(handle);
+    size_t wait = text.find("] select(nfds=0, read={" + s + "}");
+    size_t receive = text.find("] recv(s=" + s + ", len=16, flags=0x0) = 4\n");
+    EXPECT_NE(wait, std::string::npos) << text;
+    EXPECT_NE(receive, std::string::npos) << text;
+    EXPECT_LT(wait, receive) << text;
 }
