@@ -43,10 +43,14 @@ void widenLatin1(const uint8_t* from, OLECHAR* to, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= count; i += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    auto* out = reinterpret_cast<__m128i*>(to);
+    for (; i + 32 <= count; i += 32, out += 4) {
+        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 16));
+        _mm_storeu_si128(out, _mm_unpacklo_epi8(first, zero));
+        _mm_storeu_si128(out + 1, _mm_unpackhi_epi8(first, zero));
+        _mm_storeu_si128(out + 2, _mm_unpacklo_epi8(second, zero));
+        _mm_storeu_si128(out + 3, _mm_unpackhi_epi8(second, zero));
     }
 #endif
     for (; i < count; ++i)
@@ -57,18 +61,22 @@ void widenLatin1(const uint8_t* from, OLECHAR* to, size_t count) {
 void narrowLatin1(const OLECHAR* from, uint8_t* to, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__)
+    // 32 code units at a time, checked at once for any above U+00FF (rare: then one by one).
     const __m128i zero = _mm_setzero_si128();
     const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
-    for (; i + 16 <= count; i += 16) {
-        __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
-        __m128i wide = _mm_and_si128(_mm_or_si128(low, high), highBytes);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(low, high));
-        } else {
-            for (size_t j = i; j < i + 16; ++j)
+    for (; i + 32 <= count; i += 32) {
+        const auto* in = reinterpret_cast<const __m128i*>(from + i);
+        __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+        __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
+        __m128i wide =
+            _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), highBytes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) != 0xFFFF) {
+            for (size_t j = i; j < i + 32; ++j)
                 to[j] = from[j] <= 0xFF ? static_cast<uint8_t>(from[j]) : '?';
+            continue;
         }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 16), _mm_packus_epi16(c, d));
     }
 #endif
     for (; i < count; ++i)

@@ -18,7 +18,8 @@
 
 #include "platform/com/variant.h"
 
-// Scratch memory for one call: on the stack up to 1024 bytes, else on the heap, freed with it.
+// Scratch memory for one call: on the stack up to 4096 bytes (a page: the usual record or line,
+// with no allocation per call), else on the heap, freed with it.
 class ByteScratch {
   public:
     ByteScratch() = default;
@@ -29,7 +30,7 @@ class ByteScratch {
     uint8_t* reserve(size_t size);
 
   private:
-    uint8_t m_stack[1024];
+    uint8_t m_stack[4096];
     std::unique_ptr<uint8_t[]> m_heap;
 };
 
