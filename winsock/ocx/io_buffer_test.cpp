@@ -88,6 +88,13 @@ TEST(ReadBuffer, BytesBecomeOneCharacterEachAndNothingMore) {
     ASSERT_EQ(SysStringLen(old), 256u);
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(old[i], 255 - i);
+    // Counts that end between two blocks of the wide copy.
+    for (int count : {250, 47, 31}) {
+        ASSERT_EQ(storeRead(plan, all.data() + 3, count, false), S_OK);
+        ASSERT_EQ(SysStringLen(old), static_cast<UINT>(count));
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(old[i], 252 - i) << count << " bytes, at " << i;
+    }
     ASSERT_EQ(storeRead(plan, all.data(), 0, false), S_OK);
     EXPECT_EQ(SysStringLen(old), 0u) << "a peer's close reads as an empty string";
     SysFreeString(old);

@@ -63,17 +63,17 @@ bool waitOnRecordMs(const SocketRef& record, WaitFor what, int64_t timeoutMs, in
     int ready = waitForSocketMs(static_cast<SOCKET>(handle), what, timeoutMs, failed, probe);
     uint32_t waitError = ready < 0 ? SocketError() : 0;
 
-    bool aborted, cancelled;
+    bool aborted, cancelled, listed;
     {
         std::lock_guard lock(socketTableLock());
         record->blocked = false;
         record->status = wrStatusIdle;
         aborted = std::exchange(record->abortRequested, false);
         cancelled = std::exchange(record->cancelRequested, false);
+        listed = listedLocked(record);
     }
     // An event handler may have closed the socket while we waited.
-    SocketRef again = findSocket(handle);
-    if (again != record) return failedWith(wrErrorInvalidHandle);
+    if (!listed) return failedWith(wrErrorInvalidHandle);
     if (aborted) {
         dropRecord(record, 0);
         return failedWith(wrErrorConnectionAborted);
