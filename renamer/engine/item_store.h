@@ -1,7 +1,7 @@
 #pragma once
-// ItemStore: the queue's items in blocks of 256. An item never moves once added (a reference to
+// ItemStore: the queue's items in slabs of 2 MiB. An item never moves once added (a reference to
 // it stays valid while more are added, as the driver needs), and a large queue costs one
-// allocation per block instead of one per item.
+// allocation per slab instead of one per item.
 //
 //   ItemStore items;
 //   QueueItem& first = items.emplace_back();
@@ -10,7 +10,6 @@
 #include "renamer/common/queue_item.h"
 
 #include <cstddef>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -18,34 +17,42 @@ namespace vantel {
 
 class ItemStore {
   public:
+    ItemStore() = default;
+    ~ItemStore() { clear(); }
+    ItemStore(const ItemStore&) = delete;
+    ItemStore& operator=(const ItemStore&) = delete;
+
     size_t size() const { return m_size; }
 
+    // Throws std::bad_alloc when there is no memory for a new slab, as a vector would.
     QueueItem& emplace_back() {
-        if (m_size == m_blocks.size() * kBlock)
-            m_blocks.push_back(std::make_unique<QueueItem[]>(kBlock));
+        if (m_size == m_slabs.size() * kPerSlab) addSlab();
+        QueueItem* item = new (slot(m_size)) QueueItem();
         ++m_size;
-        return at(m_size - 1);
+        return *item;
     }
 
     // at: the item at i (below size()); throws std::out_of_range otherwise, as the queue's
     // callers have always been told.
     QueueItem& at(size_t i) {
         if (i >= m_size) throw std::out_of_range("queue index");
-        return m_blocks[i / kBlock][i % kBlock];
+        return *slot(i);
     }
     const QueueItem& at(size_t i) const {
         if (i >= m_size) throw std::out_of_range("queue index");
-        return m_blocks[i / kBlock][i % kBlock];
+        return *slot(i);
     }
 
-    void clear() {
-        m_blocks.clear();
-        m_size = 0;
-    }
+    void clear();
 
   private:
-    static constexpr size_t kBlock = 256;
-    std::vector<std::unique_ptr<QueueItem[]>> m_blocks;
+    static constexpr size_t kSlabBytes = size_t{2} << 20;
+    static constexpr size_t kPerSlab = kSlabBytes / sizeof(QueueItem);
+
+    QueueItem* slot(size_t i) const { return m_slabs[i / kPerSlab] + i % kPerSlab; }
+    void addSlab();
+
+    std::vector<QueueItem*> m_slabs;
     size_t m_size = 0;
 };
 
