@@ -1,7 +1,8 @@
 #pragma once
 // A console reporter that also keeps each benchmark's bytes_per_second, so a benchmark program
 // can close with lines that compare one case with another (our code against a plain loop).
-// With repetitions, the mean of them stands for the case.
+// With repetitions, their median stands for the case: on a shared machine one disturbed run
+// moves a mean, not a median.
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +15,8 @@ class RateReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
             auto counter = run.counters.find("bytes_per_second");
             if (counter != run.counters.end()) m_rates[run.run_name.str()] = counter->second;
             counter = run.counters.find("items_per_second");
