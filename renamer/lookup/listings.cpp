@@ -64,11 +64,20 @@ void checkepcache(QueueItem& item, LookupContext& ctx, bool& found) {
         return;
     }
     if (!text || text->find("\r\n") == std::string::npos) return;
+    // Read in full, the same text the table was made from gives the same table: a show's items
+    // that follow the write of its cache file (whose stamp proves nothing for a moment) then cost
+    // a read each, not a parse.
+    if (EpisodeTableSource* source = ctx.episodes_from;
+        source && !source->text.empty() && source->path == *path && source->text == *text) {
+        source->stamp = stamp;
+        found = true;
+        return;
+    }
     if (!parseEpisodeCache(*text, ctx.episodes, &error)) {
         ctx.log.debug_log("Error checking ep cache: " + error, 1);
         return;
     }
-    if (ctx.episodes_from) *ctx.episodes_from = {*path, stamp};
+    if (ctx.episodes_from) *ctx.episodes_from = {*path, stamp, std::move(*text)};
     found = true;
 }
 
@@ -105,7 +114,10 @@ bool getlistings(QueueItem& item, LookupContext& ctx, std::string* error) {
 
     int skipped = 0;
     // The table is about to hold the service's listing, not a cache file's.
-    if (ctx.episodes_from) ctx.episodes_from->stamp.reset();
+    if (ctx.episodes_from) {
+        ctx.episodes_from->stamp.reset();
+        ctx.episodes_from->text.clear();
+    }
     if (!scrapeEpisodes(reply, ctx.episodes, &skipped, &problem)) return failed(error, problem);
     if (skipped > 0)
         log.debug_log("Skipped " + std::to_string(skipped) + " listings without a season or number",

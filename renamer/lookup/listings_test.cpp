@@ -299,6 +299,41 @@ TEST_F(ListingsTest, AnUnchangedCacheIsReadOnceAndAnyChangeIsSeenByTheNextItem) 
     EXPECT_GT(server().requestCount(), requests);
 }
 
+// A cache file that has only just been written has a stamp that proves nothing yet, and each
+// item reads it again: the same text keeps the table it was made from, any other is read anew,
+// and so is the file once the table has held another show's listing in between.
+TEST_F(ListingsTest, AFileJustWrittenIsReadByEveryItemAndItsTextDecides) {
+    std::filesystem::create_directory(m_dir.path() + "/cache");
+    const std::string cache = cachePath("Under the Dome.epc");
+    const std::string line1 = "2013-06-24\t1\t1\t\"u1\"\tPilot\r\n";
+    ASSERT_TRUE(writeFile(cache, line1 + "2013-07-01\t1\t2\t\"u2\"\tThe Fire\r\n"));
+    EpisodeTableSource source;
+    LookupContext ctx = context();
+    ctx.episodes_from = &source;
+
+    QueueItem first = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(first, ctx));
+    EXPECT_EQ(first.episode_title, "The Fire");
+    EXPECT_FALSE(source.stamp.has_value()) << "changed a moment ago: not provably the same later";
+    QueueItem again = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(again, ctx));
+    EXPECT_EQ(again.episode_title, "The Fire");
+
+    // Written over at once, in place and with the same size: the next item sees it.
+    ASSERT_TRUE(writeFile(cache, line1 + "2013-07-01\t1\t2\t\"u2\"\tThe Firs\r\n"));
+    QueueItem changed = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(changed, ctx));
+    EXPECT_EQ(changed.episode_title, "The Firs");
+
+    // Another show's listing from the service fills the table in between; the file, unchanged
+    // since, is then read anew, not taken for what the table holds.
+    QueueItem other = found("meridian station", 1, 3);
+    ASSERT_TRUE(getlistings(other, ctx));
+    QueueItem back = found("under the dome", 1, 2);
+    ASSERT_TRUE(getlistings(back, ctx));
+    EXPECT_EQ(back.episode_title, "The Firs");
+}
+
 }  // namespace
 
 }  // namespace vantel

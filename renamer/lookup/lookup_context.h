@@ -26,6 +26,10 @@ class ActivityLog;
 struct EpisodeTableSource {
     std::string path;
     std::optional<FileStamp> stamp;
+    // The text the table was made from (empty: the table was not made from a file's text).
+    // A file read again because its stamp proves nothing yet (it changed a moment ago, as a
+    // cache file just written has) may still hold exactly this text: the table then stands.
+    std::string text;
 };
 
 // The last query cache file read and what it said, with the stamp of the file as it was read.
