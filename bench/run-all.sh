@@ -39,11 +39,11 @@ mkdir -p "$logs"
 
 if ((quick)); then
   min_time=0.2 queue_filter=/10000/ queue_reps=2 pipeline_files=2000 pipeline_shows=20
-  journal_filter=/10000$
+  journal_filter='/10000$|Undo.*/1000/|RenameBack/1000/'
   transfer_mib=64 secure_mib=32 cli_files=5000 cli_shows=50
 else
   min_time=1 queue_filter=. queue_reps=5 pipeline_files=10000 pipeline_shows=50
-  journal_filter=/100000$
+  journal_filter='/100000$|Undo.*/10000/|RenameBack/10000/'
   transfer_mib=1024 secure_mib=256 cli_files=100000 cli_shows=200
 fi
 
@@ -53,7 +53,7 @@ step() {
 
 # Google Benchmark programs write their figures as JSON; the rest print lines read below.
 step "detection"
-"$bin/bench_detection" --benchmark_min_time="$min_time" \
+"$bin/bench_detection" --benchmark_min_time="$min_time" --benchmark_min_warmup_time=0.5 \
   --benchmark_out="$logs/detection.json" --benchmark_out_format=json >"$logs/detection.txt" 2>"$logs/detection.err"
 step "queueing"
 have bench_queue && "$bin/bench_queue" --benchmark_filter="$queue_filter" --benchmark_repetitions="$queue_reps" \
@@ -142,6 +142,15 @@ for b in load("journal"):
     name, renames = b["name"].split("/")[:2]
     if name in what:
         row(f"{what[name]}, {int(renames):,} renames", b["real_time"], "ms")
+# The undo of a whole run, files and records, against plain rename() calls of the files back.
+journal = load("journal")
+for b in journal:
+    name, renames = b["name"].split("/")[:2]
+    if name == "BM_UndoRun":
+        plain = pick(journal, f"BM_PlainRenameBack/{renames}/", "real_time")
+        if plain:
+            row(f"Undo of a run, {int(renames):,} renames", b["real_time"], "ms", plain,
+                "ms (rename() back)", b["real_time"] / plain)
 
 def read(name):
     path = os.path.join(logs, name + ".txt")

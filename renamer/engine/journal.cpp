@@ -168,9 +168,17 @@ std::vector<std::string_view> journalLines(std::string_view text) {
 }  // namespace
 
 Journal::~Journal() {
+    closeUndo();
     if (m_fd < 0) return;
     (void)::fdatasync(m_fd);  // the records of the last second; a failure changes nothing now
     ::close(m_fd);
+}
+
+void Journal::closeUndo() {
+    if (m_undo_fd < 0) return;
+    (void)::fdatasync(m_undo_fd);  // as for a run: a failure changes nothing now
+    ::close(m_undo_fd);
+    m_undo_fd = -1;
 }
 
 std::string Journal::now() const {
@@ -281,16 +289,51 @@ bool appendRecord(const std::string& workdir, const std::string& line, ActivityL
 
 }  // namespace
 
-bool Journal::recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log) {
+bool Journal::appendUndo(const std::string& workdir, const std::string& line, bool force,
+                         ActivityLog& log) {
+    if (m_undo_fd >= 0 && workdir != m_undo_workdir) closeUndo();
+    std::string reason;
+    if (m_undo_fd < 0) {
+        m_undo_fd = openForAppend(workdir, reason);
+        if (m_undo_fd < 0) {
+            log.debug_log("Error writing journal: " + reason, 1);
+            return false;
+        }
+        m_undo_workdir = workdir;
+        m_undo_sync = {};
+    }
+    bool ok = WriteAll(m_undo_fd, line);
+    const auto now = std::chrono::steady_clock::now();
+    if (ok && (force || now - m_undo_sync >= std::chrono::seconds(1))) {
+        m_undo_sync = now;
+        ok = ::fdatasync(m_undo_fd) == 0;
+    }
+    if (!ok) {
+        log.debug_log("Error writing journal: " + workdir + kFileName + ": " + std::strerror(errno),
+                      1);
+        // The next record opens the file afresh.
+        ::close(m_undo_fd);
+        m_undo_fd = -1;
+    }
+    return ok;
+}
+
+bool Journal::recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log,
+                         bool more_follow) {
     if (!id.valid()) return false;
-    return appendRecord(
-        workdir,
-        "undo\t" + std::to_string(id.run) + "\t" + std::to_string(id.op) + "\t" + now() + "\r\n",
-        log);
+    const std::string line =
+        "undo\t" + std::to_string(id.run) + "\t" + std::to_string(id.op) + "\t" + now() + "\r\n";
+    if (more_follow) return appendUndo(workdir, line, false, log);
+    return appendRecord(workdir, line, log);
 }
 
 bool Journal::recordRunUndone(const std::string& workdir, int32_t run, ActivityLog& log) {
-    return appendRecord(workdir, "undone\t" + std::to_string(run) + "\t" + now() + "\r\n", log);
+    const std::string line = "undone\t" + std::to_string(run) + "\t" + now() + "\r\n";
+    if (m_undo_fd < 0) return appendRecord(workdir, line, log);
+    // The end of an undo of many operations: its last records go to the disk with this one.
+    const bool ok = appendUndo(workdir, line, true, log);
+    closeUndo();
+    return ok;
 }
 
 int32_t JournalRun::undoable() const {

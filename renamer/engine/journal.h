@@ -21,11 +21,12 @@
 // TIME is UTC, "2026-12-08T23:50:01Z". An operation is recorded before it is made and its end
 // after, each record written at once: a run that is killed loses nothing it did. The file is
 // flushed to the disk at a run's first record, at most once a second after that and at its
-// end, so a crash of the whole system loses at most the records of the last second. An
-// operation whose end is missing is "pending" (it may or may not have happened; the undo looks
-// at the files to tell). Records are only ever appended, a whole line in one write, so
-// runs of several processes at once do not tear each other's lines; run numbers are handed out
-// under a lock on the file.
+// end (so are the records of an undo of a whole run), so a crash of the whole system loses at
+// most the records of the last second. An operation whose end is missing is "pending" (it may
+// or may not have happened; the undo looks at the files to tell), and one whose undo record is
+// missing is undone again, which finds its file gone from the new path and leaves it alone. Records
+// are only ever appended, a whole line in one write, so runs of several processes at once do not
+// tear each other's lines; run numbers are handed out under a lock on the file.
 
 #include "renamer/common/activity_log.h"
 
@@ -78,12 +79,20 @@ class Journal {
 
     // recordUndo / recordRunUndone append the records of an undo (to workdir's journal, which
     // need not be the one this object opened). False, after logging "Error writing journal: "
-    // + the reason (level 1), when the record could not be written.
-    bool recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log);
+    // + the reason (level 1), when the record could not be written. Each record is forced to
+    // the disk at once, except those of an undo of many operations (more_follow): they go
+    // through one open file, forced at the first, at most once a second after that and with
+    // the run's "undone" record (or when this object ends), as a run's own records are. An undo
+    // of 100,000 operations then waits for some seconds' flushes, not for 100,000 of them.
+    bool recordUndo(const std::string& workdir, JournalOpId id, ActivityLog& log,
+                    bool more_follow = false);
     bool recordRunUndone(const std::string& workdir, int32_t run, ActivityLog& log);
 
   private:
     bool append(const std::string& line, bool sync, ActivityLog& log);
+    bool appendUndo(const std::string& workdir, const std::string& line, bool force,
+                    ActivityLog& log);
+    void closeUndo();
     bool openRun(const std::string& workdir, ActivityLog& log);
     std::string now() const;
     void failed(const std::string& reason, ActivityLog& log);
@@ -95,6 +104,10 @@ class Journal {
     int32_t m_next_op = 1;
     bool m_error_logged = false;
     std::chrono::steady_clock::time_point m_last_sync;  // when the file was last flushed
+    // The journal an undo of many operations writes to, kept open between its records.
+    int m_undo_fd = -1;
+    std::string m_undo_workdir;
+    std::chrono::steady_clock::time_point m_undo_sync;
     std::unordered_map<int32_t, JournalOpId> m_item_ops;
 };
 

@@ -222,6 +222,36 @@ TEST_F(JournalTest, AnUndoTakesARunBackNewestFirstAndLosesNothing) {
     EXPECT_EQ(error, "there is no run 9");
 }
 
+// The records of an undo of many operations go through one open file; a journal that cannot
+// be written says so, and the records after it still go where they belong.
+TEST_F(JournalTest, AManyOperationUndoWritesEveryRecordOnceAndInOrder) {
+    Journal journal;
+    EXPECT_FALSE(journal.recordUndo(workdir() + "missing/", {1, 1}, log, true));
+    ASSERT_FALSE(log.lines().empty());
+    EXPECT_NE(log.lines().back().find("Error writing journal: "), std::string::npos);
+    for (int32_t op = 200; op >= 1; --op)
+        ASSERT_TRUE(journal.recordUndo(workdir(), {1, op}, log, true)) << op;
+    // Another program's record in between lands between them, never inside one.
+    Journal other;
+    ASSERT_TRUE(other.recordUndo(workdir(), {2, 1}, log));
+    ASSERT_TRUE(journal.recordRunUndone(workdir(), 1, log));
+
+    std::vector<std::string> kinds;
+    std::string text = readFile(journalPath());
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "a torn last line";
+        const std::string line = text.substr(at, end - at);
+        kinds.push_back(line.substr(0, line.find('\t', line.find('\t', line.find('\t') + 1) + 1)));
+        at = end + 2;
+    }
+    ASSERT_EQ(kinds.size(), 202u);
+    EXPECT_EQ(kinds.front(), "undo\t1\t200");
+    EXPECT_EQ(kinds[199], "undo\t1\t1");
+    EXPECT_EQ(kinds[200], "undo\t2\t1");
+    EXPECT_EQ(kinds.back().substr(0, 9), "undone\t1\t");
+}
+
 TEST_F(JournalTest, AnUndoNeverReplacesAFileWhateverTheConfirmationSays) {
     folder("in");
     folder("out");

@@ -104,7 +104,7 @@ bool undoJournalRun(const std::string& workdir, int32_t& run, ActivityLog& log,
         if (op->state != JournalOpState::Done && op->state != JournalOpState::Pending) continue;
         outcomes.push_back(undoOne(*op, log));
         if (outcomes.back().result == UndoResult::Undone)
-            journal.recordUndo(workdir, JournalOpId{run, op->number}, log);
+            journal.recordUndo(workdir, JournalOpId{run, op->number}, log, true);
     }
     journal.recordRunUndone(workdir, run, log);
     return true;
