@@ -86,8 +86,10 @@ uint8_t markerClass(char c) {
 
 uint8_t letterBitsOf(std::string_view text) {
     uint8_t bits = 0;
-    for (char c : text)
-        bits |= static_cast<uint8_t>(markerClass(c) == kOther ? 0 : 1 << markerClass(c));
+    for (char c : text) {
+        const uint8_t cls = markerClass(c);
+        if (cls != kOther) bits |= static_cast<uint8_t>(1 << cls);
+    }
     return bits;
 }
 

@@ -176,7 +176,8 @@ Journal::~Journal() {
 
 void Journal::closeUndo() {
     if (m_undo_fd < 0) return;
-    (void)::fdatasync(m_undo_fd);  // as for a run: a failure changes nothing now
+    // As for a run: a failure changes nothing now.
+    if (m_undo_unsynced) (void)::fdatasync(m_undo_fd);
     ::close(m_undo_fd);
     m_undo_fd = -1;
 }
@@ -273,22 +274,6 @@ JournalOpId Journal::opOfItem(int32_t index) const {
     return found == m_item_ops.end() ? JournalOpId{} : found->second;
 }
 
-namespace {
-
-// Appends one record to workdir's journal on its own (an undo may run in a program that made
-// no operation of its own).
-bool appendRecord(const std::string& workdir, const std::string& line, ActivityLog& log) {
-    std::string reason;
-    int fd = openForAppend(workdir, reason);
-    bool ok = fd >= 0 && WriteAll(fd, line) && ::fdatasync(fd) == 0;
-    if (fd >= 0 && !ok) reason = workdir + Journal::kFileName + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    if (!ok) log.debug_log("Error writing journal: " + reason, 1);
-    return ok;
-}
-
-}  // namespace
-
 bool Journal::appendUndo(const std::string& workdir, const std::string& line, bool force,
                          ActivityLog& log) {
     if (m_undo_fd >= 0 && workdir != m_undo_workdir) closeUndo();
@@ -303,10 +288,12 @@ bool Journal::appendUndo(const std::string& workdir, const std::string& line, bo
         m_undo_sync = {};
     }
     bool ok = WriteAll(m_undo_fd, line);
+    m_undo_unsynced = ok;
     const auto now = std::chrono::steady_clock::now();
     if (ok && (force || now - m_undo_sync >= std::chrono::seconds(1))) {
         m_undo_sync = now;
         ok = ::fdatasync(m_undo_fd) == 0;
+        m_undo_unsynced = false;
     }
     if (!ok) {
         log.debug_log("Error writing journal: " + workdir + kFileName + ": " + std::strerror(errno),
@@ -323,14 +310,15 @@ bool Journal::recordUndo(const std::string& workdir, JournalOpId id, ActivityLog
     if (!id.valid()) return false;
     const std::string line =
         "undo\t" + std::to_string(id.run) + "\t" + std::to_string(id.op) + "\t" + now() + "\r\n";
-    if (more_follow) return appendUndo(workdir, line, false, log);
-    return appendRecord(workdir, line, log);
+    // A record on its own (one operation undone from the window) goes to the disk at once.
+    const bool ok = appendUndo(workdir, line, !more_follow, log);
+    if (!more_follow) closeUndo();
+    return ok;
 }
 
 bool Journal::recordRunUndone(const std::string& workdir, int32_t run, ActivityLog& log) {
     const std::string line = "undone\t" + std::to_string(run) + "\t" + now() + "\r\n";
-    if (m_undo_fd < 0) return appendRecord(workdir, line, log);
-    // The end of an undo of many operations: its last records go to the disk with this one.
+    // The end of an undo: its last records go to the disk with this one.
     const bool ok = appendUndo(workdir, line, true, log);
     closeUndo();
     return ok;

@@ -108,6 +108,7 @@ class Journal {
     int m_undo_fd = -1;
     std::string m_undo_workdir;
     std::chrono::steady_clock::time_point m_undo_sync;
+    bool m_undo_unsynced = false;  // records written since the last flush
     std::unordered_map<int32_t, JournalOpId> m_item_ops;
 };
 
